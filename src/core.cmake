@@ -1,0 +1,20 @@
+add_library(orve1core STATIC
+    link/CommandSlot.h
+    link/CommandTable.h
+    link/CommandData.h
+    link/LinkState.h link/LinkState.cpp
+    link/SerialLine.h
+    link/Clock.h
+    link/SteadyClock.h link/SteadyClock.cpp
+    link/LinkView.h
+    link/LinkEngine.h link/LinkEngine.cpp
+    link/ComPortMap.h link/ComPortMap.cpp
+    timing/TimingTable.h
+    pattern/PatternTable.h
+    programme/ProgramColumns.h
+    programme/ProgramPacker.h programme/ProgramPacker.cpp
+    edid/EdidImage.h
+    edid/EdidCodec.h edid/EdidCodec.cpp
+)
+target_include_directories(orve1core PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+target_link_libraries(orve1core PUBLIC Qt6::Core)

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+
+#include "link/SerialLine.h"
+
+class QSerialPort;
+
+// SerialLine on Qt SerialPort. One port at a time, as the program uses it.
+class QtSerialLine : public SerialLine {
+public:
+    QtSerialLine();
+    ~QtSerialLine() override;
+
+    int open(quint8 port) override;
+    int setLine(quint8 port, qint32 baud, quint8 dataBits, Parity parity,
+                quint8 stopBits) override;
+    int setFlowControl(quint8 port, FlowControl flow) override;
+    void putByte(quint8 port, quint8 value) override;
+    int readAvailable(quint8 port, quint8* buffer, int capacity) override;
+    void close(quint8 port) override;
+    QString lastErrorDetail(quint8 port) const override;
+
+private:
+    QSerialPort* port_ = nullptr;
+    quint8 openNumber_ = 0;
+    bool broken_ = false;
+    QString lastError_;
+};

@@ -1,0 +1,1 @@
+# The widgets library and the orve1 executable.
