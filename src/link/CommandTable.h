@@ -21,8 +21,9 @@ enum class AbsentOnReject : quint8 { No, BeforeMessage, AfterMessage };
 // Columns: command, keyword, argument byte, text the first reply must contain,
 // time-out in 100 ms poll ticks while AwaitingReply / AwaitingFinal (fires when the count is
 // greater), data phase, message on success (nullptr: none), presence marked on success,
-// absent on a rejected first reply, message for a rejected final reply,
-// absent on a rejected final reply, firstReplyTicks cleared on a rejected first reply.
+// absent on a rejected first reply, message for a rejected first reply (nullptr: none),
+// message for a rejected final reply, absent on a rejected final reply,
+// firstReplyTicks cleared on a rejected first reply.
 struct CommandRow {
     Command command;
     const char* keyword;
@@ -34,6 +35,7 @@ struct CommandRow {
     const char* successMessage;
     bool presentOnSuccess;
     AbsentOnReject firstReject;
+    const char* firstRejectMessage;
     const char* finalRejectMessage;
     AbsentOnReject finalReject;
     bool clearTicksOnFirstReject;
@@ -41,27 +43,28 @@ struct CommandRow {
 
 inline constexpr CommandRow CommandTable[CommandCount] = {
     {Command::Urtcnt, "URTCNT", 0, "OK", 16, 0, DataPhase::None, nullptr, true,
-     AbsentOnReject::BeforeMessage, nullptr, AbsentOnReject::No, false},
+     AbsentOnReject::BeforeMessage, nullptr, nullptr, AbsentOnReject::No, false},
     {Command::Tmix, "TMIX", 1, "OK", 16, 16, DataPhase::IndexByte, nullptr, true,
-     AbsentOnReject::No, "Error!!", AbsentOnReject::No, false},
+     AbsentOnReject::No, "Error!!", "Error!!", AbsentOnReject::No, false},
     {Command::Ptix, "PTIX", 1, "OK", 16, 16, DataPhase::IndexByte, nullptr, true,
-     AbsentOnReject::No, "Error!!", AbsentOnReject::No, false},
+     AbsentOnReject::No, "Error!!", "Error!!", AbsentOnReject::No, false},
     {Command::Tmgs, "TMGS", 37, "OK", 16, 70, DataPhase::TableUpload, "Upload successful!!", true,
-     AbsentOnReject::No, "Error!!", AbsentOnReject::No, false},
+     AbsentOnReject::No, "Error!!", "Error!!", AbsentOnReject::No, false},
     {Command::Ptns, "PTNS", 41, "OK", 16, 70, DataPhase::TableUpload, "Upload successful!!", true,
-     AbsentOnReject::No, "Error!!", AbsentOnReject::No, false},
+     AbsentOnReject::No, "Error!!", "Error!!", AbsentOnReject::No, false},
     {Command::Atrn, "ATRN", 130, "OK", 16, 70, DataPhase::TableUpload, "Upload successful!!", true,
-     AbsentOnReject::No, "Error!!", AbsentOnReject::No, false},
+     AbsentOnReject::No, "Error!!", "Error!!", AbsentOnReject::No, false},
     {Command::Dfset, "DFSET", 0, "OK", 16, 0, DataPhase::None, "Upload Successful!!", true,
-     AbsentOnReject::BeforeMessage, nullptr, AbsentOnReject::No, false},
+     AbsentOnReject::BeforeMessage, "Error!!", nullptr, AbsentOnReject::No, false},
     // The read gets its first-reply time-out of 45 for its block phase too, so it always ends.
     {Command::Redid, "REDID", 0, "OK1", 45, 45, DataPhase::EdidBlocks,
-     "  Read EDID Successful!!  ", false, AbsentOnReject::BeforeMessage, nullptr,
-     AbsentOnReject::No, true},
+     "  Read EDID Successful!!  ", false, AbsentOnReject::BeforeMessage, "Error!!",
+     nullptr, AbsentOnReject::No, true},
     {Command::Uedid, "UEDID", 255, "OK", 16, 70, DataPhase::EdidUpload, "Upload successful!!", true,
-     AbsentOnReject::No, "Error!!", AbsentOnReject::No, false},
+     AbsentOnReject::No, "Error!!", "Error!!", AbsentOnReject::No, false},
     {Command::Wedid, "WEDID", 0, "OK", 16, 100, DataPhase::WriteByte, "Write EDID successful!!",
-     true, AbsentOnReject::AfterMessage, "Write EDID Fail!!", AbsentOnReject::AfterMessage, true},
+     true, AbsentOnReject::AfterMessage, "Error!!", "Write EDID Fail!!",
+     AbsentOnReject::AfterMessage, true},
 };
 
 inline constexpr const CommandRow& commandRow(Command c) {

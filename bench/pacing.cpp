@@ -1,0 +1,63 @@
+// Sends 200 paced bytes through PaceDelay with the real clock and reports the intervals and
+// the processor time the waiting costs.
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <numeric>
+#include <vector>
+
+#include "link/LinkEngine.h"
+#include "link/SerialLine.h"
+#include "link/SteadyClock.h"
+
+namespace {
+
+// A line that only timestamps what it is handed.
+class TimestampLine : public SerialLine {
+public:
+    std::vector<std::chrono::steady_clock::time_point> stamps;
+    int open(quint8) override { return 0; }
+    int setLine(quint8, qint32, quint8, Parity, quint8) override { return 0; }
+    int setFlowControl(quint8, FlowControl) override { return 0; }
+    void putByte(quint8, quint8) override { stamps.push_back(std::chrono::steady_clock::now()); }
+    int readAvailable(quint8, quint8*, int) override { return 0; }
+    void close(quint8) override {}
+};
+
+double cpuSeconds() {
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return ts.tv_sec + ts.tv_nsec / 1e9;
+}
+
+}  // namespace
+
+int main() {
+    constexpr int Bytes = 200;
+    TimestampLine line;
+    SteadyClock clock;
+    LinkEngine engine(line, clock);
+
+    const double cpu0 = cpuSeconds();
+    const auto wall0 = std::chrono::steady_clock::now();
+    for (int i = 0; i < Bytes; ++i) {
+        line.putByte(0, 0x20);
+        engine.PaceDelay(LinkEngine::PaceMs);
+    }
+    const auto wall1 = std::chrono::steady_clock::now();
+    const double cpu = cpuSeconds() - cpu0;
+    const double wall = std::chrono::duration<double>(wall1 - wall0).count();
+
+    std::vector<double> gaps;
+    line.stamps.push_back(wall1);
+    for (size_t i = 1; i < line.stamps.size(); ++i)
+        gaps.push_back(std::chrono::duration<double, std::milli>(line.stamps[i] - line.stamps[i - 1]).count());
+    const double mean = std::accumulate(gaps.begin(), gaps.end(), 0.0) / gaps.size();
+    const double largest = *std::max_element(gaps.begin(), gaps.end());
+    const double smallest = *std::min_element(gaps.begin(), gaps.end());
+    std::printf("paced bytes: %d\n", Bytes);
+    std::printf("interval mean: %.3f ms  smallest: %.3f ms  largest: %.3f ms\n", mean, smallest, largest);
+    std::printf("cpu time: %.3f s over %.3f s of pacing = %.1f %%\n", cpu, wall, 100.0 * cpu / wall);
+    return 0;
+}

@@ -1,0 +1,470 @@
+#include "link/LinkEngine.h"
+
+#include <QByteArrayView>
+#include <algorithm>
+#include <cstring>
+
+#include "edid/EdidCodec.h"
+#include "link/Clock.h"
+#include "link/CommandTable.h"
+#include "link/LinkView.h"
+#include "link/SerialLine.h"
+
+namespace {
+
+// Stands in for the screen until the main window (or a test) sets one.
+class NullView : public LinkView {
+public:
+    void showMessage(const QString&, const QString&) override {}
+    void showDevicePresent() override {}
+    void showDeviceAbsent() override {}
+    void setGauge(int) override {}
+    void clearLog() override {}
+    void appendLog(const QByteArray&) override {}
+    void setPanel0OwnerDrawn() override {}
+    void processEventsOnce() override {}
+};
+
+NullView nullView;
+
+constexpr quint8 Blank = 0x20;
+constexpr quint8 LineFeed = 0x0A;
+constexpr quint8 CarriageReturn = 0x0D;
+constexpr int ReplyCheckClearBytes = 30;  // CheckReply zeroes this much of the accumulator
+constexpr int EdidUploadPauseMs = 5;
+constexpr int TableStepPauseMs = 1;
+
+void countTick(quint8& counter) {
+    if (counter < 255) ++counter;
+}
+
+}  // namespace
+
+LinkEngine::LinkEngine(SerialLine& line, Clock& clock)
+    : line_(line), clock_(clock), view_(&nullView) {}
+
+void LinkEngine::setView(LinkView* view) {
+    view_ = view ? view : &nullView;
+}
+
+void LinkEngine::setGauge(int percent) {
+    gauge_ = percent;
+    view_->setGauge(percent);
+}
+
+// ---- Port ----------------------------------------------------------------------------------
+
+bool LinkEngine::OpenPort(quint8 portNumber) {
+    // Stored before the attempt so that the next close names this port even if it fails.
+    state_.portNumber = portNumber;
+    if (line_.open(portNumber) != 0) {
+        view_->showMessage(QStringLiteral("Open COM Port %1 fail !!").arg(portNumber),
+                           line_.lastErrorDetail(portNumber));
+        line_.close(portNumber);
+        return false;
+    }
+    if (!ConfigurePort()) {
+        line_.close(portNumber);
+        return false;
+    }
+    return true;
+}
+
+bool LinkEngine::ConfigurePort() {
+    const quint8 n = state_.portNumber;
+    if (line_.setLine(n, 19200, 8, SerialLine::Parity::None, 1) != 0) {
+        view_->showMessage(QStringLiteral("Error!!"), line_.lastErrorDetail(n));
+        return false;
+    }
+    if (line_.setFlowControl(n, SerialLine::FlowControl::None) != 0) {
+        view_->showMessage(QStringLiteral("Error"), line_.lastErrorDetail(n));
+        return false;
+    }
+    return true;
+}
+
+bool LinkEngine::connectPort(quint8 portNumber) {
+    view_->clearLog();
+    if (state_.portOpen) {
+        line_.close(state_.portNumber);
+        state_.portOpen = 0;
+    }
+    if (!OpenPort(portNumber)) {
+        state_.portOpen = 0;
+        return false;
+    }
+    state_.portOpen = 1;
+    // The presence query goes out even while another command is outstanding.
+    startCommand(Command::Urtcnt);
+    return true;
+}
+
+void LinkEngine::disconnectPort() {
+    // Slots stay as they are: an outstanding command is settled after the next connect.
+    state_.portOpen = 0;
+    state_.devicePresent = 0;
+    line_.close(state_.portNumber);
+    ShowDeviceAbsent();
+}
+
+void LinkEngine::closePort() {
+    line_.close(state_.portNumber);
+}
+
+// ---- Wire ----------------------------------------------------------------------------------
+
+void LinkEngine::PaceDelay(quint32 ms) {
+    clock_.waitMs(ms);
+}
+
+void LinkEngine::SendCommand(const char* keyword, quint8 argument) {
+    const quint8 n = state_.portNumber;
+    auto put = [&](quint8 b) {
+        line_.putByte(n, b);
+        PaceDelay(PaceMs);
+    };
+    for (const char* k = keyword; *k; ++k) put(static_cast<quint8>(*k));
+    put(Blank);
+    put(argument);
+    put(Blank);
+    // Line feed before carriage return: the generator expects them in this order.
+    put(LineFeed);
+    put(CarriageReturn);
+    state_.firstReplyTicks = 0;
+    state_.finalReplyTicks = 0;
+    state_.replyLength = 0;
+}
+
+void LinkEngine::SendFramedByte(quint8 value) {
+    const quint8 n = state_.portNumber;
+    for (quint8 b : {Blank, value, Blank}) {
+        line_.putByte(n, b);
+        PaceDelay(PaceMs);
+    }
+    state_.firstReplyTicks = 0;
+    state_.finalReplyTicks = 0;
+    state_.replyLength = 0;
+}
+
+bool LinkEngine::CheckReply(const char* expected) {
+    auto& buf = state_.replyBuffer;
+    const auto end = std::find(buf.begin(), buf.end(), quint8(0));
+    const QByteArrayView text(buf.data(), end - buf.begin());
+    const bool found = !text.isEmpty() && text.contains(QByteArrayView(expected));
+    std::fill_n(buf.begin(), ReplyCheckClearBytes, quint8(0));
+    state_.replyLength = 0;
+    return found;
+}
+
+// ---- Start rule and presence ---------------------------------------------------------------
+
+bool LinkEngine::mayStart() const {
+    return state_.portOpen == 1 && state_.devicePresent == 1 && !AnyCommandBusy();
+}
+
+bool LinkEngine::startCommand(Command c) {
+    const CommandRow& row = commandRow(c);
+    if (c == Command::Urtcnt) {
+        // Exempt from the start rule, but pointless without an open port.
+        if (!state_.portOpen) return false;
+    } else if (!mayStart()) {
+        return false;
+    }
+    if (c != Command::Urtcnt) view_->clearLog();
+    switch (c) {
+        case Command::Redid:
+            state_.redidSlot = CommandSlot::AwaitingReply;
+            readOffset_ = 0;
+            lastBlock_ = 0;
+            blockRetries_ = 0;
+            setGauge(0);
+            break;
+        case Command::Uedid:
+            state_.uedidSlot = CommandSlot::AwaitingReply;
+            setGauge(0);
+            break;
+        case Command::Wedid:
+            setGauge(0);
+            state_.wedidSlot = CommandSlot::AwaitingReply;
+            break;
+        default:
+            state_.slot(c) = CommandSlot::AwaitingReply;
+            break;
+    }
+    SendCommand(row.keyword, row.argument);
+    return true;
+}
+
+void LinkEngine::ShowDevicePresent() {
+    state_.devicePresent = 1;
+    view_->showDevicePresent();
+}
+
+void LinkEngine::ShowDeviceAbsent() {
+    state_.devicePresent = 0;
+    view_->showDeviceAbsent();
+    setGauge(0);
+}
+
+// ---- Receive poll --------------------------------------------------------------------------
+
+void LinkEngine::receivePoll() {
+    if (!state_.portOpen) return;
+    int n = line_.readAvailable(state_.portNumber, state_.readBuffer.data(), LinkState::BufferSize);
+    n = std::clamp(n, 0, LinkState::BufferSize);
+
+    bool awaitingReply = false;
+    bool awaitingFinal = false;
+    for (int i = 0; i < CommandCount; ++i) {
+        const Command c = static_cast<Command>(i);
+        const CommandSlot s = state_.slot(c);
+        if (s == CommandSlot::AwaitingReply) awaitingReply = true;
+        // The presence query and DFSET have no final reply and are not counted here.
+        if (s == CommandSlot::AwaitingFinal && c != Command::Urtcnt && c != Command::Dfset)
+            awaitingFinal = true;
+    }
+    if (awaitingReply) countTick(state_.firstReplyTicks);
+    if (awaitingFinal) countTick(state_.finalReplyTicks);
+    if (n <= 0) return;
+
+    view_->appendLog(QByteArray(reinterpret_cast<const char*>(state_.readBuffer.data()), n));
+    // Bytes beyond a full accumulator are dropped; the log above still shows them.
+    for (int i = 0; i < n && state_.replyLength < LinkState::BufferSize; ++i)
+        state_.replyBuffer[state_.replyLength++] = state_.readBuffer[i];
+
+    for (int i = 0; i < CommandCount; ++i) {
+        CommandSlot& s = state_.slot(static_cast<Command>(i));
+        if (s == CommandSlot::AwaitingReply)
+            s = CommandSlot::ReplyArrived;
+        else if (s == CommandSlot::AwaitingFinal)
+            s = CommandSlot::FinalArrived;
+    }
+}
+
+// ---- Supervision tick ----------------------------------------------------------------------
+
+void LinkEngine::supervisionTick() {
+    for (int i = 0; i < CommandCount; ++i) tickCommand(static_cast<Command>(i));
+}
+
+void LinkEngine::tickCommand(Command c) {
+    if (c == Command::Redid) {
+        tickEdidRead();
+        return;
+    }
+    const CommandRow& row = commandRow(c);
+    switch (state_.slot(c)) {
+        case CommandSlot::AwaitingReply:
+            if (state_.firstReplyTicks > row.firstTimeout) timeOut(c, false);
+            break;
+        case CommandSlot::ReplyArrived:
+            if (CheckReply(row.firstExpected))
+                acceptFirstReply(c);
+            else
+                rejectFirst(c);
+            break;
+        case CommandSlot::AwaitingFinal:
+            if (row.finalTimeout != 0 && state_.finalReplyTicks > row.finalTimeout)
+                timeOut(c, true);
+            break;
+        case CommandSlot::FinalArrived:
+            finishFinal(c, CheckReply("OK"));
+            break;
+        case CommandSlot::Idle:
+            break;
+    }
+}
+
+void LinkEngine::timeOut(Command c, bool finalPhase) {
+    (finalPhase ? state_.finalReplyTicks : state_.firstReplyTicks) = 0;
+    state_.slot(c) = CommandSlot::Idle;
+    if (c == Command::Redid) lastBlock_ = 0;
+    ShowDeviceAbsent();
+    view_->showMessage(QStringLiteral("No Response !!"));
+}
+
+void LinkEngine::acceptFirstReply(Command c) {
+    const CommandRow& row = commandRow(c);
+    switch (row.dataPhase) {
+        case DataPhase::None:
+            state_.slot(c) = CommandSlot::Idle;
+            ShowDevicePresent();
+            if (row.successMessage) view_->showMessage(QString::fromLatin1(row.successMessage));
+            break;
+        case DataPhase::IndexByte:
+            state_.slot(c) = CommandSlot::AwaitingFinal;
+            SendFramedByte(c == Command::Tmix ? data_.SelectedTimingIndex
+                                              : data_.SelectedPatternIndex);
+            break;
+        case DataPhase::TableUpload:
+            state_.slot(c) = CommandSlot::AwaitingFinal;
+            tableUpload(c);
+            break;
+        case DataPhase::EdidUpload:
+            state_.slot(c) = CommandSlot::AwaitingFinal;
+            edidUpload();
+            break;
+        case DataPhase::WriteByte:
+            state_.slot(c) = CommandSlot::AwaitingFinal;
+            setGauge(50);
+            SendFramedByte(1);
+            break;
+        case DataPhase::EdidBlocks:
+            break;  // handled by tickEdidRead
+    }
+}
+
+void LinkEngine::rejectFirst(Command c) {
+    const CommandRow& row = commandRow(c);
+    state_.slot(c) = CommandSlot::Idle;
+    if (row.clearTicksOnFirstReject) state_.firstReplyTicks = 0;
+    if (row.firstReject == AbsentOnReject::BeforeMessage) ShowDeviceAbsent();
+    if (row.firstRejectMessage) view_->showMessage(QString::fromLatin1(row.firstRejectMessage));
+    if (row.firstReject == AbsentOnReject::AfterMessage) ShowDeviceAbsent();
+}
+
+void LinkEngine::finishFinal(Command c, bool accepted) {
+    const CommandRow& row = commandRow(c);
+    if (accepted) {
+        if (row.dataPhase == DataPhase::WriteByte) setGauge(100);
+        state_.slot(c) = CommandSlot::Idle;
+        if (row.presentOnSuccess) ShowDevicePresent();
+        if (row.successMessage) view_->showMessage(QString::fromLatin1(row.successMessage));
+        return;
+    }
+    state_.slot(c) = CommandSlot::Idle;
+    if (row.finalReject == AbsentOnReject::BeforeMessage) ShowDeviceAbsent();
+    view_->showMessage(QString::fromLatin1(row.finalRejectMessage));
+    if (row.finalReject == AbsentOnReject::AfterMessage) ShowDeviceAbsent();
+}
+
+void LinkEngine::tableUpload(Command c) {
+    // One copy for the whole phase, so the bytes sent and the checksum agree whatever the
+    // dialogs do while events run between steps.
+    std::array<quint8, 4 * ProgramColumns::StepCount> values{};
+    int n = 0;         // table entries
+    int perEntry = 1;  // bytes sent per entry
+    if (c == Command::Tmgs) {
+        n = CommandData::TimingCount;
+        for (int i = 0; i < n; ++i) values[i] = data_.TimingSelection[i] != 0 ? 1 : 0;
+    } else if (c == Command::Ptns) {
+        n = CommandData::PatternCount;
+        for (int i = 0; i < n; ++i) values[i] = data_.PatternSelection[i] != 0 ? 1 : 0;
+    } else {
+        n = ProgramColumns::StepCount;
+        perEntry = 4;
+        const ProgramColumns& p = data_.ProgramUpload;
+        // Interleaved step by step: timing, pattern, unit, show time.
+        for (int i = 0; i < n; ++i) {
+            values[4 * i] = p.timing[i];
+            values[4 * i + 1] = p.pattern[i];
+            values[4 * i + 2] = p.unit[i];
+            values[4 * i + 3] = p.showTime[i];
+        }
+    }
+
+    setGauge(0);
+    SendFramedByte(static_cast<quint8>(n));
+    for (int i = 0; i < n; ++i) {
+        for (int k = 0; k < perEntry; ++k) SendFramedByte(values[perEntry * i + k]);
+        const int p = (i * 100 + 100) / n;
+        if (p > gauge_) {
+            setGauge(p);
+            clock_.sleepMs(TableStepPauseMs);
+            view_->processEventsOnce();
+        }
+    }
+    view_->setPanel0OwnerDrawn();
+    unsigned sum = static_cast<unsigned>(n);
+    for (int i = 0; i < n * perEntry; ++i) sum += values[i];
+    SendFramedByte(static_cast<quint8>((256 - sum % 256) % 256));
+}
+
+void LinkEngine::edidUpload() {
+    const EdidImage image = edid_;  // what goes out is what the image held at the start
+    for (int i = 0; i < static_cast<int>(image.size()); ++i) {
+        setGauge(100 * i / 255);
+        SendFramedByte(image[i]);
+        clock_.sleepMs(EdidUploadPauseMs);
+        view_->processEventsOnce();
+    }
+}
+
+// ---- EDID read -----------------------------------------------------------------------------
+
+void LinkEngine::requestEdidBlock(int offset) {
+    // A cleared accumulator means an old block can never pass for the one requested now.
+    state_.replyBuffer.fill(0);
+    SendFramedByte(static_cast<quint8>(offset));
+}
+
+bool LinkEngine::edidBlockComplete() const {
+    return EdidCodec::isBlock(state_.replyBuffer.data(), state_.replyLength);
+}
+
+void LinkEngine::endEdidRead() {
+    state_.firstReplyTicks = 0;
+    state_.finalReplyTicks = 0;
+    state_.redidSlot = CommandSlot::Idle;
+    lastBlock_ = 0;
+    blockRetries_ = 0;
+}
+
+void LinkEngine::tickEdidRead() {
+    const CommandRow& row = commandRow(Command::Redid);
+    switch (state_.redidSlot) {
+        case CommandSlot::Idle:
+            return;
+        case CommandSlot::AwaitingReply:
+            if (state_.firstReplyTicks > row.firstTimeout) timeOut(Command::Redid, false);
+            return;
+        case CommandSlot::ReplyArrived:
+            if (!CheckReply(row.firstExpected)) {
+                rejectFirst(Command::Redid);
+                return;
+            }
+            state_.redidSlot = CommandSlot::AwaitingFinal;
+            blockRetries_ = 0;
+            requestEdidBlock(0);
+            readOffset_ = EdidBlockSize;
+            state_.firstReplyTicks = 0;
+            setGauge(0);
+            return;
+        case CommandSlot::AwaitingFinal:
+            if (state_.finalReplyTicks > row.finalTimeout) timeOut(Command::Redid, true);
+            return;
+        case CommandSlot::FinalArrived:
+            break;
+    }
+
+    // FinalArrived: one block per tick. The block in the accumulator answers the last request.
+    const int blockOffset = readOffset_ - EdidBlockSize;
+    const bool complete = blockOffset >= 0 && blockOffset + EdidBlockSize <= 256 &&
+                          edidBlockComplete();
+    if (!complete) {
+        if (blockRetries_ >= EdidBlockRetries) {
+            endEdidRead();
+            ShowDeviceAbsent();
+            view_->showMessage(QStringLiteral("No Response !!"));
+            return;
+        }
+        ++blockRetries_;
+        requestEdidBlock(blockOffset);
+        return;
+    }
+    EdidCodec::decodeDigits(state_.replyBuffer.data() + 1, EdidBlockSize,
+                            edidStaging_.data() + blockOffset);
+    blockRetries_ = 0;
+    if (lastBlock_) {
+        edid_ = edidStaging_;
+        setGauge(100);
+        endEdidRead();
+        readOffset_ = 256;
+        view_->showMessage(QString::fromLatin1(row.successMessage));
+        return;
+    }
+    requestEdidBlock(readOffset_);
+    if (readOffset_ >= 223) lastBlock_ = 1;
+    setGauge(100 * readOffset_ / 255);
+    readOffset_ += EdidBlockSize;
+}
