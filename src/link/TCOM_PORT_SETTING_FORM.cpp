@@ -1,0 +1,120 @@
+#include "link/TCOM_PORT_SETTING_FORM.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "link/ComPortMap.h"
+#include "link/LinkEngine.h"
+
+namespace {
+
+constexpr int PortCount = 8;
+
+QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, const QRect& geometry) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QLatin1String(name));
+    label->setAccessibleName(text);
+    label->setGeometry(geometry);
+    return label;
+}
+
+QComboBox* makeList(QWidget* parent, const char* name, const QString& accessibleName,
+                    const QStringList& items, const QRect& geometry) {
+    auto* box = new QComboBox(parent);
+    box->setObjectName(QLatin1String(name));
+    box->setAccessibleName(accessibleName);
+    box->addItems(items);
+    box->setGeometry(geometry);
+    return box;
+}
+
+QPushButton* makeButton(QWidget* parent, const char* name, const QString& text,
+                        const QRect& geometry) {
+    auto* button = new QPushButton(text, parent);
+    button->setObjectName(QLatin1String(name));
+    button->setAccessibleName(text);
+    button->setGeometry(geometry);
+    button->setAutoDefault(false);
+    return button;
+}
+
+}  // namespace
+
+TCOM_PORT_SETTING_FORM::TCOM_PORT_SETTING_FORM(LinkEngine& engine, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      engine_(engine) {
+    setObjectName(QStringLiteral("COM_PORT_SETTING_FORM"));
+    setWindowTitle(QStringLiteral("COM Port Setting "));
+    setAccessibleName(QStringLiteral("COM Port Setting "));
+    setModal(true);
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(16);
+    setFont(font);
+    setFixedSize(420, 250);
+
+    Label1_ = makeLabel(this, "Label1", QStringLiteral("COM Port"), QRect(24, 24, 96, 24));
+    QStringList ports;
+    for (int n = 1; n <= PortCount; ++n) ports << QStringLiteral("COM %1").arg(n);
+    ComboBox1_ = makeList(this, "ComboBox1", QStringLiteral("COM Port"), ports,
+                          QRect(128, 22, 105, 28));
+    DeviceEdit_ = new QLineEdit(this);
+    DeviceEdit_->setObjectName(QStringLiteral("DeviceEdit"));
+    DeviceEdit_->setAccessibleName(QStringLiteral("Device"));
+    DeviceEdit_->setReadOnly(true);
+    DeviceEdit_->setFocusPolicy(Qt::ClickFocus);
+    DeviceEdit_->setPlaceholderText(QStringLiteral("no device"));
+    DeviceEdit_->setToolTip(QStringLiteral("The device that the chosen port opens"));
+    DeviceEdit_->setGeometry(244, 22, 156, 28);
+
+    Label2_ = makeLabel(this, "Label2", QStringLiteral("Baud Rate"), QRect(24, 64, 96, 24));
+    ComboBox2_ = makeList(this, "ComboBox2", QStringLiteral("Baud Rate"),
+                          {QStringLiteral("19200")}, QRect(128, 62, 105, 28));
+    Label3_ = makeLabel(this, "Label3", QStringLiteral("Data Bits"), QRect(24, 104, 96, 24));
+    ComboBox3_ = makeList(this, "ComboBox3", QStringLiteral("Data Bits"), {QStringLiteral("8")},
+                          QRect(128, 102, 105, 28));
+    Label4_ = makeLabel(this, "Label4", QStringLiteral("Parity"), QRect(24, 144, 96, 24));
+    ComboBox4_ = makeList(this, "ComboBox4", QStringLiteral("Parity"), {QStringLiteral("None")},
+                          QRect(128, 142, 105, 28));
+    // The line settings are fixed; they are shown, not chosen.
+    ComboBox2_->setEnabled(false);
+    ComboBox3_->setEnabled(false);
+    ComboBox4_->setEnabled(false);
+
+    Button1_ = makeButton(this, "Button1", QStringLiteral("OK"), QRect(96, 198, 97, 31));
+    Button2_ = makeButton(this, "Button2", QStringLiteral("Cancel"), QRect(228, 198, 97, 31));
+    Button1_->setDefault(true);
+
+    connect(Button1_, &QPushButton::clicked, this, &TCOM_PORT_SETTING_FORM::Button1Click);
+    connect(Button2_, &QPushButton::clicked, this, &TCOM_PORT_SETTING_FORM::Button2Click);
+    connect(ComboBox1_, &QComboBox::currentIndexChanged, this,
+            &TCOM_PORT_SETTING_FORM::updateDevice);
+
+    FormCreate();
+}
+
+void TCOM_PORT_SETTING_FORM::FormCreate() {
+    ComboBox1_->setCurrentIndex(0);
+    updateDevice();
+}
+
+void TCOM_PORT_SETTING_FORM::Button1Click() {
+    const int n = ComboBox1_->currentIndex() + 1;
+    // On failure the engine has told the operator why; the dialog stays for another choice.
+    if (engine_.connectPort(static_cast<quint8>(n))) accept();
+}
+
+void TCOM_PORT_SETTING_FORM::Button2Click() {
+    reject();
+}
+
+void TCOM_PORT_SETTING_FORM::showEvent(QShowEvent* event) {
+    updateDevice();
+    QDialog::showEvent(event);
+}
+
+void TCOM_PORT_SETTING_FORM::updateDevice() {
+    DeviceEdit_->setText(ComPortMap::device(ComboBox1_->currentIndex() + 1));
+}

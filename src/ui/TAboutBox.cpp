@@ -1,0 +1,73 @@
+#include "ui/TAboutBox.h"
+
+#include <QFrame>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+
+#include "ui/Icons.h"
+
+namespace {
+
+QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, const QRect& geometry) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QLatin1String(name));
+    label->setAccessibleName(text);
+    label->setGeometry(geometry);
+    return label;
+}
+
+}  // namespace
+
+TAboutBox::TAboutBox(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
+    setObjectName(QStringLiteral("AboutBox"));
+    setWindowTitle(QStringLiteral("About"));
+    setAccessibleName(QStringLiteral("About"));
+    setModal(true);
+    // A dialog border: the operator cannot resize it.
+    setFixedSize(ClientWidth, ClientHeight);
+
+    QFont font(QStringLiteral("Times New Roman"));
+    font.setPointSize(12);
+    setFont(font);
+
+    Panel1_ = new QFrame(this);
+    Panel1_->setObjectName(QStringLiteral("Panel1"));
+    Panel1_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    Panel1_->setGeometry(8, 8, 281, 161);
+
+    ProgramIcon_ = new QLabel(Panel1_);
+    ProgramIcon_->setObjectName(QStringLiteral("ProgramIcon"));
+    ProgramIcon_->setAccessibleName(QStringLiteral("Program icon"));
+    ProgramIcon_->setPixmap(Icons::program().pixmap(32, 32));
+    ProgramIcon_->setGeometry(8, 8, 32, 32);
+
+    ProductName_ = makeLabel(Panel1_, "ProductName", QStringLiteral("Product Name: ORVE-1"),
+                             QRect(64, 12, 210, 20));
+    Version_ = makeLabel(Panel1_, "Version", QStringLiteral("Version:V0.3"),
+                         QRect(64, 44, 210, 20));
+    Comments_ = makeLabel(Panel1_, "Comments", QStringLiteral("http://www.example.com"),
+                          QRect(8, 96, 266, 20));
+    Copyright_ = makeLabel(Panel1_, "Copyright", QStringLiteral("Tel: +1 555 0100"),
+                           QRect(8, 124, 266, 20));
+
+    OKButton_ = new QPushButton(QStringLiteral("OK"), this);
+    OKButton_->setObjectName(QStringLiteral("OKButton"));
+    OKButton_->setAccessibleName(QStringLiteral("OK"));
+    OKButton_->setGeometry(111, 180, 75, 27);
+    OKButton_->setDefault(true);
+    connect(OKButton_, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+void TAboutBox::showEvent(QShowEvent* event) {
+    // Centred on the screen, not on the main window.
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
+    QDialog::showEvent(event);
+}

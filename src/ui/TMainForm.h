@@ -1,0 +1,185 @@
+#pragma once
+
+#include <QColor>
+#include <QMainWindow>
+#include <functional>
+
+#include "link/LinkView.h"
+
+class LinkEngine;
+class QAction;
+class QDialog;
+class QMdiArea;
+class QMenu;
+class QPainter;
+class QPlainTextEdit;
+class QTimer;
+class QToolBar;
+class TAboutBox;
+class TCGauge;
+class TCOM_PORT_SETTING_FORM;
+class TStatusBar;
+class TStatusPanel;
+
+// The frame window: MDI client area, menus, toolbar, status bar with the presence panel and
+// the progress gauge, the hidden reply log and the two timers that drive the link.
+class TMainForm : public QMainWindow, public LinkView {
+    Q_OBJECT
+public:
+    // Shows a modal box with one OK button; tests replace it so that nothing blocks.
+    using MessageHook = std::function<void(const QString& text, const QString& detail)>;
+
+    // The windows that the menus show; they are created after this one.
+    struct Forms {
+        TAboutBox* AboutBox = nullptr;
+        TCOM_PORT_SETTING_FORM* COM_PORT_SETTING_FORM = nullptr;
+        QDialog* Timings = nullptr;
+        QDialog* Patterns = nullptr;
+        QDialog* Programmer_Form = nullptr;
+        QDialog* EDID_Block = nullptr;
+    };
+
+    enum class TileMode { Horizontal, Vertical };
+
+    static constexpr int FormLeft = 100;
+    static constexpr int FormTop = 45;
+    static constexpr int FormWidth = 900;
+    static constexpr int FormHeight = 694;
+    static constexpr int ToolBarHeight = 30;
+    static const QColor ClientColor;
+    static const QString ExistText;
+    static const QString NotExistText;
+
+    explicit TMainForm(LinkEngine& engine, QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    void setForms(const Forms& forms) { forms_ = forms; }
+    // An empty hook restores the real message box.
+    void setMessageHook(MessageHook hook) { messageHook_ = std::move(hook); }
+
+    // LinkView
+    void showMessage(const QString& text, const QString& detail = QString()) override;
+    void showDevicePresent() override;
+    void showDeviceAbsent() override;
+    void setGauge(int percent) override;
+    void clearLog() override;
+    void appendLog(const QByteArray& bytes) override;
+    void setPanel0OwnerDrawn() override;
+    void processEventsOnce() override;
+
+    // How the reply log shows received bytes: printable ASCII and line feeds as they are,
+    // everything else as \xNN.
+    static QString logText(const QByteArray& bytes);
+
+    QMdiArea* mdiArea() const { return mdiArea_; }
+    TStatusBar* StatusBar1() const { return StatusBar1_; }
+    TCGauge* ProgressGauge() const { return ProgressGauge_; }
+    QPlainTextEdit* Memo1() const { return Memo1_; }
+    QToolBar* ToolBar2() const { return ToolBar2_; }
+    QAction* ConnectButton() const { return ConnectButton_; }
+    QAction* DisConnectButton() const { return DisConnectButton_; }
+    QAction* Timing_Run() const { return Timing_Run_; }
+    QAction* Pattern_Run() const { return Pattern_Run_; }
+    QTimer* Timer1() const { return Timer1_; }
+    QTimer* Timer2() const { return Timer2_; }
+    QMenu* WindowMenu() const { return WindowMenu_; }
+    TileMode tileMode() const { return tileMode_; }
+    // The text that the presence panel shows now.
+    QString presenceText() const;
+
+    // Owner drawing of status panels.
+    void StatusBar1DrawPanel(TStatusBar& bar, TStatusPanel& panel, QPainter& painter,
+                             const QRect& rect);
+
+signals:
+    // The window has closed; the program ends with it.
+    void formClosed();
+
+public slots:
+    void FileOpenItemClick();
+    void FileSaveAsItemClick();
+    void FileExit1Execute();
+    void Timing2Click();
+    void Pattern2Click();
+    void Program1Click();
+    void DefaultSettingClick();
+    void COMPort1Click();
+    void Timing1Click();
+    void Pattern1Click();
+    void EDID_READClick();
+    void WRITE_EDIDClick();
+    void WriteEDID1Click();
+    void EDID_MemorysClick();
+    void WindowCascadeItemClick();
+    void WindowTileItemClick();
+    void WindowTileItem2Click();
+    void HelpAbout1Execute();
+    void ConnectButtonClick();
+    void DisConnectButtonClick();
+    void Timing_RunClick();
+    void Pattern_RunClick();
+    void Timer1Timer();
+    void Timer2Timer();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    struct PanelLook {
+        QColor brush;
+        QColor font;
+        QString text;
+    };
+
+    void FormCreate();
+    void FormClose();
+    void createMenus();
+    void createToolBar();
+    void createStatusBar();
+    void rebuildWindowList();
+    void tile();
+    // Brush, font colour and text of an owner-drawn panel.
+    PanelLook ownerDrawLook(const TStatusPanel& panel) const;
+    // Keeps the panels' accessible names equal to what they show.
+    void refreshShownTexts();
+    static void showModal(QDialog* dialog);
+
+    LinkEngine& engine_;
+    Forms forms_;
+    MessageHook messageHook_;
+    TileMode tileMode_ = TileMode::Horizontal;
+
+    QMdiArea* mdiArea_;
+    TStatusBar* StatusBar1_ = nullptr;
+    TCGauge* ProgressGauge_ = nullptr;
+    QPlainTextEdit* Memo1_;
+    QToolBar* ToolBar2_ = nullptr;
+    QTimer* Timer1_;
+    QTimer* Timer2_;
+
+    QAction* FileOpenItem_ = nullptr;
+    QAction* FileSaveAsItem_ = nullptr;
+    QAction* FileExit1_ = nullptr;
+    QAction* Timing2_ = nullptr;
+    QAction* Pattern2_ = nullptr;
+    QAction* Program1_ = nullptr;
+    QAction* DefaultSetting_ = nullptr;
+    QAction* COMPort1_ = nullptr;
+    QAction* Timing1_ = nullptr;
+    QAction* Pattern1_ = nullptr;
+    QAction* EDID_READ_ = nullptr;
+    QAction* WRITE_EDID_ = nullptr;
+    QAction* WriteEDID1_ = nullptr;
+    QAction* EDID_Memorys_ = nullptr;
+    QAction* WindowCascadeItem_ = nullptr;
+    QAction* WindowTileItem_ = nullptr;
+    QAction* WindowTileItem2_ = nullptr;
+    QAction* HelpAbout1_ = nullptr;
+    QMenu* WindowMenu_ = nullptr;
+    QAction* windowListSeparator_ = nullptr;
+
+    QAction* ConnectButton_ = nullptr;
+    QAction* DisConnectButton_ = nullptr;
+    QAction* Timing_Run_ = nullptr;
+    QAction* Pattern_Run_ = nullptr;
+};
