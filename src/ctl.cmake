@@ -1,1 +1,11 @@
-# The command-line companion.
+# The command-line companion: its logic in a library the tests link, a thin executable.
+add_library(orve1ctllib STATIC
+    ctl/CtlRequest.h ctl/CtlRequest.cpp
+    ctl/CtlArguments.h ctl/CtlArguments.cpp
+    ctl/ConsoleView.h ctl/ConsoleView.cpp
+    ctl/CtlRunner.h ctl/CtlRunner.cpp
+)
+target_link_libraries(orve1ctllib PUBLIC orve1core orve1serial)
+
+add_executable(orve1ctl ctl/main.cpp)
+target_link_libraries(orve1ctl PRIVATE orve1ctllib)

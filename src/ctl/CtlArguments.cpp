@@ -1,0 +1,231 @@
+#include "ctl/CtlArguments.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+#include "programme/ProgramPacker.h"
+
+QString CtlArguments::usage() {
+    return QStringLiteral(
+        "usage: orve1ctl [--port N] COMMAND\n"
+        "  N: COM port 1..8 (default 1)\n"
+        "commands:\n"
+        "  probe                 ask whether the generator is there\n"
+        "  timing N              output timing N (1..35)\n"
+        "  pattern N             output pattern N (1..39)\n"
+        "  default               restore the generator's default settings\n"
+        "  timings LIST          upload the offered timings (LIST: all, or e.g. 1,3,5-9)\n"
+        "  patterns LIST         upload the offered patterns\n"
+        "  programme FILE        upload an auto-run programme of up to 32 steps,\n"
+        "                        one a line: TIMING PATTERN s|m TIME (TIME 1..59)\n"
+        "  edid-read FILE        read the EDID into FILE (256 bytes)\n"
+        "  edid-upload FILE      upload the first 256 bytes of FILE (shorter: zero-padded)\n"
+        "  edid-write            have the generator write its EDID\n"
+        "exit status: 0 done, 1 failed, 2 usage error\n");
+}
+
+bool CtlArguments::parseNumber(const QString& text, int low, int high, int& value) {
+    static const QRegularExpression digits(QStringLiteral("^[0-9]{1,4}$"));
+    if (!digits.match(text).hasMatch()) return false;
+    value = text.toInt();
+    return value >= low && value <= high;
+}
+
+bool CtlArguments::parseListInto(const QString& text, quint8* flags, int count, QString& error) {
+    std::fill(flags, flags + count, quint8(0));
+    if (text == QLatin1String("all")) {
+        std::fill(flags, flags + count, quint8(1));
+        return true;
+    }
+    const QStringList parts = text.split(QLatin1Char(','));
+    for (const QString& part : parts) {
+        const QStringList ends = part.split(QLatin1Char('-'));
+        int first = 0;
+        int last = 0;
+        bool ok = false;
+        if (ends.size() == 1) {
+            ok = parseNumber(ends[0], 1, count, first);
+            last = first;
+        } else if (ends.size() == 2) {
+            ok = parseNumber(ends[0], 1, count, first) && parseNumber(ends[1], 1, count, last) &&
+                 first <= last;
+        }
+        if (!ok) {
+            error = QStringLiteral("'%1' in '%2' is not a number or range within 1..%3")
+                        .arg(part, text)
+                        .arg(count);
+            return false;
+        }
+        for (int n = first; n <= last; ++n) flags[n - 1] = 1;
+    }
+    return true;
+}
+
+bool CtlArguments::parseProgramme(const QString& text, ProgramColumns& table, QString& error) {
+    table.clear();
+    int steps = 0;
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    for (int i = 0; i < lines.size(); ++i) {
+        QString line = lines[i];
+        const int hash = line.indexOf(QLatin1Char('#'));
+        if (hash >= 0) line.truncate(hash);
+        const QStringList f = line.simplified().split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        if (f.isEmpty()) continue;
+        const QString where = QStringLiteral("line %1").arg(i + 1);
+        int timing = 0;
+        int pattern = 0;
+        int time = 0;
+        if (f.size() != 4) {
+            error = where + QStringLiteral(": expected TIMING PATTERN s|m TIME, got '%1'")
+                                .arg(lines[i].trimmed());
+            return false;
+        }
+        if (!parseNumber(f[0], 1, 35, timing)) {
+            error = where + QStringLiteral(": timing '%1' is not 1..35").arg(f[0]);
+            return false;
+        }
+        if (!parseNumber(f[1], 1, 39, pattern)) {
+            error = where + QStringLiteral(": pattern '%1' is not 1..39").arg(f[1]);
+            return false;
+        }
+        const QString unit = f[2].toLower();
+        if (unit != QLatin1String("s") && unit != QLatin1String("m")) {
+            error = where + QStringLiteral(": unit '%1' is not s or m").arg(f[2]);
+            return false;
+        }
+        if (!parseNumber(f[3], ProgramPacker::MinShowTime, ProgramPacker::MaxShowTime, time)) {
+            error = where + QStringLiteral(": show time '%1' is not 1..59").arg(f[3]);
+            return false;
+        }
+        if (steps == ProgramColumns::StepCount) {
+            error = where + QStringLiteral(": more than %1 steps").arg(ProgramColumns::StepCount);
+            return false;
+        }
+        table.timing[steps] = quint8(timing - 1);
+        table.pattern[steps] = quint8(pattern - 1);
+        table.unit[steps] = unit == QLatin1String("m") ? 1 : 0;
+        table.showTime[steps] = quint8(time);
+        ++steps;
+    }
+    if (steps == 0) {
+        error = QStringLiteral("the programme has no steps");
+        return false;
+    }
+    return true;
+}
+
+bool CtlArguments::parse(const QStringList& argsIn, CtlRequest& out, QString& error) {
+    QStringList args = argsIn;
+    out = CtlRequest();
+    if (args.size() >= 2 && args[0] == QLatin1String("--port")) {
+        int port = 0;
+        if (!parseNumber(args[1], 1, 8, port)) {
+            error = QStringLiteral("--port '%1' is not 1..8").arg(args[1]);
+            return false;
+        }
+        out.port = quint8(port);
+        args = args.mid(2);
+    } else if (!args.isEmpty() && args[0].startsWith(QLatin1String("--port="))) {
+        int port = 0;
+        if (!parseNumber(args[0].mid(7), 1, 8, port)) {
+            error = QStringLiteral("--port '%1' is not 1..8").arg(args[0].mid(7));
+            return false;
+        }
+        out.port = quint8(port);
+        args = args.mid(1);
+    }
+    if (args.isEmpty()) {
+        error = QStringLiteral("no command given (try --help)");
+        return false;
+    }
+    const QString cmd = args[0];
+    struct Shape {
+        const char* name;
+        CtlRequest::Kind kind;
+        int operands;
+    };
+    // Columns: command word, request kind, number of operands.
+    static constexpr Shape Shapes[] = {
+        {"probe", CtlRequest::Kind::Probe, 0},
+        {"timing", CtlRequest::Kind::Timing, 1},
+        {"pattern", CtlRequest::Kind::Pattern, 1},
+        {"default", CtlRequest::Kind::Default, 0},
+        {"timings", CtlRequest::Kind::Timings, 1},
+        {"patterns", CtlRequest::Kind::Patterns, 1},
+        {"programme", CtlRequest::Kind::Programme, 1},
+        {"edid-read", CtlRequest::Kind::EdidRead, 1},
+        {"edid-upload", CtlRequest::Kind::EdidUpload, 1},
+        {"edid-write", CtlRequest::Kind::EdidWrite, 0},
+    };
+    const Shape* shape = nullptr;
+    for (const Shape& s : Shapes)
+        if (cmd == QLatin1String(s.name)) shape = &s;
+    if (!shape) {
+        error = QStringLiteral("unknown command '%1' (try --help)").arg(cmd);
+        return false;
+    }
+    if (args.size() - 1 != shape->operands) {
+        error = QStringLiteral("'%1' takes %2 operand%3")
+                    .arg(cmd)
+                    .arg(shape->operands)
+                    .arg(shape->operands == 1 ? "" : "s");
+        return false;
+    }
+    out.kind = shape->kind;
+    const QString arg = shape->operands ? args[1] : QString();
+    int n = 0;
+    switch (out.kind) {
+        case CtlRequest::Kind::Timing:
+        case CtlRequest::Kind::Pattern: {
+            const int count = out.kind == CtlRequest::Kind::Timing ? CommandData::TimingCount
+                                                                   : CommandData::PatternCount;
+            if (!parseNumber(arg, 1, count, n)) {
+                error = QStringLiteral("%1 '%2' is not 1..%3").arg(cmd, arg).arg(count);
+                return false;
+            }
+            out.index = quint8(n - 1);
+            return true;
+        }
+        case CtlRequest::Kind::Timings:
+            return parseList(arg, out.timings, error);
+        case CtlRequest::Kind::Patterns:
+            return parseList(arg, out.patterns, error);
+        case CtlRequest::Kind::Programme: {
+            QFile f(arg);
+            if (!f.open(QIODevice::ReadOnly)) {
+                error = QStringLiteral("cannot read %1: %2").arg(arg, f.errorString());
+                return false;
+            }
+            if (!parseProgramme(QString::fromUtf8(f.readAll()), out.programme, error)) {
+                error = arg + QStringLiteral(": ") + error;
+                return false;
+            }
+            return true;
+        }
+        case CtlRequest::Kind::EdidUpload: {
+            QFile f(arg);
+            if (!f.open(QIODevice::ReadOnly)) {
+                error = QStringLiteral("cannot read %1: %2").arg(arg, f.errorString());
+                return false;
+            }
+            const QByteArray bytes = f.read(static_cast<qint64>(out.edid.size()));
+            std::copy(bytes.begin(), bytes.end(), out.edid.begin());
+            return true;
+        }
+        case CtlRequest::Kind::EdidRead: {
+            // Refuse a file that cannot be written now rather than after a 5-second read.
+            const QFileInfo info(arg);
+            const QFileInfo dir(info.absolutePath());
+            if (info.isDir() || (info.exists() && !info.isWritable()) ||
+                (!info.exists() && !(dir.isDir() && dir.isWritable()))) {
+                error = QStringLiteral("cannot write %1").arg(arg);
+                return false;
+            }
+            out.file = arg;
+            return true;
+        }
+        default:
+            return true;
+    }
+}
