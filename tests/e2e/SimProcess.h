@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QtTest>
+
+// The virtual generator in a private runtime directory, so a test never touches a real port.
+// The same directory must be given to whatever opens COM n (see environment()).
+class SimProcess {
+public:
+    SimProcess() { env_.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir_.path()); }
+    ~SimProcess() { stop(); }
+
+    static QString bin(const QString& name) {
+        return qEnvironmentVariable("ORVE1_BIN_DIR") + QLatin1Char('/') + name;
+    }
+    QProcessEnvironment environment() const { return env_; }
+    QString runtimeDir() const { return dir_.path(); }
+
+    // Starts orve1-sim with args and waits for its ready line.
+    bool start(const QStringList& args) {
+        proc_.setProcessEnvironment(env_);
+        proc_.setProgram(bin(QStringLiteral("orve1-sim")));
+        proc_.setArguments(args);
+        proc_.start();
+        if (!proc_.waitForStarted(5000)) return false;
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < 5000) {
+            if (output().contains(QStringLiteral("orve1-sim: COM"))) return true;
+            proc_.waitForReadyRead(100);
+        }
+        return false;
+    }
+    // Everything the simulator printed so far.
+    QString output() {
+        out_ += QString::fromUtf8(proc_.readAllStandardOutput());
+        return out_;
+    }
+    // Waits until the output contains text.
+    bool waitFor(const QString& text, int ms = 10000) {
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < ms) {
+            if (output().contains(text)) return true;
+            QTest::qWait(20);
+        }
+        return output().contains(text);
+    }
+    void stop() {
+        if (proc_.state() == QProcess::NotRunning) return;
+        proc_.terminate();
+        if (!proc_.waitForFinished(3000)) proc_.kill();
+        proc_.waitForFinished(1000);
+        output();
+    }
+    QProcess& process() { return proc_; }
+
+private:
+    QTemporaryDir dir_;
+    QProcessEnvironment env_ = QProcessEnvironment::systemEnvironment();
+    QProcess proc_;
+    QString out_;
+};

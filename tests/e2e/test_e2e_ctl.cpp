@@ -1,0 +1,128 @@
+// orve1ctl against the virtual generator: what a production-line script sees.
+#include <QElapsedTimer>
+#include <QFile>
+#include <QtTest>
+
+#include "SimProcess.h"
+
+namespace {
+
+struct CtlResult {
+    int status = -1;
+    QString out;
+    QString err;
+    qint64 ms = 0;
+};
+
+CtlResult runCtl(const SimProcess& sim, const QStringList& args, int timeoutMs = 60000) {
+    QProcess p;
+    p.setProcessEnvironment(sim.environment());
+    QElapsedTimer t;
+    t.start();
+    p.start(SimProcess::bin("orve1ctl"), args);
+    CtlResult r;
+    if (!p.waitForFinished(timeoutMs)) {
+        p.kill();
+        p.waitForFinished();
+        r.err = "timed out";
+        return r;
+    }
+    r.ms = t.elapsed();
+    r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = QString::fromUtf8(p.readAllStandardOutput());
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    return r;
+}
+
+QString describe(const CtlResult& r, SimProcess& sim) {
+    return QStringLiteral("status %1\nout: %2\nerr: %3\nsim: %4")
+        .arg(r.status)
+        .arg(r.out, r.err, sim.output());
+}
+
+}  // namespace
+
+class TestE2eCtl : public QObject {
+    Q_OBJECT
+
+private slots:
+    void commandsAndTableUpload() {
+        SimProcess sim;
+        QVERIFY(sim.start({"--port", "1"}));
+        CtlResult r = runCtl(sim, {"probe"});
+        QVERIFY2(r.status == 0, qPrintable(describe(r, sim)));
+
+        r = runCtl(sim, {"timing", "6"});
+        QVERIFY2(r.status == 0 && r.out.isEmpty(), qPrintable(describe(r, sim)));
+        QVERIFY(sim.waitFor("output timing 6 \"800x600-60\"", 2000));
+
+        r = runCtl(sim, {"--port", "1", "timings", "1,3,5-9"});
+        QVERIFY2(r.status == 0, qPrintable(describe(r, sim)));
+        QCOMPARE(r.out, QStringLiteral("Upload successful!!\n"));
+
+        // Refused before anything is sent.
+        r = runCtl(sim, {"timing", "36"});
+        QCOMPARE(r.status, 2);
+        QVERIFY(r.err.contains("36"));
+    }
+
+    void edidUploadThenReadGivesTheSameBytes() {
+        const QString sample = qEnvironmentVariable("ORVE1_TEST_DATA") + "/dell-p2415q-hdmi2.0.bin";
+        QFile in(sample);
+        QVERIFY(in.open(QIODevice::ReadOnly));
+        QByteArray expected = in.read(256);
+        expected.append(QByteArray(256 - expected.size(), 0));
+
+        SimProcess sim;
+        QVERIFY(sim.start({"--port", "2", "--timing-report"}));
+        CtlResult up = runCtl(sim, {"--port", "2", "edid-upload", sample});
+        QVERIFY2(up.status == 0, qPrintable(describe(up, sim)));
+        QCOMPARE(up.out, QStringLiteral("Upload successful!!\n"));
+        qInfo("EDID upload took %.1f s end to end", up.ms / 1000.0);
+        QVERIFY(up.ms >= 28200);
+
+        const QString outFile = sim.runtimeDir() + "/read.bin";
+        CtlResult rd = runCtl(sim, {"--port", "2", "edid-read", outFile});
+        QVERIFY2(rd.status == 0, qPrintable(describe(rd, sim)));
+        QCOMPARE(rd.out, QStringLiteral("  Read EDID Successful!!  \n"));
+        QFile got(outFile);
+        QVERIFY(got.open(QIODevice::ReadOnly));
+        QCOMPARE(got.readAll(), expected);
+        for (const QString& line : sim.output().split('\n'))
+            if (line.contains("gaps:")) qInfo("%s", qPrintable(line.trimmed()));
+    }
+
+    void faultsAreReported() {
+        {
+            SimProcess sim;
+            QVERIFY(sim.start({"--port", "3", "--reject", "first"}));
+            // The presence query itself is rejected: the generator counts as absent.
+            CtlResult r = runCtl(sim, {"--port", "3", "pattern", "2"});
+            QVERIFY2(r.status == 1, qPrintable(describe(r, sim)));
+        }
+        {
+            SimProcess sim;
+            QVERIFY(sim.start({"--port", "3", "--reject", "final"}));
+            CtlResult r = runCtl(sim, {"--port", "3", "timing", "3"});
+            QVERIFY2(r.status == 1 && r.out == "Error!!\n", qPrintable(describe(r, sim)));
+        }
+        {
+            // A damaged block is asked for again and the read still succeeds.
+            SimProcess sim;
+            QVERIFY(sim.start({"--port", "4", "--edid-fault", "corrupt:2"}));
+            CtlResult r = runCtl(sim, {"--port", "4", "edid-read", sim.runtimeDir() + "/x.bin"});
+            QVERIFY2(r.status == 0, qPrintable(describe(r, sim)));
+            QCOMPARE(sim.output().count("0x40"), 2);
+        }
+        {
+            // The line goes away in the middle of a table upload.
+            SimProcess sim;
+            QVERIFY(sim.start({"--port", "5", "--hangup-after", "12"}));
+            CtlResult r = runCtl(sim, {"--port", "5", "patterns", "all"}, 30000);
+            QVERIFY2(r.status == 1 && r.out == "No Response !!\n", qPrintable(describe(r, sim)));
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestE2eCtl)
+#include "test_e2e_ctl.moc"

@@ -1,0 +1,122 @@
+// The command line of orve1ctl: everything wrong is refused before a byte is sent.
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "ctl/CtlArguments.h"
+
+namespace {
+
+bool parse(const QStringList& args, CtlRequest& r, QString& error) {
+    return CtlArguments::parse(args, r, error);
+}
+
+}  // namespace
+
+class TestCtlArguments : public QObject {
+    Q_OBJECT
+
+private slots:
+    void commandsAndNumbers() {
+        CtlRequest r;
+        QString e;
+        QVERIFY(parse({"timing", "35"}, r, e));
+        QCOMPARE(r.index, quint8(34));
+        QCOMPARE(r.port, quint8(1));
+        QCOMPARE(r.command(), Command::Tmix);
+        QVERIFY(parse({"--port", "8", "pattern", "1"}, r, e));
+        QCOMPARE(r.port, quint8(8));
+        QCOMPARE(r.index, quint8(0));
+        QVERIFY(parse({"--port=2", "edid-write"}, r, e));
+        QCOMPARE(r.command(), Command::Wedid);
+
+        const QList<QStringList> bad = {
+            {},          {"timing", "0"},  {"timing", "36"}, {"pattern", "40"},
+            {"timing"},  {"probe", "x"},   {"--port", "0", "probe"},
+            {"--port", "9", "probe"},      {"timing", "+5"}, {"timing", "5x"},
+            {"reboot"},
+        };
+        for (const QStringList& args : bad) {
+            QVERIFY2(!parse(args, r, e), qPrintable(args.join(' ')));
+            QVERIFY(!e.isEmpty());
+        }
+        QVERIFY(!parse({"timing", "36"}, r, e));
+        QVERIFY(e.contains("'36'"));
+    }
+
+    void selectionLists() {
+        CtlRequest r;
+        QString e;
+        QVERIFY(parse({"timings", "1,3,5-9"}, r, e));
+        const std::array<quint8, 35>& t = r.timings;
+        QCOMPARE(std::accumulate(t.begin(), t.end(), 0), 7);
+        QCOMPARE(t[0], quint8(1));
+        QCOMPARE(t[1], quint8(0));
+        QCOMPARE(t[8], quint8(1));
+        QCOMPARE(t[9], quint8(0));
+        QVERIFY(parse({"patterns", "all"}, r, e));
+        QCOMPARE(std::accumulate(r.patterns.begin(), r.patterns.end(), 0), 39);
+        QVERIFY(parse({"patterns", "39"}, r, e));
+        for (const char* list : {"", "0", "36", "1,,2", "9-5", "1-", "a", "1-3-5", "all,1"})
+            QVERIFY2(!parse({"timings", list}, r, e), list);
+    }
+
+    void programmeFile() {
+        ProgramColumns p;
+        QString e;
+        QVERIFY(CtlArguments::parseProgramme("# warm-up\n\n1 1 s 3\n  5 13 m 5   # long\n", p, e));
+        QCOMPARE(p.timing[0], quint8(0));
+        QCOMPARE(p.pattern[1], quint8(12));
+        QCOMPARE(p.unit[1], quint8(1));
+        QCOMPARE(p.showTime[1], quint8(5));
+        QCOMPARE(p.timing[2], quint8(255));
+
+        const struct {
+            const char* text;
+            const char* reason;
+        } bad[] = {
+            {"1 1 s 3\n1 1 s 60\n", "line 2"},  {"36 1 s 3\n", "line 1: timing"},
+            {"1 40 s 3\n", "pattern"},          {"1 1 h 3\n", "unit"},
+            {"1 1 s 0\n", "show time"},         {"1 1 s\n", "expected"},
+            {"# nothing\n\n", "no steps"},
+        };
+        for (const auto& b : bad) {
+            QVERIFY2(!CtlArguments::parseProgramme(b.text, p, e), b.text);
+            QVERIFY2(e.contains(b.reason), qPrintable(e));
+        }
+        QString many;
+        for (int i = 0; i < 33; ++i) many += "1 1 s 3\n";
+        QVERIFY(!CtlArguments::parseProgramme(many, p, e));
+        QVERIFY(e.contains("line 33"));
+    }
+
+    void filesAreCheckedFirst() {
+        QTemporaryDir dir;
+        CtlRequest r;
+        QString e;
+        QVERIFY(!parse({"programme", dir.filePath("missing.txt")}, r, e));
+        QVERIFY(e.contains("missing.txt"));
+        QVERIFY(!parse({"edid-upload", dir.filePath("missing.bin")}, r, e));
+        QVERIFY(!parse({"edid-read", dir.filePath("no/such/dir/out.bin")}, r, e));
+        QVERIFY(!parse({"edid-read", dir.path()}, r, e));
+        QVERIFY(parse({"edid-read", dir.filePath("out.bin")}, r, e));
+        QVERIFY(!QFile::exists(dir.filePath("out.bin")));  // nothing created before the read
+
+        QFile shortFile(dir.filePath("short.bin"));
+        QVERIFY(shortFile.open(QIODevice::WriteOnly));
+        shortFile.write(QByteArray(100, char(0x7F)));
+        shortFile.close();
+        QVERIFY(parse({"edid-upload", shortFile.fileName()}, r, e));
+        QCOMPARE(r.edid[99], quint8(0x7F));
+        QCOMPARE(r.edid[100], quint8(0));
+
+        QFile prog(dir.filePath("p.txt"));
+        QVERIFY(prog.open(QIODevice::WriteOnly));
+        prog.write("1 1 s 3\nbad line\n");
+        prog.close();
+        QVERIFY(!parse({"programme", prog.fileName()}, r, e));
+        QVERIFY(e.contains("p.txt: line 2"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCtlArguments)
+#include "test_ctl_arguments.moc"
