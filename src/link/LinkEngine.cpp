@@ -177,6 +177,7 @@ bool LinkEngine::startCommand(Command c) {
             readOffset_ = 0;
             lastBlock_ = 0;
             blockRetries_ = 0;
+            settling_ = false;
             setGauge(0);
             break;
         case Command::Uedid:
@@ -394,7 +395,7 @@ void LinkEngine::edidUpload() {
 
 void LinkEngine::requestEdidBlock(int offset) {
     // A cleared accumulator means an old block can never pass for the one requested now.
-    state_.replyBuffer.fill(0);
+    discardReply();
     SendFramedByte(static_cast<quint8>(offset));
 }
 
@@ -408,6 +409,7 @@ void LinkEngine::endEdidRead() {
     state_.redidSlot = CommandSlot::Idle;
     lastBlock_ = 0;
     blockRetries_ = 0;
+    settling_ = false;
 }
 
 void LinkEngine::tickEdidRead() {
@@ -438,6 +440,16 @@ void LinkEngine::tickEdidRead() {
     }
 
     // FinalArrived: one block per tick. The block in the accumulator answers the last request.
+    if (settling_) {
+        // A block was asked for twice: let the second answer arrive and drop it before the
+        // next request, or it would pass for the next block.
+        const bool quiet = state_.replyLength == 0;
+        discardReply();
+        if (!quiet && ++settleTicks_ < EdidBlockRetries) return;
+        settling_ = false;
+        requestNextEdidBlock();
+        return;
+    }
     const int blockOffset = readOffset_ - EdidBlockSize;
     const bool complete = blockOffset >= 0 && blockOffset + EdidBlockSize <= 256 &&
                           edidBlockComplete();
@@ -454,7 +466,6 @@ void LinkEngine::tickEdidRead() {
     }
     EdidCodec::decodeDigits(state_.replyBuffer.data() + 1, EdidBlockSize,
                             edidStaging_.data() + blockOffset);
-    blockRetries_ = 0;
     if (lastBlock_) {
         edid_ = edidStaging_;
         setGauge(100);
@@ -463,8 +474,24 @@ void LinkEngine::tickEdidRead() {
         view_->showMessage(QString::fromLatin1(row.successMessage));
         return;
     }
+    if (blockRetries_ > 0) {
+        blockRetries_ = 0;
+        settling_ = true;
+        settleTicks_ = 0;
+        discardReply();
+        return;
+    }
+    requestNextEdidBlock();
+}
+
+void LinkEngine::requestNextEdidBlock() {
     requestEdidBlock(readOffset_);
     if (readOffset_ >= 223) lastBlock_ = 1;
     setGauge(100 * readOffset_ / 255);
     readOffset_ += EdidBlockSize;
+}
+
+void LinkEngine::discardReply() {
+    state_.replyBuffer.fill(0);
+    state_.replyLength = 0;
 }

@@ -80,6 +80,8 @@ private:
     void tableUpload(Command c);
     void edidUpload();
     void requestEdidBlock(int offset);
+    void requestNextEdidBlock();
+    void discardReply();
     bool edidBlockComplete() const;
     void endEdidRead();
 
@@ -92,9 +94,12 @@ private:
     int gauge_ = 0;
 
     // EDID read: offset of the next block to request, the last-block flag, the blocks taken in
-    // so far (written to the image only when all are in) and the re-requests of this block.
+    // so far (written to the image only when all are in), the re-requests of this block, and
+    // the pause after a re-requested block in which its second answer is let through and dropped.
     qint32 readOffset_ = 0;
     quint8 lastBlock_ = 0;
     int blockRetries_ = 0;
+    bool settling_ = false;
+    int settleTicks_ = 0;
     EdidImage edidStaging_{};
 };

@@ -83,7 +83,31 @@ private slots:
         rig.answer(bad);
         QCOMPARE(lastRequest(rig.line), 32);
         QVERIFY(rig.view.messages.isEmpty());
+        rig.line.clearSent();
         rig.answer(block(img, 32));
+        // One quiet tick passes for a second answer to the repeated request before block 2.
+        QVERIFY(rig.line.sent().isEmpty());
+        rig.tick();
+        QCOMPARE(lastRequest(rig.line), 64);
+        for (int off = 64; off < 256; off += 32) rig.answer(block(img, off));
+        QCOMPARE(rig.view.messages, QStringList{"  Read EDID Successful!!  "});
+        QVERIFY(rig.engine.edid() == img);
+    }
+
+    void lateDuplicateBlockNeverPassesForTheNextOne() {
+        EngineRig rig;
+        const EdidImage img = sampleImage();
+        QVERIFY(rig.start(Command::Redid));
+        rig.answer("OK1");
+        rig.answer(block(img, 0));
+        // A slow generator: block 1 comes only after its tick, so it is asked for again, and
+        // then both answers arrive.
+        rig.tick();
+        rig.answer(block(img, 32));
+        rig.line.feed(block(img, 32));
+        rig.poll();
+        rig.tick();  // the duplicate is dropped
+        rig.tick();  // quiet: block 2 is requested
         QCOMPARE(lastRequest(rig.line), 64);
         for (int off = 64; off < 256; off += 32) rig.answer(block(img, off));
         QCOMPARE(rig.view.messages, QStringList{"  Read EDID Successful!!  "});
