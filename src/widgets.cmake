@@ -1,1 +1,22 @@
 # The widgets library and the orve1 executable.
+add_library(orve1widgets STATIC
+    ui/Icons.h ui/Icons.cpp
+    ui/TCGauge.h ui/TCGauge.cpp
+    ui/TStatusPanel.h ui/TStatusPanel.cpp
+    ui/TStatusBar.h ui/TStatusBar.cpp
+    ui/TAboutBox.h ui/TAboutBox.cpp
+    ui/TMainForm.h ui/TMainForm.cpp
+    ui/AppWindows.h ui/AppWindows.cpp
+    ui/DebugHooks.h ui/DebugHooks.cpp
+    link/TCOM_PORT_SETTING_FORM.h link/TCOM_PORT_SETTING_FORM.cpp
+    timing/TTiming_List.h timing/TTiming_List.cpp
+    timing/TTimings.h timing/TTimings.cpp
+    pattern/TPattern_List.h pattern/TPattern_List.cpp
+    pattern/TPatterns.h pattern/TPatterns.cpp
+    programme/TProgrammer_Form.h programme/TProgrammer_Form.cpp
+    edid/TEDID_Block.h edid/TEDID_Block.cpp
+)
+target_link_libraries(orve1widgets PUBLIC orve1core orve1serial Qt6::Widgets)
+
+add_executable(orve1 ui/main.cpp)
+target_link_libraries(orve1 PRIVATE orve1widgets)

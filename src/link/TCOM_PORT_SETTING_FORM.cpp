@@ -58,8 +58,8 @@ TCOM_PORT_SETTING_FORM::TCOM_PORT_SETTING_FORM(LinkEngine& engine, QWidget* pare
     Label1_ = makeLabel(this, "Label1", QStringLiteral("COM Port"), QRect(24, 24, 96, 24));
     QStringList ports;
     for (int n = 1; n <= PortCount; ++n) ports << QStringLiteral("COM %1").arg(n);
-    ComboBox1_ = makeList(this, "ComboBox1", QStringLiteral("COM Port"), ports,
-                          QRect(128, 22, 105, 28));
+    ComboBox1_ =
+        makeList(this, "ComboBox1", QStringLiteral("COM Port"), ports, QRect(128, 22, 105, 28));
     DeviceEdit_ = new QLineEdit(this);
     DeviceEdit_->setObjectName(QStringLiteral("DeviceEdit"));
     DeviceEdit_->setAccessibleName(QStringLiteral("Device"));
@@ -70,8 +70,8 @@ TCOM_PORT_SETTING_FORM::TCOM_PORT_SETTING_FORM(LinkEngine& engine, QWidget* pare
     DeviceEdit_->setGeometry(244, 22, 156, 28);
 
     Label2_ = makeLabel(this, "Label2", QStringLiteral("Baud Rate"), QRect(24, 64, 96, 24));
-    ComboBox2_ = makeList(this, "ComboBox2", QStringLiteral("Baud Rate"),
-                          {QStringLiteral("19200")}, QRect(128, 62, 105, 28));
+    ComboBox2_ = makeList(this, "ComboBox2", QStringLiteral("Baud Rate"), {QStringLiteral("19200")},
+                          QRect(128, 62, 105, 28));
     Label3_ = makeLabel(this, "Label3", QStringLiteral("Data Bits"), QRect(24, 104, 96, 24));
     ComboBox3_ = makeList(this, "ComboBox3", QStringLiteral("Data Bits"), {QStringLiteral("8")},
                           QRect(128, 102, 105, 28));
@@ -103,7 +103,8 @@ void TCOM_PORT_SETTING_FORM::FormCreate() {
 void TCOM_PORT_SETTING_FORM::Button1Click() {
     const int n = ComboBox1_->currentIndex() + 1;
     // On failure the engine has told the operator why; the dialog stays for another choice.
-    if (engine_.connectPort(static_cast<quint8>(n))) accept();
+    if (engine_.connectPort(static_cast<quint8>(n)))
+        accept();
 }
 
 void TCOM_PORT_SETTING_FORM::Button2Click() {

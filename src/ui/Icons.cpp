@@ -24,8 +24,8 @@ QIcon drawn(const std::function<void(QPainter&)>& paint) {
 }
 
 void colourBars(QPainter& p, const QRectF& area) {
-    static const QColor bars[] = {Qt::white, Qt::yellow, Qt::cyan,   Qt::green,
-                                  Qt::magenta, Qt::red,  Qt::blue,   Qt::black};
+    static const QColor bars[] = {Qt::white,   Qt::yellow, Qt::cyan, Qt::green,
+                                  Qt::magenta, Qt::red,    Qt::blue, Qt::black};
     const qreal w = area.width() / 8.0;
     for (int i = 0; i < 8; ++i)
         p.fillRect(QRectF(area.left() + i * w, area.top(), w, area.height()), bars[i]);

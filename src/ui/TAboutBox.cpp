@@ -47,12 +47,12 @@ TAboutBox::TAboutBox(QWidget* parent)
 
     ProductName_ = makeLabel(Panel1_, "ProductName", QStringLiteral("Product Name: ORVE-1"),
                              QRect(64, 12, 210, 20));
-    Version_ = makeLabel(Panel1_, "Version", QStringLiteral("Version:V0.3"),
-                         QRect(64, 44, 210, 20));
+    Version_ =
+        makeLabel(Panel1_, "Version", QStringLiteral("Version:V0.3"), QRect(64, 44, 210, 20));
     Comments_ = makeLabel(Panel1_, "Comments", QStringLiteral("http://www.example.com"),
                           QRect(8, 96, 266, 20));
-    Copyright_ = makeLabel(Panel1_, "Copyright", QStringLiteral("Tel: +1 555 0100"),
-                           QRect(8, 124, 266, 20));
+    Copyright_ =
+        makeLabel(Panel1_, "Copyright", QStringLiteral("Tel: +1 555 0100"), QRect(8, 124, 266, 20));
 
     OKButton_ = new QPushButton(QStringLiteral("OK"), this);
     OKButton_->setObjectName(QStringLiteral("OKButton"));

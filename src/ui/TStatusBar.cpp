@@ -24,7 +24,8 @@ QRect TStatusBar::panelRect(int index) const {
     for (int i = 0; i < index; ++i) left += panels_[i]->panelWidth();
     int w = panels_[index]->panelWidth();
     // The last panel takes whatever width remains.
-    if (index == PanelCount - 1) w = std::max(w, width() - left);
+    if (index == PanelCount - 1)
+        w = std::max(w, width() - left);
     return QRect(left, 0, w, height());
 }
 

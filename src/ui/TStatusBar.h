@@ -16,9 +16,8 @@ public:
     static constexpr int PanelCount = 3;
     static constexpr int BarHeight = 23;
 
-    using DrawPanelHandler =
-        std::function<void(TStatusBar& bar, TStatusPanel& panel, QPainter& painter,
-                           const QRect& rect)>;
+    using DrawPanelHandler = std::function<void(TStatusBar& bar, TStatusPanel& panel,
+                                                QPainter& painter, const QRect& rect)>;
 
     explicit TStatusBar(QWidget* parent = nullptr);
 

@@ -4,8 +4,7 @@
 
 #include "ui/TStatusBar.h"
 
-TStatusPanel::TStatusPanel(TStatusBar& bar, int index)
-    : QLabel(&bar), bar_(bar), index_(index) {
+TStatusPanel::TStatusPanel(TStatusBar& bar, int index) : QLabel(&bar), bar_(bar), index_(index) {
     setObjectName(QStringLiteral("Panel%1").arg(index));
 }
 
@@ -20,8 +19,10 @@ void TStatusPanel::setPanelStyle(Style s) {
 }
 
 void TStatusPanel::setShownText(const QString& text) {
-    if (QLabel::text() != text) setText(text);
-    if (accessibleName() != text) setAccessibleName(text);
+    if (QLabel::text() != text)
+        setText(text);
+    if (accessibleName() != text)
+        setAccessibleName(text);
 }
 
 void TStatusPanel::paintEvent(QPaintEvent*) {
@@ -38,7 +39,8 @@ void TStatusPanel::paintEvent(QPaintEvent*) {
 
     if (style_ == Style::OwnerDraw) {
         // Without a handler an owner-drawn panel stays blank.
-        if (bar_.OnDrawPanel) bar_.OnDrawPanel(bar_, *this, p, inner);
+        if (bar_.OnDrawPanel)
+            bar_.OnDrawPanel(bar_, *this, p, inner);
         return;
     }
     p.setPen(palette().color(QPalette::WindowText));

@@ -1,0 +1,41 @@
+#include "ui/AppWindows.h"
+
+#include "edid/TEDID_Block.h"
+#include "link/TCOM_PORT_SETTING_FORM.h"
+#include "pattern/TPattern_List.h"
+#include "pattern/TPatterns.h"
+#include "programme/TProgrammer_Form.h"
+#include "timing/TTiming_List.h"
+#include "timing/TTimings.h"
+#include "ui/TAboutBox.h"
+#include "ui/TMainForm.h"
+
+AppWindows::AppWindows(LinkEngine& engine) {
+    MainForm = std::make_unique<TMainForm>(engine);
+    QWidget* owner = MainForm.get();
+    AboutBox = std::make_unique<TAboutBox>(owner);
+    COM_PORT_SETTING_FORM = std::make_unique<TCOM_PORT_SETTING_FORM>(engine, owner);
+    Timing_List = std::make_unique<TTiming_List>(engine, owner);
+    Pattern_List = std::make_unique<TPattern_List>(engine, owner);
+    Timings = std::make_unique<TTimings>(engine, owner);
+    Patterns = std::make_unique<TPatterns>(engine, owner);
+    Programmer_Form = std::make_unique<TProgrammer_Form>(engine, owner);
+    EDID_Block = std::make_unique<TEDID_Block>(engine, owner);
+
+    TMainForm::Forms forms;
+    forms.AboutBox = AboutBox.get();
+    forms.COM_PORT_SETTING_FORM = COM_PORT_SETTING_FORM.get();
+    forms.Timings = Timings.get();
+    forms.Patterns = Patterns.get();
+    forms.Programmer_Form = Programmer_Form.get();
+    forms.EDID_Block = EDID_Block.get();
+    MainForm->setForms(forms);
+}
+
+AppWindows::~AppWindows() = default;
+
+QList<QWidget*> AppWindows::all() const {
+    return {MainForm.get(),    AboutBox.get(),        COM_PORT_SETTING_FORM.get(),
+            Timing_List.get(), Pattern_List.get(),    Timings.get(),
+            Patterns.get(),    Programmer_Form.get(), EDID_Block.get()};
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QList>
+#include <memory>
+
+class LinkEngine;
+class QWidget;
+class TAboutBox;
+class TCOM_PORT_SETTING_FORM;
+class TEDID_Block;
+class TMainForm;
+class TPattern_List;
+class TPatterns;
+class TProgrammer_Form;
+class TTiming_List;
+class TTimings;
+
+// The program's windows, created once in their fixed order and kept until the end; all but
+// the main window start hidden and are only hidden when closed.
+class AppWindows {
+public:
+    explicit AppWindows(LinkEngine& engine);
+    ~AppWindows();
+    AppWindows(const AppWindows&) = delete;
+    AppWindows& operator=(const AppWindows&) = delete;
+
+    // In the order of creation.
+    QList<QWidget*> all() const;
+
+    // Declared in creation order; destroyed in reverse, the main window last.
+    std::unique_ptr<TMainForm> MainForm;
+    std::unique_ptr<TAboutBox> AboutBox;
+    std::unique_ptr<TCOM_PORT_SETTING_FORM> COM_PORT_SETTING_FORM;
+    std::unique_ptr<TTiming_List> Timing_List;
+    std::unique_ptr<TPattern_List> Pattern_List;
+    std::unique_ptr<TTimings> Timings;
+    std::unique_ptr<TPatterns> Patterns;
+    std::unique_ptr<TProgrammer_Form> Programmer_Form;
+    std::unique_ptr<TEDID_Block> EDID_Block;
+};

@@ -1,0 +1,116 @@
+#include "ui/DebugHooks.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEvent>
+#include <QTimer>
+#include <QWidget>
+#include <QWindow>
+#include <cstdio>
+#include <ctime>
+
+#ifdef Q_OS_LINUX
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <QFile>
+#endif
+
+#include "ui/AppWindows.h"
+#include "ui/TMainForm.h"
+
+namespace {
+
+QElapsedTimer mainClock;
+
+qint64 monotonicNs() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return qint64(ts.tv_sec) * 1000000000 + ts.tv_nsec;
+}
+
+// Milliseconds since the kernel started this process; -1 where that is not known.
+double msSinceProcessStart() {
+#ifdef Q_OS_LINUX
+    QFile stat(QStringLiteral("/proc/self/stat"));
+    if (!stat.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray line = stat.readAll();
+    // Fields after the command name, which is in parentheses and may hold blanks.
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() < 20)
+        return -1;
+    const double startTicks = fields[19].toDouble();  // field 22 of the whole line
+    timespec boot{};
+    clock_gettime(CLOCK_BOOTTIME, &boot);
+    const double nowMs = boot.tv_sec * 1000.0 + boot.tv_nsec / 1e6;
+    return nowMs - startTicks * 1000.0 / sysconf(_SC_CLK_TCK);
+#else
+    return -1;
+#endif
+}
+
+long peakRssKb() {
+#ifdef Q_OS_LINUX
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+#else
+    return -1;
+#endif
+}
+
+// Reports the first exposure of the main window, after its first paint has gone out.
+class ExposeProbe : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Expose && !done_) {
+            auto* window = qobject_cast<QWindow*>(watched);
+            if (window && window->isExposed()) {
+                done_ = true;
+                QTimer::singleShot(0, this, [] {
+                    std::printf(
+                        "orve1-startup: shown monotonic_ns=%lld main_ms=%.2f process_ms=%.1f "
+                        "peak_rss_kb=%ld\n",
+                        static_cast<long long>(monotonicNs()), mainClock.nsecsElapsed() / 1e6,
+                        msSinceProcessStart(), peakRssKb());
+                    std::fflush(stdout);
+                    QCoreApplication::exit(0);
+                });
+            }
+        }
+        return false;
+    }
+
+private:
+    bool done_ = false;
+};
+
+}  // namespace
+
+void DebugHooks::markMainStart() {
+    mainClock.start();
+}
+
+void DebugHooks::install(AppWindows& windows) {
+    if (qEnvironmentVariableIntValue("ORVE1_EXIT_AFTER_SHOW") == 1) {
+        QWindow* handle = windows.MainForm->windowHandle();
+        if (handle)
+            handle->installEventFilter(new ExposeProbe(windows.MainForm.get()));
+    }
+    const QString show = qEnvironmentVariable("ORVE1_SHOW");
+    if (!show.isEmpty()) {
+        for (QWidget* w : windows.all()) {
+            if (w->objectName() != show || w == windows.MainForm.get())
+                continue;
+            QTimer::singleShot(0, w, [w] {
+                w->show();
+                w->raise();
+                w->activateWindow();
+            });
+        }
+    }
+}

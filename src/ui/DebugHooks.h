@@ -1,0 +1,15 @@
+#pragma once
+
+class AppWindows;
+
+// Hooks for the screenshot script and the start-up benchmark; the operator never sets them.
+//   ORVE1_SHOW=<window object name>  shows that window (non-modally) once the main window is up,
+//                                    e.g. AboutBox, COM_PORT_SETTING_FORM, Timings, EDID_Block.
+//   ORVE1_EXIT_AFTER_SHOW=1          prints when the main window was first exposed, then exits.
+class DebugHooks {
+public:
+    // Call first thing in main().
+    static void markMainStart();
+    // Call after the main window has been shown.
+    static void install(AppWindows& windows);
+};
