@@ -1,0 +1,35 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// Command-line settings of the virtual generator: which port it registers and which faults it
+// plays on purpose. All fault fields off means a well-behaved generator.
+class SimOptions {
+public:
+    enum class Outcome { Run, Help, Error };
+
+    struct EdidFault {
+        enum class Kind { Drop, Truncate, Corrupt };
+        Kind kind;
+        int block;  // 0..7, the block at offset 32 * block
+        int count;  // how many requests of that block go wrong
+    };
+
+    int port = 1;
+    std::string edidFile;
+    bool timingReport = false;
+    bool silent = false;
+    bool noFinal = false;
+    bool rejectFirst = false;
+    bool rejectFinal = false;
+    bool split = false;
+    int delayMs = 0;
+    int burst = 0;
+    int hangupAfter = 0;  // 0: never
+    std::vector<EdidFault> edidFaults;
+
+    // Fills the fields from the arguments; on Error, *error holds a one-line reason.
+    Outcome parse(int argc, char** argv, std::string* error);
+    static const char* helpText();
+};
