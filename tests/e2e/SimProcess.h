@@ -36,6 +36,8 @@ public:
     }
     // Everything the simulator printed so far.
     QString output() {
+        // Without an event loop, only a wait moves the pipe's bytes into the process object.
+        if (proc_.state() == QProcess::Running) proc_.waitForReadyRead(30);
         out_ += QString::fromUtf8(proc_.readAllStandardOutput());
         return out_;
     }
