@@ -78,6 +78,11 @@ TCOM_PORT_SETTING_FORM::TCOM_PORT_SETTING_FORM(LinkEngine& engine, QWidget* pare
     Label4_ = makeLabel(this, "Label4", QStringLiteral("Parity"), QRect(24, 144, 96, 24));
     ComboBox4_ = makeList(this, "ComboBox4", QStringLiteral("Parity"), {QStringLiteral("None")},
                           QRect(128, 142, 105, 28));
+    // Screen readers announce each list with its label.
+    Label1_->setBuddy(ComboBox1_);
+    Label2_->setBuddy(ComboBox2_);
+    Label3_->setBuddy(ComboBox3_);
+    Label4_->setBuddy(ComboBox4_);
     // The line settings are fixed; they are shown, not chosen.
     ComboBox2_->setEnabled(false);
     ComboBox3_->setEnabled(false);

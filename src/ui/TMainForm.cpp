@@ -11,7 +11,6 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPlainTextEdit>
-#include <QStyle>
 #include <QTextCursor>
 #include <QTimer>
 #include <QToolBar>
@@ -112,17 +111,13 @@ void TMainForm::FormCreate() {
 void TMainForm::createMenus() {
     QMenuBar* bar = menuBar();
     bar->setObjectName(QStringLiteral("MainMenu1"));
-    QStyle* st = style();
 
     QMenu* file = bar->addMenu(QStringLiteral("&File"));
     file->setObjectName(QStringLiteral("File1"));
     FileOpenItem_ = addItem(file, "FileOpenItem", QStringLiteral("&Open"));
     FileOpenItem_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
-    FileOpenItem_->setIcon(st->standardIcon(QStyle::SP_DialogOpenButton));
     FileSaveAsItem_ = addItem(file, "FileSaveAsItem", QStringLiteral("Save &As..."));
-    FileSaveAsItem_->setIcon(st->standardIcon(QStyle::SP_DialogSaveButton));
     FileExit1_ = addItem(file, "FileExit1", QStringLiteral("E&xit"));
-    FileExit1_->setIcon(st->standardIcon(QStyle::SP_DialogCloseButton));
     connect(FileOpenItem_, &QAction::triggered, this, &TMainForm::FileOpenItemClick);
     connect(FileSaveAsItem_, &QAction::triggered, this, &TMainForm::FileSaveAsItemClick);
     connect(FileExit1_, &QAction::triggered, this, &TMainForm::FileExit1Execute);
@@ -180,7 +175,6 @@ void TMainForm::createMenus() {
     QMenu* help = bar->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("Help1"));
     HelpAbout1_ = addItem(help, "HelpAbout1", QStringLiteral("&About..."));
-    HelpAbout1_->setIcon(st->standardIcon(QStyle::SP_MessageBoxInformation));
     connect(HelpAbout1_, &QAction::triggered, this, &TMainForm::HelpAbout1Execute);
 }
 
