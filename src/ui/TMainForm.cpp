@@ -1,6 +1,7 @@
 #include "ui/TMainForm.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDialog>
@@ -111,6 +112,7 @@ void TMainForm::FormCreate() {
 void TMainForm::createMenus() {
     QMenuBar* bar = menuBar();
     bar->setObjectName(QStringLiteral("MainMenu1"));
+    bar->setAccessibleName(QStringLiteral("Menu bar"));
 
     QMenu* file = bar->addMenu(QStringLiteral("&File"));
     file->setObjectName(QStringLiteral("File1"));
@@ -235,7 +237,9 @@ void TMainForm::showMessage(const QString& text, const QString& detail) {
         messageHook_(text, detail);
         return;
     }
-    QMessageBox box(this);
+    // Over whatever modal window is up (the port dialog, an upload dialog), else the frame.
+    QWidget* owner = QApplication::activeModalWidget();
+    QMessageBox box(owner ? owner : this);
     box.setWindowTitle(QStringLiteral("ORVE-1"));
     box.setText(text);
     // Informative text rather than details: details would add a second button.

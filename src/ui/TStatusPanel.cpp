@@ -6,6 +6,8 @@
 
 TStatusPanel::TStatusPanel(TStatusBar& bar, int index) : QLabel(&bar), bar_(bar), index_(index) {
     setObjectName(QStringLiteral("Panel%1").arg(index));
+    // The name follows the shown text (which may be empty); this says what the panel is.
+    setAccessibleDescription(QStringLiteral("Status panel %1").arg(index));
 }
 
 void TStatusPanel::setPanelText(const QString& text) {

@@ -12,6 +12,7 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
@@ -123,6 +124,7 @@ private slots:
     void cancelChangesNothing();
     void disconnect();
     void closingMainWindowClosesPort();
+    void realMessageBox();
     void defaultSettingRoundTrip();
     void uploadSwitchesPanel0ToOwnerDrawing();
     void menuDialogsAreModal();
@@ -440,6 +442,34 @@ void TestMainWindow::closingMainWindowClosesPort() {
         rig.main().close();
         QCOMPARE(rig.line.closes, QList<quint8>({6}));
     }
+}
+
+void TestMainWindow::realMessageBox() {
+    Rig rig;
+    rig.main().setMessageHook(nullptr);
+    QString text;
+    QString informative;
+    int buttons = -1;
+    bool ticksRan = false;
+    rig.main().Timer2()->start();
+    QObject::connect(rig.main().Timer2(), &QTimer::timeout, [&] { ticksRan = true; });
+    // The box lives on the stack of showMessage: only look at it while it is up.
+    runModal([&] { rig.main().showMessage("No Response !!", "/dev/x: gone"); },
+             [&](QWidget* modal) {
+                 auto* box = qobject_cast<QMessageBox*>(modal);
+                 if (!box)
+                     return;
+                 text = box->text();
+                 informative = box->informativeText();
+                 buttons = static_cast<int>(box->buttons().size());
+                 // The link's timers keep running while the box is up.
+                 QTest::qWait(250);
+                 box->button(QMessageBox::Ok)->click();
+             });
+    QCOMPARE(text, QStringLiteral("No Response !!"));
+    QCOMPARE(informative, QStringLiteral("/dev/x: gone"));
+    QCOMPARE(buttons, 1);
+    QVERIFY(ticksRan);
 }
 
 void TestMainWindow::defaultSettingRoundTrip() {
