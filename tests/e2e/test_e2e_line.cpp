@@ -95,6 +95,7 @@ private slots:
         link.run();
         QTRY_VERIFY_WITH_TIMEOUT(at >= 0, 4000);
         QCOMPARE(link.view.messages, QStringList{"No Response !!"});
+        qInfo("No Response !! came %lld ms after the frame", at);
         QVERIFY2(at >= 1700 && at <= 2300, qPrintable(QString::number(at)));
         QCOMPARE(link.engine.state().devicePresent, quint8(0));
         link.engine.closePort();
@@ -117,6 +118,7 @@ private slots:
         // The engine still polls the dead port; that must cost next to nothing.
         QTest::qWait(1500);
         const double share = (cpuSeconds() - cpu0) / (wall.elapsed() / 1000.0);
+        qInfo("CPU share from the upload's start to 1.5 s after the time-out: %.1f %%", 100 * share);
         QVERIFY2(share < 0.10, qPrintable(QString("cpu share %1").arg(share)));
         link.engine.closePort();
     }

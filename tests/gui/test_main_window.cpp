@@ -45,8 +45,8 @@ namespace {
 
 // The program's windows on a fake line and clock, with message boxes recorded instead of shown.
 struct Rig {
-    FakeLine line;
     FakeClock clock;
+    FakeLine line{&clock};
     LinkEngine engine{line, clock};
     std::unique_ptr<AppWindows> windows;
     QStringList messages;
@@ -55,6 +55,7 @@ struct Rig {
     std::function<void()> whileMessageOpen;
 
     Rig() {
+        line.answerFrames = true;
         windows = std::make_unique<AppWindows>(engine);
         main().setMessageHook([this](const QString& text, const QString& detail) {
             messages << text;
@@ -250,11 +251,11 @@ void TestMainWindow::gatedCommandsDoNothingWhenRefused() {
     const char* gated[] = {"DefaultSetting", "EDID_READ", "WRITE_EDID", "WriteEDID1"};
     auto triggerAllAndExpectNothing = [&](const char* situation) {
         for (const char* name : gated) {
-            rig.line.sent.clear();
+            rig.line.clearSent();
             rig.main().Memo1()->setPlainText(QStringLiteral("kept"));
             const LinkState before = rig.engine.state();
             rig.menuItem(name)->trigger();
-            QVERIFY2(rig.line.sent.isEmpty(), situation);
+            QVERIFY2(rig.line.sent().isEmpty(), situation);
             QVERIFY2(rig.messages.isEmpty(), situation);
             QCOMPARE(rig.main().Memo1()->toPlainText(), QStringLiteral("kept"));
             for (int c = 0; c < CommandCount; ++c)
@@ -284,9 +285,9 @@ void TestMainWindow::gatedCommandsDoNothingWhenRefused() {
 
     // With the gate open the same entry does send.
     rig.engine.state().tmixSlot = CommandSlot::Idle;
-    rig.line.sent.clear();
+    rig.line.clearSent();
     rig.menuItem("WriteEDID1")->trigger();
-    QCOMPARE(rig.line.sent, QByteArray("WEDID \x00 \n\r", 10));
+    QCOMPARE(rig.line.sent(), QByteArray("WEDID \x00 \n\r", 10));
     QCOMPARE(rig.engine.state().wedidSlot, CommandSlot::AwaitingReply);
 }
 
@@ -320,14 +321,14 @@ void TestMainWindow::connectMakesGeneratorPresent() {
     QVERIFY(dlg.DeviceEdit()->isReadOnly());
     QVERIFY(!visibleAfterOk);
     QCOMPARE(rig.line.opens, QList<quint8>({1}));
-    QCOMPARE(rig.line.sent, QByteArray("URTCNT \x00 \n\r", 11));
+    QCOMPARE(rig.line.sent(), QByteArray("URTCNT \x00 \n\r", 11));
     QCOMPARE(rig.engine.state().portOpen, quint8(1));
     QVERIFY(rig.messages.isEmpty());
     // Still absent until the answer has been judged.
     QCOMPARE(m.presenceText(), TMainForm::NotExistText);
 
-    rig.line.pending.clear();
-    rig.line.pending = QByteArray("OK\r\n\x01", 5);
+    rig.line.inbound.clear();
+    rig.line.inbound = QByteArray("OK\r\n\x01", 5);
     rig.pump();
     QCOMPARE(m.presenceText(), QStringLiteral(" ORVE-1 Status : Exist"));
     QCOMPARE(m.StatusBar1()->panel(2).accessibleName(), m.presenceText());
@@ -338,7 +339,7 @@ void TestMainWindow::connectMakesGeneratorPresent() {
     QCOMPARE(m.Memo1()->toPlainText(), QStringLiteral("OK\\x0D\n\\x01"));
 
     // OK again, on another port: the open one is closed first and the query goes out again.
-    rig.line.sent.clear();
+    rig.line.clearSent();
     runModal([&] { m.COMPort1Click(); },
              [&](QWidget*) {
                  dlg.ComboBox1()->setCurrentIndex(1);
@@ -346,7 +347,7 @@ void TestMainWindow::connectMakesGeneratorPresent() {
              });
     QCOMPARE(rig.line.closes, QList<quint8>({1}));
     QCOMPARE(rig.line.opens, QList<quint8>({1, 2}));
-    QCOMPARE(rig.line.sent, QByteArray("URTCNT \x00 \n\r", 11));
+    QCOMPARE(rig.line.sent(), QByteArray("URTCNT \x00 \n\r", 11));
 }
 
 void TestMainWindow::failedOpenKeepsDialogOpen() {
@@ -370,7 +371,7 @@ void TestMainWindow::failedOpenKeepsDialogOpen() {
     QCOMPARE(rig.line.closes, QList<quint8>({3}));
     QCOMPARE(rig.engine.state().portOpen, quint8(0));
     QCOMPARE(rig.engine.state().portNumber, quint8(3));
-    QVERIFY(rig.line.sent.isEmpty());
+    QVERIFY(rig.line.sent().isEmpty());
     QCOMPARE(rig.main().presenceText(), TMainForm::NotExistText);
     QVERIFY(!dlg.isVisible());
     // The dialog keeps the last choice for the next showing.
@@ -400,7 +401,7 @@ void TestMainWindow::cancelChangesNothing() {
     QVERIFY(!dlg.isVisible());
     QVERIFY(rig.line.opens.isEmpty());
     QVERIFY(rig.line.closes.isEmpty());
-    QVERIFY(rig.line.sent.isEmpty());
+    QVERIFY(rig.line.sent().isEmpty());
     QCOMPARE(rig.engine.state().portNumber, before.portNumber);
     QCOMPARE(rig.engine.state().portOpen, before.portOpen);
     QCOMPARE(rig.engine.state().devicePresent, before.devicePresent);
@@ -480,7 +481,7 @@ void TestMainWindow::defaultSettingRoundTrip() {
     rig.whileMessageOpen = [&] { rig.pump(); };
 
     rig.menuItem("DefaultSetting")->trigger();
-    QCOMPARE(rig.line.sent, QByteArray("DFSET \x00 \n\r", 10));
+    QCOMPARE(rig.line.sent(), QByteArray("DFSET \x00 \n\r", 10));
     QCOMPARE(rig.engine.state().dfsetSlot, CommandSlot::AwaitingReply);
     QCOMPARE(rig.main().Memo1()->toPlainText(), QString());
 

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
+#include <QSet>
 #include <QStringList>
 #include <functional>
 #include <vector>
@@ -21,10 +23,17 @@ public:
     explicit FakeLine(Clock* clock = nullptr) : clock_(clock) {}
 
     int openResult = 0;
+    QSet<quint8> failingOpens;  // ports whose open fails whatever openResult says
     int setLineResult = 0;
     int flowResult = 0;
     int readOverride = 0;  // when negative, readAvailable returns it once
     QStringList calls;     // "open 3", "setLine 3 19200 8 N 1", "flow 3 none", "close 3"
+    QList<quint8> opens;
+    QList<quint8> closes;
+    // When set, every complete command frame (it ends with line feed, carriage return) is
+    // answered with frameReply at once.
+    bool answerFrames = false;
+    QByteArray frameReply = "OK\r\n";
     std::vector<Put> puts;
     QByteArray inbound;
     // Called after every byte put on the line, e.g. to answer a completed frame.
@@ -40,7 +49,8 @@ public:
 
     int open(quint8 port) override {
         calls << QStringLiteral("open %1").arg(port);
-        return openResult;
+        opens << port;
+        return failingOpens.contains(port) ? -1 : openResult;
     }
     int setLine(quint8 port, qint32 baud, quint8 dataBits, Parity parity,
                 quint8 stopBits) override {
@@ -58,6 +68,7 @@ public:
     }
     void putByte(quint8 port, quint8 value) override {
         puts.push_back({port, value, clock_ ? clock_->tickMs() : 0});
+        if (answerFrames && sent().endsWith("\n\r")) inbound += frameReply;
         if (onPut) onPut(*this);
     }
     int readAvailable(quint8, quint8* buffer, int capacity) override {
@@ -71,7 +82,13 @@ public:
         inbound.remove(0, n);
         return n;
     }
-    void close(quint8 port) override { calls << QStringLiteral("close %1").arg(port); }
+    void close(quint8 port) override {
+        calls << QStringLiteral("close %1").arg(port);
+        closes << port;
+    }
+    QString lastErrorDetail(quint8 port) const override {
+        return QStringLiteral("/dev/fake%1: no such device").arg(port);
+    }
 
 private:
     Clock* clock_;
