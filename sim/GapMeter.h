@@ -11,7 +11,7 @@ public:
     void add(int64_t nanos);
     // Starts a new exchange.
     void reset();
-    // "  gaps: <count> median <ms> ms max <ms> ms", tenths of a millisecond.
+    // "  gaps: <count> median <ms> ms max <ms> ms, first to last byte <s> s".
     std::string report() const;
 
 private:
