@@ -1,6 +1,7 @@
-// Sends 200 paced bytes through PaceDelay with the real clock and reports the intervals and
+// Sends 200 (or argv[1]) paced bytes through PaceDelay with the real clock and reports the intervals and
 // the processor time the waiting costs.
 #include <algorithm>
+#include <cstdlib>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
@@ -33,8 +34,8 @@ double cpuSeconds() {
 
 }  // namespace
 
-int main() {
-    constexpr int Bytes = 200;
+int main(int argc, char** argv) {
+    const int Bytes = argc > 1 ? std::max(2, std::atoi(argv[1])) : 200;
     TimestampLine line;
     SteadyClock clock;
     LinkEngine engine(line, clock);
@@ -58,6 +59,8 @@ int main() {
     const double smallest = *std::min_element(gaps.begin(), gaps.end());
     std::printf("paced bytes: %d\n", Bytes);
     std::printf("interval mean: %.3f ms  smallest: %.3f ms  largest: %.3f ms\n", mean, smallest, largest);
+    const long over37 = std::count_if(gaps.begin(), gaps.end(), [](double g) { return g > 37.0; });
+    std::printf("intervals above 37 ms: %ld of %zu\n", over37, gaps.size());
     std::printf("cpu time: %.3f s over %.3f s of pacing = %.1f %%\n", cpu, wall, 100.0 * cpu / wall);
     return 0;
 }

@@ -2,8 +2,8 @@
 
 #include "link/Clock.h"
 
-// The real clock. Waits sleep for most of the interval and poll only its last moments, so a
-// long paced upload neither returns early nor keeps a processor core busy.
+// The real clock. Waits sleep for most of the interval and poll only its last two milliseconds,
+// so a long paced upload neither returns early nor keeps a processor core busy.
 class SteadyClock : public Clock {
 public:
     quint32 tickMs() override;
