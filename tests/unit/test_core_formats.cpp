@@ -1,6 +1,8 @@
 // The EDID block text and the programme packing.
 #include <QtTest>
 
+#include "ProgrammeSteps.h"
+
 #include "edid/EdidCodec.h"
 #include "programme/ProgramPacker.h"
 
@@ -31,12 +33,7 @@ private slots:
     void packingKeepsLegalStepsInOrder() {
         ProgramColumns table;
         table.clear();
-        auto set = [&](int s, int t, int p, int u, int time) {
-            table.timing[s] = t;
-            table.pattern[s] = p;
-            table.unit[s] = u;
-            table.showTime[s] = time;
-        };
+        auto set = [&](int s, int t, int p, int u, int time) { setStep(table, s, t, p, u, time); };
         set(31, 34, 38, 1, 59);
         set(5, 1, 2, 0, 1);
         set(6, 1, 2, 0, 0);

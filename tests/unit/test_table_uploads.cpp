@@ -1,6 +1,8 @@
 // The data phases of the selection and programme uploads: bytes, checksums, progress.
 #include <QtTest>
 
+#include "ProgrammeSteps.h"
+
 #include "EngineRig.h"
 #include "programme/ProgramPacker.h"
 
@@ -73,12 +75,7 @@ private slots:
         ProgramColumns table;
         table.clear();
         // Legal steps in rows 3 and 7 only; the others are incomplete or out of range.
-        auto set = [&](int s, int t, int p, int u, int time) {
-            table.timing[s] = t;
-            table.pattern[s] = p;
-            table.unit[s] = u;
-            table.showTime[s] = time;
-        };
+        auto set = [&](int s, int t, int p, int u, int time) { setStep(table, s, t, p, u, time); };
         set(2, 0, 0, 0, 3);
         set(6, 4, 12, 1, 5);
         set(0, 1, 1, 0, 0);
