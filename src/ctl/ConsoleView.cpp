@@ -1,7 +1,8 @@
 #include "ctl/ConsoleView.h"
 
-#include <QCoreApplication>
 #include <unistd.h>
+
+#include <QCoreApplication>
 
 ConsoleView::ConsoleView(std::FILE* out, std::FILE* progress)
     : out_(out), progress_(progress), progressIsTerminal_(::isatty(::fileno(progress)) == 1) {}
@@ -18,7 +19,8 @@ void ConsoleView::showMessage(const QString& text, const QString& detail) {
 }
 
 void ConsoleView::setGauge(int percent) {
-    if (!progressIsTerminal_) return;
+    if (!progressIsTerminal_)
+        return;
     constexpr int Width = 40;
     const int filled = Width * qBound(0, percent, 100) / 100;
     std::fprintf(progress_, "\r[%s%s] %3d%%", QByteArray(filled, '#').constData(),
@@ -32,7 +34,8 @@ void ConsoleView::processEventsOnce() {
 }
 
 void ConsoleView::endProgress() {
-    if (!barShown_) return;
+    if (!barShown_)
+        return;
     std::fprintf(progress_, "\n");
     std::fflush(progress_);
     barShown_ = false;

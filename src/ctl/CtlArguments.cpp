@@ -27,7 +27,8 @@ QString CtlArguments::usage() {
 
 bool CtlArguments::parseNumber(const QString& text, int low, int high, int& value) {
     static const QRegularExpression digits(QStringLiteral("^[0-9]{1,4}$"));
-    if (!digits.match(text).hasMatch()) return false;
+    if (!digits.match(text).hasMatch())
+        return false;
     value = text.toInt();
     return value >= low && value <= high;
 }
@@ -69,9 +70,11 @@ bool CtlArguments::parseProgramme(const QString& text, ProgramColumns& table, QS
     for (int i = 0; i < lines.size(); ++i) {
         QString line = lines[i];
         const int hash = line.indexOf(QLatin1Char('#'));
-        if (hash >= 0) line.truncate(hash);
+        if (hash >= 0)
+            line.truncate(hash);
         const QStringList f = line.simplified().split(QLatin1Char(' '), Qt::SkipEmptyParts);
-        if (f.isEmpty()) continue;
+        if (f.isEmpty())
+            continue;
         const QString where = QStringLiteral("line %1").arg(i + 1);
         int timing = 0;
         int pattern = 0;
@@ -160,7 +163,8 @@ bool CtlArguments::parse(const QStringList& argsIn, CtlRequest& out, QString& er
     };
     const Shape* shape = nullptr;
     for (const Shape& s : Shapes)
-        if (cmd == QLatin1String(s.name)) shape = &s;
+        if (cmd == QLatin1String(s.name))
+            shape = &s;
     if (!shape) {
         error = QStringLiteral("unknown command '%1' (try --help)").arg(cmd);
         return false;

@@ -2,16 +2,26 @@
 
 Command CtlRequest::command() const {
     switch (kind) {
-        case Kind::Probe: return Command::Urtcnt;
-        case Kind::Timing: return Command::Tmix;
-        case Kind::Pattern: return Command::Ptix;
-        case Kind::Default: return Command::Dfset;
-        case Kind::Timings: return Command::Tmgs;
-        case Kind::Patterns: return Command::Ptns;
-        case Kind::Programme: return Command::Atrn;
-        case Kind::EdidRead: return Command::Redid;
-        case Kind::EdidUpload: return Command::Uedid;
-        case Kind::EdidWrite: return Command::Wedid;
+        case Kind::Probe:
+            return Command::Urtcnt;
+        case Kind::Timing:
+            return Command::Tmix;
+        case Kind::Pattern:
+            return Command::Ptix;
+        case Kind::Default:
+            return Command::Dfset;
+        case Kind::Timings:
+            return Command::Tmgs;
+        case Kind::Patterns:
+            return Command::Ptns;
+        case Kind::Programme:
+            return Command::Atrn;
+        case Kind::EdidRead:
+            return Command::Redid;
+        case Kind::EdidUpload:
+            return Command::Uedid;
+        case Kind::EdidWrite:
+            return Command::Wedid;
     }
     return Command::Urtcnt;
 }

@@ -10,8 +10,18 @@
 
 // One run of the command-line companion, fully checked before anything is sent.
 struct CtlRequest {
-    enum class Kind { Probe, Timing, Pattern, Default, Timings, Patterns, Programme, EdidRead,
-                      EdidUpload, EdidWrite };
+    enum class Kind {
+        Probe,
+        Timing,
+        Pattern,
+        Default,
+        Timings,
+        Patterns,
+        Programme,
+        EdidRead,
+        EdidUpload,
+        EdidWrite
+    };
 
     Kind kind = Kind::Probe;
     quint8 port = 1;

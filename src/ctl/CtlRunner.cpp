@@ -44,14 +44,16 @@ void CtlRunner::start() {
 
 bool CtlRunner::failed() const {
     for (int i = messagesBefore_; i < view_.messages.size(); ++i)
-        if (isFailure(view_.messages[i])) return true;
+        if (isFailure(view_.messages[i]))
+            return true;
     return false;
 }
 
 void CtlRunner::onTick() {
     engine_.supervisionTick();
     // Ticks also run nested inside an upload's yields; judge only from the outermost one.
-    if (phase_ == Phase::Done || engine_.AnyCommandBusy()) return;
+    if (phase_ == Phase::Done || engine_.AnyCommandBusy())
+        return;
     const LinkState& st = engine_.state();
     if (phase_ == Phase::Presence) {
         if (!st.devicePresent) {
@@ -91,15 +93,16 @@ bool CtlRunner::writeEdidFile() {
     if (!f.open(QIODevice::WriteOnly) ||
         f.write(reinterpret_cast<const char*>(img.data()), img.size()) != qint64(img.size()) ||
         !f.commit()) {
-        std::fprintf(stderr, "orve1ctl: cannot write %s: %s\n",
-                     qPrintable(request_.file), qPrintable(f.errorString()));
+        std::fprintf(stderr, "orve1ctl: cannot write %s: %s\n", qPrintable(request_.file),
+                     qPrintable(f.errorString()));
         return false;
     }
     return true;
 }
 
 void CtlRunner::finish(int status) {
-    if (phase_ == Phase::Done) return;
+    if (phase_ == Phase::Done)
+        return;
     phase_ = Phase::Done;
     poll_.stop();
     tick_.stop();

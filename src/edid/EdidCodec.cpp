@@ -1,26 +1,34 @@
 #include "edid/EdidCodec.h"
 
 int EdidCodec::digitValue(quint8 c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
     return -1;
 }
 
 bool EdidCodec::decodeDigits(const quint8* digits, int count, quint8* out) {
     for (int i = 0; i < 2 * count; ++i) {
-        if (digitValue(digits[i]) < 0) return false;
+        if (digitValue(digits[i]) < 0)
+            return false;
     }
     for (int k = 0; k < count; ++k)
-        out[k] = static_cast<quint8>(16 * digitValue(digits[2 * k]) + digitValue(digits[2 * k + 1]));
+        out[k] =
+            static_cast<quint8>(16 * digitValue(digits[2 * k]) + digitValue(digits[2 * k + 1]));
     return true;
 }
 
 bool EdidCodec::isBlock(const quint8* text, int length) {
-    if (length < BlockTextLength) return false;
-    if (text[0] != 'A' || text[BlockTextLength - 1] != 'T') return false;
+    if (length < BlockTextLength)
+        return false;
+    if (text[0] != 'A' || text[BlockTextLength - 1] != 'T')
+        return false;
     for (int i = 1; i < BlockTextLength - 1; ++i) {
-        if (digitValue(text[i]) < 0) return false;
+        if (digitValue(text[i]) < 0)
+            return false;
     }
     return true;
 }

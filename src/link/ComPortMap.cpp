@@ -11,7 +11,8 @@
 
 QString ComPortMap::runtimeDir() {
     const QString xdg = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (!xdg.isEmpty()) return xdg + QStringLiteral("/orve1");
+    if (!xdg.isEmpty())
+        return xdg + QStringLiteral("/orve1");
 #ifdef Q_OS_WIN
     return QDir::tempPath() + QStringLiteral("/orve1");
 #else
@@ -22,13 +23,15 @@ QString ComPortMap::runtimeDir() {
 bool ComPortMap::ensureRuntimeDir(QString* error) {
     const QString dir = runtimeDir();
     if (!QDir().mkpath(dir)) {
-        if (error) *error = QStringLiteral("cannot create %1").arg(dir);
+        if (error)
+            *error = QStringLiteral("cannot create %1").arg(dir);
         return false;
     }
 #ifndef Q_OS_WIN
     // Only this user may register or follow port links here.
     if (::chmod(QFile::encodeName(dir).constData(), 0700) != 0) {
-        if (error) *error = QStringLiteral("cannot restrict %1 to its owner").arg(dir);
+        if (error)
+            *error = QStringLiteral("cannot restrict %1 to its owner").arg(dir);
         return false;
     }
 #endif
@@ -50,7 +53,8 @@ QString ComPortMap::device(int n) {
     };
     for (const QString& c : candidates) {
         // exists() follows links, so a link left behind by a stopped generator does not count.
-        if (QFileInfo::exists(c)) return c;
+        if (QFileInfo::exists(c))
+            return c;
     }
     return QString();
 #endif

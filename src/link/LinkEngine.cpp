@@ -35,7 +35,8 @@ constexpr int EdidUploadPauseMs = 5;
 constexpr int TableStepPauseMs = 1;
 
 void countTick(quint8& counter) {
-    if (counter < 255) ++counter;
+    if (counter < 255)
+        ++counter;
 }
 
 }  // namespace
@@ -166,11 +167,13 @@ bool LinkEngine::startCommand(Command c) {
     const CommandRow& row = commandRow(c);
     if (c == Command::Urtcnt) {
         // Exempt from the start rule, but pointless without an open port.
-        if (!state_.portOpen) return false;
+        if (!state_.portOpen)
+            return false;
     } else if (!mayStart()) {
         return false;
     }
-    if (c != Command::Urtcnt) view_->clearLog();
+    if (c != Command::Urtcnt)
+        view_->clearLog();
     switch (c) {
         case Command::Redid:
             state_.redidSlot = CommandSlot::AwaitingReply;
@@ -210,7 +213,8 @@ void LinkEngine::ShowDeviceAbsent() {
 // ---- Receive poll --------------------------------------------------------------------------
 
 void LinkEngine::receivePoll() {
-    if (!state_.portOpen) return;
+    if (!state_.portOpen)
+        return;
     int n = line_.readAvailable(state_.portNumber, state_.readBuffer.data(), LinkState::BufferSize);
     n = std::clamp(n, 0, LinkState::BufferSize);
 
@@ -219,14 +223,18 @@ void LinkEngine::receivePoll() {
     for (int i = 0; i < CommandCount; ++i) {
         const Command c = static_cast<Command>(i);
         const CommandSlot s = state_.slot(c);
-        if (s == CommandSlot::AwaitingReply) awaitingReply = true;
+        if (s == CommandSlot::AwaitingReply)
+            awaitingReply = true;
         // The presence query and DFSET have no final reply and are not counted here.
         if (s == CommandSlot::AwaitingFinal && c != Command::Urtcnt && c != Command::Dfset)
             awaitingFinal = true;
     }
-    if (awaitingReply) countTick(state_.firstReplyTicks);
-    if (awaitingFinal) countTick(state_.finalReplyTicks);
-    if (n <= 0) return;
+    if (awaitingReply)
+        countTick(state_.firstReplyTicks);
+    if (awaitingFinal)
+        countTick(state_.finalReplyTicks);
+    if (n <= 0)
+        return;
 
     view_->appendLog(QByteArray(reinterpret_cast<const char*>(state_.readBuffer.data()), n));
     // Bytes beyond a full accumulator are dropped; the log above still shows them.
@@ -256,7 +264,8 @@ void LinkEngine::tickCommand(Command c) {
     const CommandRow& row = commandRow(c);
     switch (state_.slot(c)) {
         case CommandSlot::AwaitingReply:
-            if (state_.firstReplyTicks > row.firstTimeout) timeOut(c, false);
+            if (state_.firstReplyTicks > row.firstTimeout)
+                timeOut(c, false);
             break;
         case CommandSlot::ReplyArrived:
             if (CheckReply(row.firstExpected))
@@ -279,7 +288,8 @@ void LinkEngine::tickCommand(Command c) {
 void LinkEngine::timeOut(Command c, bool finalPhase) {
     (finalPhase ? state_.finalReplyTicks : state_.firstReplyTicks) = 0;
     state_.slot(c) = CommandSlot::Idle;
-    if (c == Command::Redid) lastBlock_ = 0;
+    if (c == Command::Redid)
+        lastBlock_ = 0;
     ShowDeviceAbsent();
     view_->showMessage(QStringLiteral("No Response !!"));
 }
@@ -290,7 +300,8 @@ void LinkEngine::acceptFirstReply(Command c) {
         case DataPhase::None:
             state_.slot(c) = CommandSlot::Idle;
             ShowDevicePresent();
-            if (row.successMessage) view_->showMessage(QString::fromLatin1(row.successMessage));
+            if (row.successMessage)
+                view_->showMessage(QString::fromLatin1(row.successMessage));
             break;
         case DataPhase::IndexByte:
             state_.slot(c) = CommandSlot::AwaitingFinal;
@@ -318,25 +329,34 @@ void LinkEngine::acceptFirstReply(Command c) {
 void LinkEngine::rejectFirst(Command c) {
     const CommandRow& row = commandRow(c);
     state_.slot(c) = CommandSlot::Idle;
-    if (row.clearTicksOnFirstReject) state_.firstReplyTicks = 0;
-    if (row.firstReject == AbsentOnReject::BeforeMessage) ShowDeviceAbsent();
-    if (row.firstRejectMessage) view_->showMessage(QString::fromLatin1(row.firstRejectMessage));
-    if (row.firstReject == AbsentOnReject::AfterMessage) ShowDeviceAbsent();
+    if (row.clearTicksOnFirstReject)
+        state_.firstReplyTicks = 0;
+    if (row.firstReject == AbsentOnReject::BeforeMessage)
+        ShowDeviceAbsent();
+    if (row.firstRejectMessage)
+        view_->showMessage(QString::fromLatin1(row.firstRejectMessage));
+    if (row.firstReject == AbsentOnReject::AfterMessage)
+        ShowDeviceAbsent();
 }
 
 void LinkEngine::finishFinal(Command c, bool accepted) {
     const CommandRow& row = commandRow(c);
     if (accepted) {
-        if (row.dataPhase == DataPhase::WriteByte) setGauge(100);
+        if (row.dataPhase == DataPhase::WriteByte)
+            setGauge(100);
         state_.slot(c) = CommandSlot::Idle;
-        if (row.presentOnSuccess) ShowDevicePresent();
-        if (row.successMessage) view_->showMessage(QString::fromLatin1(row.successMessage));
+        if (row.presentOnSuccess)
+            ShowDevicePresent();
+        if (row.successMessage)
+            view_->showMessage(QString::fromLatin1(row.successMessage));
         return;
     }
     state_.slot(c) = CommandSlot::Idle;
-    if (row.finalReject == AbsentOnReject::BeforeMessage) ShowDeviceAbsent();
+    if (row.finalReject == AbsentOnReject::BeforeMessage)
+        ShowDeviceAbsent();
     view_->showMessage(QString::fromLatin1(row.finalRejectMessage));
-    if (row.finalReject == AbsentOnReject::AfterMessage) ShowDeviceAbsent();
+    if (row.finalReject == AbsentOnReject::AfterMessage)
+        ShowDeviceAbsent();
 }
 
 void LinkEngine::tableUpload(Command c) {
@@ -418,7 +438,8 @@ void LinkEngine::tickEdidRead() {
         case CommandSlot::Idle:
             return;
         case CommandSlot::AwaitingReply:
-            if (state_.firstReplyTicks > row.firstTimeout) timeOut(Command::Redid, false);
+            if (state_.firstReplyTicks > row.firstTimeout)
+                timeOut(Command::Redid, false);
             return;
         case CommandSlot::ReplyArrived:
             if (!CheckReply(row.firstExpected)) {
@@ -433,7 +454,8 @@ void LinkEngine::tickEdidRead() {
             setGauge(0);
             return;
         case CommandSlot::AwaitingFinal:
-            if (state_.finalReplyTicks > row.finalTimeout) timeOut(Command::Redid, true);
+            if (state_.finalReplyTicks > row.finalTimeout)
+                timeOut(Command::Redid, true);
             return;
         case CommandSlot::FinalArrived:
             break;
@@ -445,14 +467,15 @@ void LinkEngine::tickEdidRead() {
         // next request, or it would pass for the next block.
         const bool quiet = state_.replyLength == 0;
         discardReply();
-        if (!quiet && ++settleTicks_ < EdidBlockRetries) return;
+        if (!quiet && ++settleTicks_ < EdidBlockRetries)
+            return;
         settling_ = false;
         requestNextEdidBlock();
         return;
     }
     const int blockOffset = readOffset_ - EdidBlockSize;
-    const bool complete = blockOffset >= 0 && blockOffset + EdidBlockSize <= 256 &&
-                          edidBlockComplete();
+    const bool complete =
+        blockOffset >= 0 && blockOffset + EdidBlockSize <= 256 && edidBlockComplete();
     if (!complete) {
         if (blockRetries_ >= EdidBlockRetries) {
             endEdidRead();
@@ -486,7 +509,8 @@ void LinkEngine::tickEdidRead() {
 
 void LinkEngine::requestNextEdidBlock() {
     requestEdidBlock(readOffset_);
-    if (readOffset_ >= 223) lastBlock_ = 1;
+    if (readOffset_ >= 223)
+        lastBlock_ = 1;
     setGauge(100 * readOffset_ / 255);
     readOffset_ += EdidBlockSize;
 }

@@ -16,8 +16,9 @@ int QtSerialLine::open(quint8 port) {
     lastError_.clear();
     const QString device = ComPortMap::device(port);
     if (device.isEmpty()) {
-        lastError_ = QStringLiteral("No device stands for COM %1 on this machine (looked for %2, "
-                                    "/dev/ttyUSB%3 and /dev/ttyS%3).")
+        lastError_ = QStringLiteral(
+                         "No device stands for COM %1 on this machine (looked for %2, "
+                         "/dev/ttyUSB%3 and /dev/ttyS%3).")
                          .arg(port)
                          .arg(ComPortMap::linkPath(port))
                          .arg(port - 1);
@@ -52,7 +53,8 @@ int QtSerialLine::open(quint8 port) {
 
 int QtSerialLine::setLine(quint8 port, qint32 baud, quint8 dataBits, Parity parity,
                           quint8 stopBits) {
-    if (!port_ || port != openNumber_) return 1;
+    if (!port_ || port != openNumber_)
+        return 1;
     const QSerialPort::Parity p = parity == Parity::Even  ? QSerialPort::EvenParity
                                   : parity == Parity::Odd ? QSerialPort::OddParity
                                                           : QSerialPort::NoParity;
@@ -60,23 +62,27 @@ int QtSerialLine::setLine(quint8 port, qint32 baud, quint8 dataBits, Parity pari
                     port_->setDataBits(static_cast<QSerialPort::DataBits>(dataBits)) &&
                     port_->setParity(p) &&
                     port_->setStopBits(stopBits == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop);
-    if (!ok) lastError_ = QStringLiteral("%1: %2").arg(port_->portName(), port_->errorString());
+    if (!ok)
+        lastError_ = QStringLiteral("%1: %2").arg(port_->portName(), port_->errorString());
     return ok ? 0 : 1;
 }
 
 int QtSerialLine::setFlowControl(quint8 port, FlowControl flow) {
-    if (!port_ || port != openNumber_) return 1;
+    if (!port_ || port != openNumber_)
+        return 1;
     const QSerialPort::FlowControl f = flow == FlowControl::Hardware ? QSerialPort::HardwareControl
                                        : flow == FlowControl::Software
                                            ? QSerialPort::SoftwareControl
                                            : QSerialPort::NoFlowControl;
     const bool ok = port_->setFlowControl(f);
-    if (!ok) lastError_ = QStringLiteral("%1: %2").arg(port_->portName(), port_->errorString());
+    if (!ok)
+        lastError_ = QStringLiteral("%1: %2").arg(port_->portName(), port_->errorString());
     return ok ? 0 : 1;
 }
 
 void QtSerialLine::putByte(quint8 port, quint8 value) {
-    if (!port_ || broken_ || port != openNumber_ || !port_->isOpen()) return;
+    if (!port_ || broken_ || port != openNumber_ || !port_->isOpen())
+        return;
     const char c = static_cast<char>(value);
     port_->write(&c, 1);
     // The caller blocks in its pacing wait next, with no event loop to drain Qt's buffer:
@@ -85,16 +91,20 @@ void QtSerialLine::putByte(quint8 port, quint8 value) {
 }
 
 int QtSerialLine::readAvailable(quint8 port, quint8* buffer, int capacity) {
-    if (!port_ || broken_ || port != openNumber_ || !port_->isOpen()) return 0;
+    if (!port_ || broken_ || port != openNumber_ || !port_->isOpen())
+        return 0;
     // Pull in what the system holds even when the event loop has not run (a long pacing wait).
-    if (port_->bytesAvailable() < capacity) port_->waitForReadyRead(0);
-    if (broken_ || !port_->isOpen()) return 0;
+    if (port_->bytesAvailable() < capacity)
+        port_->waitForReadyRead(0);
+    if (broken_ || !port_->isOpen())
+        return 0;
     const qint64 n = port_->read(reinterpret_cast<char*>(buffer), capacity);
     return n > 0 ? static_cast<int>(n) : 0;
 }
 
 void QtSerialLine::close(quint8 port) {
-    if (!port_ || port == 0 || port != openNumber_) return;
+    if (!port_ || port == 0 || port != openNumber_)
+        return;
     port_->close();
     delete port_;
     port_ = nullptr;

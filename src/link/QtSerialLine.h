@@ -13,8 +13,7 @@ public:
     ~QtSerialLine() override;
 
     int open(quint8 port) override;
-    int setLine(quint8 port, qint32 baud, quint8 dataBits, Parity parity,
-                quint8 stopBits) override;
+    int setLine(quint8 port, qint32 baud, quint8 dataBits, Parity parity, quint8 stopBits) override;
     int setFlowControl(quint8 port, FlowControl flow) override;
     void putByte(quint8 port, quint8 value) override;
     int readAvailable(quint8 port, quint8* buffer, int capacity) override;

@@ -15,8 +15,8 @@ constexpr auto CoarseMargin = std::chrono::microseconds(2000);
 }  // namespace
 
 quint32 SteadyClock::tickMs() {
-    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-        SteadyTime::now().time_since_epoch());
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(SteadyTime::now().time_since_epoch());
     return static_cast<quint32>(ms.count());
 }
 
@@ -24,7 +24,8 @@ void SteadyClock::waitMs(quint32 ms) {
     const auto deadline = SteadyTime::now() + std::chrono::milliseconds(ms);
     for (;;) {
         const auto left = deadline - SteadyTime::now();
-        if (left <= SteadyTime::duration::zero()) return;
+        if (left <= SteadyTime::duration::zero())
+            return;
         if (left > CoarseMargin)
             std::this_thread::sleep_for(left - CoarseMargin);
         else

@@ -11,7 +11,8 @@ int ProgramPacker::PackProgram(const ProgramColumns& table, ProgramColumns& uplo
     upload.clear();
     int k = 0;
     for (int s = 0; s < ProgramColumns::StepCount; ++s) {
-        if (!isLegalStep(table, s)) continue;
+        if (!isLegalStep(table, s))
+            continue;
         upload.timing[k] = table.timing[s];
         upload.pattern[k] = table.pattern[s];
         upload.unit[k] = table.unit[s];

@@ -25,11 +25,13 @@ public:
         proc_.setProgram(bin(QStringLiteral("orve1-sim")));
         proc_.setArguments(args);
         proc_.start();
-        if (!proc_.waitForStarted(5000)) return false;
+        if (!proc_.waitForStarted(5000))
+            return false;
         QElapsedTimer t;
         t.start();
         while (t.elapsed() < 5000) {
-            if (output().contains(QStringLiteral("orve1-sim: COM"))) return true;
+            if (output().contains(QStringLiteral("orve1-sim: COM")))
+                return true;
             proc_.waitForReadyRead(100);
         }
         return false;
@@ -37,7 +39,8 @@ public:
     // Everything the simulator printed so far.
     QString output() {
         // Without an event loop, only a wait moves the pipe's bytes into the process object.
-        if (proc_.state() == QProcess::Running) proc_.waitForReadyRead(30);
+        if (proc_.state() == QProcess::Running)
+            proc_.waitForReadyRead(30);
         out_ += QString::fromUtf8(proc_.readAllStandardOutput());
         return out_;
     }
@@ -46,15 +49,18 @@ public:
         QElapsedTimer t;
         t.start();
         while (t.elapsed() < ms) {
-            if (output().contains(text)) return true;
+            if (output().contains(text))
+                return true;
             QTest::qWait(20);
         }
         return output().contains(text);
     }
     void stop() {
-        if (proc_.state() == QProcess::NotRunning) return;
+        if (proc_.state() == QProcess::NotRunning)
+            return;
         proc_.terminate();
-        if (!proc_.waitForFinished(3000)) proc_.kill();
+        if (!proc_.waitForFinished(3000))
+            proc_.kill();
         proc_.waitForFinished(1000);
         output();
     }

@@ -90,7 +90,8 @@ private slots:
         QCOMPARE(got.readAll(), expected);
         sim.waitFor("REDID block 0xE0", 3000);
         for (const QString& line : sim.output().split('\n'))
-            if (line.contains("gaps:")) qInfo("%s", qPrintable(line.trimmed()));
+            if (line.contains("gaps:"))
+                qInfo("%s", qPrintable(line.trimmed()));
     }
 
     void faultsAreReported() {
@@ -114,7 +115,9 @@ private slots:
             CtlResult r = runCtl(sim, {"--port", "4", "edid-read", sim.runtimeDir() + "/x.bin"});
             QVERIFY2(r.status == 0, qPrintable(describe(r, sim)));
             QVERIFY(sim.waitFor("REDID block 0xE0", 3000) || sim.waitFor("REDID block 0xe0", 100));
-            QCOMPARE(sim.output().count(QRegularExpression("REDID block 0x40 ", QRegularExpression::CaseInsensitiveOption)), 2);
+            QCOMPARE(sim.output().count(QRegularExpression(
+                         "REDID block 0x40 ", QRegularExpression::CaseInsensitiveOption)),
+                     2);
         }
         {
             // The line goes away in the middle of a table upload.

@@ -45,7 +45,8 @@ struct LiveLink {
         QElapsedTimer t;
         t.start();
         while (t.elapsed() < ms) {
-            if (!engine.AnyCommandBusy()) return true;
+            if (!engine.AnyCommandBusy())
+                return true;
             QTest::qWait(20);
         }
         return false;
@@ -118,7 +119,8 @@ private slots:
         // The engine still polls the dead port; that must cost next to nothing.
         QTest::qWait(1500);
         const double share = (cpuSeconds() - cpu0) / (wall.elapsed() / 1000.0);
-        qInfo("CPU share from the upload's start to 1.5 s after the time-out: %.1f %%", 100 * share);
+        qInfo("CPU share from the upload's start to 1.5 s after the time-out: %.1f %%",
+              100 * share);
         QVERIFY2(share < 0.10, qPrintable(QString("cpu share %1").arg(share)));
         link.engine.closePort();
     }

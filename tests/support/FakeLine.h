@@ -63,13 +63,16 @@ public:
         return setLineResult;
     }
     int setFlowControl(quint8 port, FlowControl flow) override {
-        calls << QStringLiteral("flow %1 %2").arg(port).arg(flow == FlowControl::None ? "none" : "?");
+        calls
+            << QStringLiteral("flow %1 %2").arg(port).arg(flow == FlowControl::None ? "none" : "?");
         return flowResult;
     }
     void putByte(quint8 port, quint8 value) override {
         puts.push_back({port, value, clock_ ? clock_->tickMs() : 0});
-        if (answerFrames && sent().endsWith("\n\r")) inbound += frameReply;
-        if (onPut) onPut(*this);
+        if (answerFrames && sent().endsWith("\n\r"))
+            inbound += frameReply;
+        if (onPut)
+            onPut(*this);
     }
     int readAvailable(quint8, quint8* buffer, int capacity) override {
         if (readOverride < 0) {

@@ -9,7 +9,8 @@
 // box or an event yield, as the real screen does.
 class FakeView : public LinkView {
 public:
-    QStringList events;  // "message:TEXT", "present", "absent", "gauge:N", "clearLog", "panel0", "yield"
+    QStringList
+        events;  // "message:TEXT", "present", "absent", "gauge:N", "clearLog", "panel0", "yield"
     QStringList messages;
     QByteArray log;
     std::vector<int> gauges;
@@ -19,7 +20,8 @@ public:
     void showMessage(const QString& text, const QString&) override {
         events << QStringLiteral("message:") + text;
         messages << text;
-        if (onMessage) onMessage(text);
+        if (onMessage)
+            onMessage(text);
     }
     void showDevicePresent() override { events << QStringLiteral("present"); }
     void showDeviceAbsent() override { events << QStringLiteral("absent"); }
@@ -35,7 +37,8 @@ public:
     void setPanel0OwnerDrawn() override { events << QStringLiteral("panel0"); }
     void processEventsOnce() override {
         events << QStringLiteral("yield");
-        if (onYield) onYield();
+        if (onYield)
+            onYield();
     }
     void reset() {
         events.clear();

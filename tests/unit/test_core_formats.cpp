@@ -2,7 +2,6 @@
 #include <QtTest>
 
 #include "ProgrammeSteps.h"
-
 #include "edid/EdidCodec.h"
 #include "programme/ProgramPacker.h"
 
@@ -19,7 +18,8 @@ private slots:
         QVERIFY(EdidCodec::isBlock(reinterpret_cast<const quint8*>(text.constData()), 66));
         QVERIFY(!EdidCodec::isBlock(reinterpret_cast<const quint8*>(text.constData()), 65));
         quint8 back[32] = {};
-        QVERIFY(EdidCodec::decodeDigits(reinterpret_cast<const quint8*>(text.constData()) + 1, 32, back));
+        QVERIFY(EdidCodec::decodeDigits(reinterpret_cast<const quint8*>(text.constData()) + 1, 32,
+                                        back));
         QVERIFY(std::equal(bytes, bytes + 32, back));
 
         const quint8 bad[] = {'0', 'g'};

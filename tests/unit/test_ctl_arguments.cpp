@@ -30,9 +30,16 @@ private slots:
         QCOMPARE(r.command(), Command::Wedid);
 
         const QList<QStringList> bad = {
-            {},          {"timing", "0"},  {"timing", "36"}, {"pattern", "40"},
-            {"timing"},  {"probe", "x"},   {"--port", "0", "probe"},
-            {"--port", "9", "probe"},      {"timing", "+5"}, {"timing", "5x"},
+            {},
+            {"timing", "0"},
+            {"timing", "36"},
+            {"pattern", "40"},
+            {"timing"},
+            {"probe", "x"},
+            {"--port", "0", "probe"},
+            {"--port", "9", "probe"},
+            {"timing", "+5"},
+            {"timing", "5x"},
             {"reboot"},
         };
         for (const QStringList& args : bad) {
@@ -74,9 +81,9 @@ private slots:
             const char* text;
             const char* reason;
         } bad[] = {
-            {"1 1 s 3\n1 1 s 60\n", "line 2"},  {"36 1 s 3\n", "line 1: timing"},
-            {"1 40 s 3\n", "pattern"},          {"1 1 h 3\n", "unit"},
-            {"1 1 s 0\n", "show time"},         {"1 1 s\n", "expected"},
+            {"1 1 s 3\n1 1 s 60\n", "line 2"}, {"36 1 s 3\n", "line 1: timing"},
+            {"1 40 s 3\n", "pattern"},         {"1 1 h 3\n", "unit"},
+            {"1 1 s 0\n", "show time"},        {"1 1 s\n", "expected"},
             {"# nothing\n\n", "no steps"},
         };
         for (const auto& b : bad) {

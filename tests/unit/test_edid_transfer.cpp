@@ -19,7 +19,8 @@ QByteArray block(const EdidImage& img, int offset) {
 // The offset asked for by the last framed request on the line.
 int lastRequest(const FakeLine& line) {
     const QByteArray s = line.sent();
-    if (s.size() < 3 || s[s.size() - 1] != ' ' || s[s.size() - 3] != ' ') return -1;
+    if (s.size() < 3 || s[s.size() - 1] != ' ' || s[s.size() - 3] != ' ')
+        return -1;
     return quint8(s[s.size() - 2]);
 }
 
@@ -38,10 +39,11 @@ private slots:
         rig.answer("OK1\r\n");
         std::vector<int> requests{lastRequest(rig.line)};
         for (int b = 0; b < 8; ++b) {
-            QCOMPARE(rig.slot(Command::Redid), b == 0 ? CommandSlot::AwaitingFinal
-                                                       : CommandSlot::FinalArrived);
+            QCOMPARE(rig.slot(Command::Redid),
+                     b == 0 ? CommandSlot::AwaitingFinal : CommandSlot::FinalArrived);
             rig.answer(block(img, requests.back()));
-            if (b < 7) requests.push_back(lastRequest(rig.line));
+            if (b < 7)
+                requests.push_back(lastRequest(rig.line));
         }
         QCOMPARE(requests, std::vector<int>({0, 32, 64, 96, 128, 160, 192, 224}));
         QCOMPARE(rig.view.gauges, std::vector<int>({0, 0, 12, 25, 37, 50, 62, 75, 87, 100}));
@@ -153,7 +155,8 @@ private slots:
         img[5] = 0x20;
         rig.engine.edid() = img;
         QVERIFY(rig.start(Command::Uedid));
-        QCOMPARE(rig.line.sent(), QByteArray::fromHex("55454449442" "0ff200a0d"));
+        QCOMPARE(rig.line.sent(), QByteArray::fromHex("55454449442"
+                                                      "0ff200a0d"));
         rig.line.clearSent();
         rig.view.reset();
         // The editor writes the image while the upload yields; what goes out does not change.
@@ -162,8 +165,7 @@ private slots:
         const QByteArray sent = rig.line.sent();
         QCOMPARE(sent.size(), 768);
         for (int i = 0; i < 256; ++i) {
-            QCOMPARE(sent.mid(3 * i, 3),
-                     QByteArray(" ") + char(img[i]) + QByteArray(" "));
+            QCOMPARE(sent.mid(3 * i, 3), QByteArray(" ") + char(img[i]) + QByteArray(" "));
         }
         QCOMPARE(sent.mid(15, 3), QByteArray("   "));
         // Gauge before each byte, 5 ms sleep and one yield after each.

@@ -11,7 +11,8 @@ namespace {
 QStringList outcome(const FakeView& v) {
     QStringList out;
     for (const QString& e : v.events)
-        if (e == "present" || e == "absent" || e.startsWith("message:")) out << e;
+        if (e == "present" || e == "absent" || e.startsWith("message:"))
+            out << e;
     return out;
 }
 
@@ -33,12 +34,16 @@ private slots:
     void startRuleRefusesSilently() {
         for (int variant = 0; variant < 3; ++variant) {
             EngineRig rig;
-            if (variant == 0) rig.st().portOpen = 0;
-            if (variant == 1) rig.st().devicePresent = 0;
-            if (variant == 2) rig.st().tmixSlot = CommandSlot::AwaitingFinal;
+            if (variant == 0)
+                rig.st().portOpen = 0;
+            if (variant == 1)
+                rig.st().devicePresent = 0;
+            if (variant == 2)
+                rig.st().tmixSlot = CommandSlot::AwaitingFinal;
             for (int i = 1; i < CommandCount; ++i) {
                 const Command c = static_cast<Command>(i);
-                if (variant == 2 && c == Command::Tmix) continue;
+                if (variant == 2 && c == Command::Tmix)
+                    continue;
                 QVERIFY(!rig.start(c));
                 QCOMPARE(rig.slot(c), CommandSlot::Idle);
             }
@@ -136,7 +141,8 @@ private slots:
         QTest::addColumn<QStringList>("expected");
         QTest::addColumn<bool>("ticksCleared");
         const QStringList error{"message:Error!!"};
-        QTest::newRow("URTCNT") << int(Command::Urtcnt) << QByteArray("NG") << QStringList{"absent"} << false;
+        QTest::newRow("URTCNT") << int(Command::Urtcnt) << QByteArray("NG") << QStringList{"absent"}
+                                << false;
         QTest::newRow("TMIX") << int(Command::Tmix) << QByteArray("NG") << error << false;
         QTest::newRow("PTIX") << int(Command::Ptix) << QByteArray("ok") << error << false;
         QTest::newRow("TMGS") << int(Command::Tmgs) << QByteArray("NG") << error << false;

@@ -13,7 +13,8 @@ private slots:
         rig.st().finalReplyTicks = 9;
         rig.st().replyLength = 12;
         rig.engine.SendCommand("TMIX", 1);
-        QCOMPARE(rig.line.sent(), QByteArray::fromHex("544d4958200120" "0a0d"));
+        QCOMPARE(rig.line.sent(), QByteArray::fromHex("544d4958200120"
+                                                      "0a0d"));
         // Every byte, the last included, is followed by 35 ms before the next goes out.
         QCOMPARE(rig.clock.waits, std::vector<quint32>(9, 35));
         for (size_t i = 1; i < rig.line.puts.size(); ++i)

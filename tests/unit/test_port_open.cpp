@@ -1,6 +1,6 @@
 // Opening, configuring, reconnecting and closing the port, and where COM n leads.
-#include <QtTest>
 #include <QTemporaryDir>
+#include <QtTest>
 
 #include "EngineRig.h"
 #include "link/ComPortMap.h"

@@ -98,7 +98,8 @@ private slots:
         QList<ProtocolMachine::Outcome> outcomes;
         for (char b : wire) {
             ProtocolMachine::Outcome out;
-            if (machine.feed(quint8(b), &out)) outcomes << out;
+            if (machine.feed(quint8(b), &out))
+                outcomes << out;
         }
         QCOMPARE(outcomes.size(), 2);
         QVERIFY(outcomes[0].reply.contains("OK"));

@@ -1,9 +1,8 @@
 // The data phases of the selection and programme uploads: bytes, checksums, progress.
 #include <QtTest>
 
-#include "ProgrammeSteps.h"
-
 #include "EngineRig.h"
+#include "ProgrammeSteps.h"
 #include "programme/ProgramPacker.h"
 
 namespace {
@@ -12,14 +11,16 @@ namespace {
 QByteArray unframe(const QByteArray& wire) {
     QByteArray out;
     for (int i = 0; i + 2 < wire.size(); i += 3) {
-        if (wire[i] != ' ' || wire[i + 2] != ' ') return "bad framing";
+        if (wire[i] != ' ' || wire[i + 2] != ' ')
+            return "bad framing";
         out += wire[i + 1];
     }
     return out;
 }
 
 QByteArray runUpload(EngineRig& rig, Command c) {
-    if (!rig.start(c)) return "not started";
+    if (!rig.start(c))
+        return "not started";
     rig.line.clearSent();
     rig.answer("OK");
     return unframe(rig.line.sent());
@@ -105,7 +106,8 @@ private slots:
         std::vector<int> expected{0};
         for (int i = 0; i < 35; ++i) {
             const int p = (i * 100 + 100) / 35;
-            if (p > expected.back()) expected.push_back(p);
+            if (p > expected.back())
+                expected.push_back(p);
         }
         QCOMPARE(rig.view.gauges, expected);
         QCOMPARE(rig.view.gauges.back(), 100);
