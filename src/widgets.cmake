@@ -1,6 +1,8 @@
 # The widgets library and the orve1 executable.
 add_library(orve1widgets STATIC
     ui/Icons.h ui/Icons.cpp
+    ui/FormControls.h ui/FormControls.cpp
+    ui/TStringGrid.h ui/TStringGrid.cpp
     ui/TCGauge.h ui/TCGauge.cpp
     ui/TStatusPanel.h ui/TStatusPanel.cpp
     ui/TStatusBar.h ui/TStatusBar.cpp

@@ -7,18 +7,11 @@
 
 #include "link/ComPortMap.h"
 #include "link/LinkEngine.h"
+#include "ui/FormControls.h"
 
 namespace {
 
 constexpr int PortCount = 8;
-
-QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, const QRect& geometry) {
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(QLatin1String(name));
-    label->setAccessibleName(text);
-    label->setGeometry(geometry);
-    return label;
-}
 
 QComboBox* makeList(QWidget* parent, const char* name, const QString& accessibleName,
                     const QStringList& items, const QRect& geometry) {
@@ -28,16 +21,6 @@ QComboBox* makeList(QWidget* parent, const char* name, const QString& accessible
     box->addItems(items);
     box->setGeometry(geometry);
     return box;
-}
-
-QPushButton* makeButton(QWidget* parent, const char* name, const QString& text,
-                        const QRect& geometry) {
-    auto* button = new QPushButton(text, parent);
-    button->setObjectName(QLatin1String(name));
-    button->setAccessibleName(text);
-    button->setGeometry(geometry);
-    button->setAutoDefault(false);
-    return button;
 }
 
 }  // namespace
@@ -50,12 +33,11 @@ TCOM_PORT_SETTING_FORM::TCOM_PORT_SETTING_FORM(LinkEngine& engine, QWidget* pare
     setWindowTitle(QStringLiteral("COM Port Setting "));
     setAccessibleName(QStringLiteral("COM Port Setting "));
     setModal(true);
-    QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(16);
-    setFont(font);
+    setFont(FormControls::arial(16));
     setFixedSize(420, 250);
 
-    Label1_ = makeLabel(this, "Label1", QStringLiteral("COM Port"), QRect(24, 24, 96, 24));
+    Label1_ =
+        FormControls::label(this, "Label1", QStringLiteral("COM Port"), QRect(24, 24, 96, 24));
     QStringList ports;
     for (int n = 1; n <= PortCount; ++n) ports << QStringLiteral("COM %1").arg(n);
     ComboBox1_ =
@@ -69,13 +51,15 @@ TCOM_PORT_SETTING_FORM::TCOM_PORT_SETTING_FORM(LinkEngine& engine, QWidget* pare
     DeviceEdit_->setToolTip(QStringLiteral("The device that the chosen port opens"));
     DeviceEdit_->setGeometry(244, 22, 156, 28);
 
-    Label2_ = makeLabel(this, "Label2", QStringLiteral("Baud Rate"), QRect(24, 64, 96, 24));
+    Label2_ =
+        FormControls::label(this, "Label2", QStringLiteral("Baud Rate"), QRect(24, 64, 96, 24));
     ComboBox2_ = makeList(this, "ComboBox2", QStringLiteral("Baud Rate"), {QStringLiteral("19200")},
                           QRect(128, 62, 105, 28));
-    Label3_ = makeLabel(this, "Label3", QStringLiteral("Data Bits"), QRect(24, 104, 96, 24));
+    Label3_ =
+        FormControls::label(this, "Label3", QStringLiteral("Data Bits"), QRect(24, 104, 96, 24));
     ComboBox3_ = makeList(this, "ComboBox3", QStringLiteral("Data Bits"), {QStringLiteral("8")},
                           QRect(128, 102, 105, 28));
-    Label4_ = makeLabel(this, "Label4", QStringLiteral("Parity"), QRect(24, 144, 96, 24));
+    Label4_ = FormControls::label(this, "Label4", QStringLiteral("Parity"), QRect(24, 144, 96, 24));
     ComboBox4_ = makeList(this, "ComboBox4", QStringLiteral("Parity"), {QStringLiteral("None")},
                           QRect(128, 142, 105, 28));
     // Screen readers announce each list with its label.
@@ -88,8 +72,9 @@ TCOM_PORT_SETTING_FORM::TCOM_PORT_SETTING_FORM(LinkEngine& engine, QWidget* pare
     ComboBox3_->setEnabled(false);
     ComboBox4_->setEnabled(false);
 
-    Button1_ = makeButton(this, "Button1", QStringLiteral("OK"), QRect(96, 198, 97, 31));
-    Button2_ = makeButton(this, "Button2", QStringLiteral("Cancel"), QRect(228, 198, 97, 31));
+    Button1_ = FormControls::button(this, "Button1", QStringLiteral("OK"), QRect(96, 198, 97, 31));
+    Button2_ =
+        FormControls::button(this, "Button2", QStringLiteral("Cancel"), QRect(228, 198, 97, 31));
     Button1_->setDefault(true);
 
     connect(Button1_, &QPushButton::clicked, this, &TCOM_PORT_SETTING_FORM::Button1Click);

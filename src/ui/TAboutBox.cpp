@@ -6,19 +6,8 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include "ui/FormControls.h"
 #include "ui/Icons.h"
-
-namespace {
-
-QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, const QRect& geometry) {
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(QLatin1String(name));
-    label->setAccessibleName(text);
-    label->setGeometry(geometry);
-    return label;
-}
-
-}  // namespace
 
 TAboutBox::TAboutBox(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -45,14 +34,14 @@ TAboutBox::TAboutBox(QWidget* parent)
     ProgramIcon_->setPixmap(Icons::program().pixmap(32, 32));
     ProgramIcon_->setGeometry(8, 8, 32, 32);
 
-    ProductName_ = makeLabel(Panel1_, "ProductName", QStringLiteral("Product Name: ORVE-1"),
-                             QRect(64, 12, 210, 20));
-    Version_ =
-        makeLabel(Panel1_, "Version", QStringLiteral("Version:V0.3"), QRect(64, 44, 210, 20));
-    Comments_ = makeLabel(Panel1_, "Comments", QStringLiteral("http://www.example.com"),
-                          QRect(8, 96, 266, 20));
-    Copyright_ =
-        makeLabel(Panel1_, "Copyright", QStringLiteral("Tel: +1 555 0100"), QRect(8, 124, 266, 20));
+    ProductName_ = FormControls::label(
+        Panel1_, "ProductName", QStringLiteral("Product Name: ORVE-1"), QRect(64, 12, 210, 20));
+    Version_ = FormControls::label(Panel1_, "Version", QStringLiteral("Version:V0.3"),
+                                   QRect(64, 44, 210, 20));
+    Comments_ = FormControls::label(Panel1_, "Comments", QStringLiteral("http://www.example.com"),
+                                    QRect(8, 96, 266, 20));
+    Copyright_ = FormControls::label(Panel1_, "Copyright", QStringLiteral("Tel: +1 555 0100"),
+                                     QRect(8, 124, 266, 20));
 
     OKButton_ = new QPushButton(QStringLiteral("OK"), this);
     OKButton_->setObjectName(QStringLiteral("OKButton"));

@@ -24,8 +24,7 @@
 #include <functional>
 #include <memory>
 
-#include "FakeClock.h"
-#include "FakeLine.h"
+#include "GuiRig.h"
 #include "edid/TEDID_Block.h"
 #include "link/ComPortMap.h"
 #include "link/LinkEngine.h"
@@ -40,77 +39,6 @@
 #include "ui/TCGauge.h"
 #include "ui/TMainForm.h"
 #include "ui/TStatusBar.h"
-
-namespace {
-
-// The program's windows on a fake line and clock, with message boxes recorded instead of shown.
-struct Rig {
-    FakeClock clock;
-    FakeLine line{&clock};
-    LinkEngine engine{line, clock};
-    std::unique_ptr<AppWindows> windows;
-    QStringList messages;
-    QStringList details;
-    // Runs while a message "is open", as the timers would inside a real modal box.
-    std::function<void()> whileMessageOpen;
-
-    Rig() {
-        line.answerFrames = true;
-        windows = std::make_unique<AppWindows>(engine);
-        main().setMessageHook([this](const QString& text, const QString& detail) {
-            messages << text;
-            details << detail;
-            if (whileMessageOpen)
-                whileMessageOpen();
-        });
-        // The tests drive the poll and the tick by hand.
-        main().Timer1()->stop();
-        main().Timer2()->stop();
-        main().show();
-    }
-
-    TMainForm& main() { return *windows->MainForm; }
-    TCOM_PORT_SETTING_FORM& portDialog() { return *windows->COM_PORT_SETTING_FORM; }
-    QAction* menuItem(const char* name) { return main().findChild<QAction*>(QLatin1String(name)); }
-    QColor panelPixel(int panel, int x) {
-        QWidget& p = main().StatusBar1()->panel(panel);
-        return p.grab().toImage().pixelColor(x, p.height() / 2);
-    }
-    void pump() {
-        engine.receivePoll();
-        engine.supervisionTick();
-    }
-    // Presence as after an answered presence query, without going through the dialog.
-    void makePresent(quint8 port = 1) {
-        line.open(port);
-        engine.state().portNumber = port;
-        engine.state().portOpen = 1;
-        engine.ShowDevicePresent();
-        line.opens.clear();
-    }
-};
-
-// Triggers something that shows a modal window, runs `inside` once it is up and returns what
-// was active then. A safety timer closes any modal window left open so a failure cannot hang.
-QWidget* runModal(const std::function<void()>& trigger,
-                  const std::function<void(QWidget* modal)>& inside) {
-    QWidget* seen = nullptr;
-    QTimer::singleShot(0, [&] {
-        seen = QApplication::activeModalWidget();
-        inside(seen);
-    });
-    QTimer safety;
-    safety.setSingleShot(true);
-    QObject::connect(&safety, &QTimer::timeout, [] {
-        if (QWidget* w = QApplication::activeModalWidget())
-            w->close();
-    });
-    safety.start(5000);
-    trigger();
-    return seen;
-}
-
-}  // namespace
 
 class TestMainWindow : public QObject {
     Q_OBJECT
@@ -143,7 +71,7 @@ void TestMainWindow::initTestCase() {
 }
 
 void TestMainWindow::startUpState() {
-    Rig rig;
+    GuiRig rig;
     TMainForm& m = rig.main();
 
     // Creation order, and only the main window showing.
@@ -200,13 +128,13 @@ void TestMainWindow::startUpState() {
     QCOMPARE(m.Memo1()->toPlainText(), QStringLiteral("Memo1"));
     QCOMPARE(TMainForm::logText(QByteArray("OK\r\n\x01\xff\\", 7)),
              QStringLiteral("OK\\x0D\n\\x01\\xFF\\\\"));
-    Rig running;
+    GuiRig running;
     QCOMPARE(running.windows->MainForm->Timer2()->interval(), 100);
     QCOMPARE(running.windows->MainForm->Timer1()->interval(), 500);
 }
 
 void TestMainWindow::menusAndToolbar() {
-    Rig rig;
+    GuiRig rig;
     TMainForm& m = rig.main();
 
     QStringList titles;
@@ -247,7 +175,7 @@ void TestMainWindow::menusAndToolbar() {
 }
 
 void TestMainWindow::gatedCommandsDoNothingWhenRefused() {
-    Rig rig;
+    GuiRig rig;
     const char* gated[] = {"DefaultSetting", "EDID_READ", "WRITE_EDID", "WriteEDID1"};
     auto triggerAllAndExpectNothing = [&](const char* situation) {
         for (const char* name : gated) {
@@ -292,7 +220,7 @@ void TestMainWindow::gatedCommandsDoNothingWhenRefused() {
 }
 
 void TestMainWindow::connectMakesGeneratorPresent() {
-    Rig rig;
+    GuiRig rig;
     TMainForm& m = rig.main();
     TCOM_PORT_SETTING_FORM& dlg = rig.portDialog();
     // A registered COM 1 shows its device beside the list.
@@ -351,7 +279,7 @@ void TestMainWindow::connectMakesGeneratorPresent() {
 }
 
 void TestMainWindow::failedOpenKeepsDialogOpen() {
-    Rig rig;
+    GuiRig rig;
     TCOM_PORT_SETTING_FORM& dlg = rig.portDialog();
     rig.line.failingOpens << 3;
 
@@ -379,7 +307,7 @@ void TestMainWindow::failedOpenKeepsDialogOpen() {
 }
 
 void TestMainWindow::cancelChangesNothing() {
-    Rig rig;
+    GuiRig rig;
     rig.makePresent(2);
     TCOM_PORT_SETTING_FORM& dlg = rig.portDialog();
     // The fixed line settings are shown, not offered.
@@ -410,7 +338,7 @@ void TestMainWindow::cancelChangesNothing() {
 }
 
 void TestMainWindow::disconnect() {
-    Rig rig;
+    GuiRig rig;
     rig.makePresent(4);
     rig.engine.setGauge(100);
     rig.engine.state().tmgsSlot = CommandSlot::AwaitingFinal;
@@ -431,14 +359,14 @@ void TestMainWindow::disconnect() {
 
 void TestMainWindow::closingMainWindowClosesPort() {
     {
-        Rig rig;
+        GuiRig rig;
         QSignalSpy closed(&rig.main(), &TMainForm::formClosed);
         rig.main().close();
         QCOMPARE(rig.line.closes, QList<quint8>({0}));
         QCOMPARE(closed.count(), 1);
     }
     {
-        Rig rig;
+        GuiRig rig;
         rig.makePresent(6);
         rig.main().close();
         QCOMPARE(rig.line.closes, QList<quint8>({6}));
@@ -446,7 +374,7 @@ void TestMainWindow::closingMainWindowClosesPort() {
 }
 
 void TestMainWindow::realMessageBox() {
-    Rig rig;
+    GuiRig rig;
     rig.main().setMessageHook(nullptr);
     QString text;
     QString informative;
@@ -474,7 +402,7 @@ void TestMainWindow::realMessageBox() {
 }
 
 void TestMainWindow::defaultSettingRoundTrip() {
-    Rig rig;
+    GuiRig rig;
     rig.makePresent(1);
     rig.engine.setGauge(100);
     // A real message box lets the timers run: a nested poll and tick must not judge again.
@@ -503,7 +431,7 @@ void TestMainWindow::defaultSettingRoundTrip() {
 }
 
 void TestMainWindow::uploadSwitchesPanel0ToOwnerDrawing() {
-    Rig rig;
+    GuiRig rig;
     rig.makePresent(1);
     TStatusPanel& panel0 = rig.main().StatusBar1()->panel(0);
     QCOMPARE(panel0.panelStyle(), TStatusPanel::Style::Text);
@@ -522,7 +450,7 @@ void TestMainWindow::uploadSwitchesPanel0ToOwnerDrawing() {
 }
 
 void TestMainWindow::menuDialogsAreModal() {
-    Rig rig;
+    GuiRig rig;
     struct Case {
         const char* item;
         QWidget* dialog;
@@ -563,7 +491,7 @@ void TestMainWindow::menuDialogsAreModal() {
 }
 
 void TestMainWindow::aboutBox() {
-    Rig rig;
+    GuiRig rig;
     TAboutBox& about = *rig.windows->AboutBox;
     QStringList texts;
     QPoint centreOffset;
@@ -586,7 +514,7 @@ void TestMainWindow::aboutBox() {
 }
 
 void TestMainWindow::windowArrangementAndList() {
-    Rig rig;
+    GuiRig rig;
     QMdiArea& area = *rig.main().mdiArea();
     QList<QMdiSubWindow*> subs;
     for (const char* title : {"Timing", "Pattern", "Third"}) {
