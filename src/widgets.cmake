@@ -3,6 +3,9 @@ add_library(orve1widgets STATIC
     ui/Icons.h ui/Icons.cpp
     ui/FormControls.h ui/FormControls.cpp
     ui/TStringGrid.h ui/TStringGrid.cpp
+    ui/TUpDown.h ui/TUpDown.cpp
+    ui/TSimpleComboBox.h ui/TSimpleComboBox.cpp
+    ui/TMdiChildForm.h ui/TMdiChildForm.cpp
     ui/TCGauge.h ui/TCGauge.cpp
     ui/TStatusPanel.h ui/TStatusPanel.cpp
     ui/TStatusBar.h ui/TStatusBar.cpp
