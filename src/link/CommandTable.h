@@ -56,8 +56,8 @@ inline constexpr CommandRow CommandTable[CommandCount] = {
      AbsentOnReject::No, "Error!!", "Error!!", AbsentOnReject::No, false},
     {Command::Dfset, "DFSET", 0, "OK", 16, 0, DataPhase::None, "Upload Successful!!", true,
      AbsentOnReject::BeforeMessage, "Error!!", nullptr, AbsentOnReject::No, false},
-    // The read gets its first-reply time-out of 45 for its block phase too, so it always ends.
-    {Command::Redid, "REDID", 0, "OK1", 45, 45, DataPhase::EdidBlocks, "  Read EDID Successful!!  ",
+    // The read's block phase keeps time-outs of its own (LinkEngine::EdidBlockTimeoutTicks).
+    {Command::Redid, "REDID", 0, "OK1", 45, 0, DataPhase::EdidBlocks, "  Read EDID Successful!!  ",
      false, AbsentOnReject::BeforeMessage, "Error!!", nullptr, AbsentOnReject::No, true},
     {Command::Uedid, "UEDID", 255, "OK", 16, 70, DataPhase::EdidUpload, "Upload successful!!", true,
      AbsentOnReject::No, "Error!!", "Error!!", AbsentOnReject::No, false},

@@ -179,8 +179,6 @@ bool LinkEngine::startCommand(Command c) {
             state_.redidSlot = CommandSlot::AwaitingReply;
             readOffset_ = 0;
             lastBlock_ = 0;
-            blockRetries_ = 0;
-            settling_ = false;
             setGauge(0);
             break;
         case Command::Uedid:
@@ -417,10 +415,9 @@ void LinkEngine::requestEdidBlock(int offset) {
     // A cleared accumulator means an old block can never pass for the one requested now.
     discardReply();
     SendFramedByte(static_cast<quint8>(offset));
-}
-
-bool LinkEngine::edidBlockComplete() const {
-    return EdidCodec::isBlock(state_.replyBuffer.data(), state_.replyLength);
+    requestTick_ = readTicks_;
+    ++blockRequests_;
+    lastReplyLength_ = 0;
 }
 
 void LinkEngine::endEdidRead() {
@@ -428,8 +425,6 @@ void LinkEngine::endEdidRead() {
     state_.finalReplyTicks = 0;
     state_.redidSlot = CommandSlot::Idle;
     lastBlock_ = 0;
-    blockRetries_ = 0;
-    settling_ = false;
 }
 
 void LinkEngine::tickEdidRead() {
@@ -447,67 +442,122 @@ void LinkEngine::tickEdidRead() {
                 return;
             }
             state_.redidSlot = CommandSlot::AwaitingFinal;
-            blockRetries_ = 0;
+            readPhase_ = EdidReadPhase::Awaiting;
+            readTicks_ = 0;
+            blockRequests_ = 0;
+            blockAnswers_ = 0;
+            slowestTicks_ = 1;
             requestEdidBlock(0);
             readOffset_ = EdidBlockSize;
             state_.firstReplyTicks = 0;
             setGauge(0);
             return;
         case CommandSlot::AwaitingFinal:
-            if (state_.finalReplyTicks > row.finalTimeout)
-                timeOut(Command::Redid, true);
-            return;
         case CommandSlot::FinalArrived:
-            break;
-    }
-
-    // FinalArrived: one block per tick. The block in the accumulator answers the last request.
-    if (settling_) {
-        // A block was asked for twice: let the second answer arrive and drop it before the
-        // next request, or it would pass for the next block.
-        const bool quiet = state_.replyLength == 0;
-        discardReply();
-        if (!quiet && ++settleTicks_ < EdidBlockRetries)
+            // Bytes or none, the blocks are judged the same way and the read's own time-outs
+            // bound every wait.
+            tickEdidBlocks();
             return;
-        settling_ = false;
-        requestNextEdidBlock();
-        return;
     }
+}
+
+void LinkEngine::tickEdidBlocks() {
+    ++readTicks_;
+    const int age = readTicks_ - requestTick_;
+    const int length = state_.replyLength;
+    const bool arriving = length != lastReplyLength_;
+    lastReplyLength_ = length;
+    const quint8* reply = state_.replyBuffer.data();
     const int blockOffset = readOffset_ - EdidBlockSize;
-    const bool complete =
-        blockOffset >= 0 && blockOffset + EdidBlockSize <= 256 && edidBlockComplete();
-    if (!complete) {
-        if (blockRetries_ >= EdidBlockRetries) {
-            endEdidRead();
-            ShowDeviceAbsent();
-            view_->showMessage(QStringLiteral("No Response !!"));
+
+    switch (readPhase_) {
+        case EdidReadPhase::Awaiting:
+            if (length > EdidMaxBlockReply) {
+                // The generator answered twice. While every block so far came by the next
+                // tick, the extra answer can only be this block's; otherwise an earlier block
+                // may already hold the answer meant for another.
+                if (slowestTicks_ > 1) {
+                    failEdidRead();
+                    return;
+                }
+                discardReply();
+                readPhase_ = EdidReadPhase::Quieting;
+                return;
+            }
+            if (EdidCodec::isBlock(reply, length)) {
+                ++blockAnswers_;
+                EdidCodec::decodeDigits(reply + 1, EdidBlockSize,
+                                        edidStaging_.data() + blockOffset);
+                slowestTicks_ = std::max(slowestTicks_, age);
+                discardReply();
+                if (blockAnswers_ < blockRequests_) {
+                    readPhase_ = EdidReadPhase::Settling;
+                    return;
+                }
+                edidBlockDone();
+                return;
+            }
+            if (length >= EdidCodec::BlockTextLength && !arriving) {
+                // A whole answer that is not a block (a spoilt digit): ask again at once.
+                ++blockAnswers_;
+                repeatEdidRequest();
+                return;
+            }
+            // Nothing, or part of an answer: wait for it as long as it may still come.
+            if (age > EdidBlockTimeoutTicks)
+                repeatEdidRequest();
+            return;
+
+        case EdidReadPhase::Settling:
+            if (length >= EdidCodec::BlockTextLength) {
+                blockAnswers_ += length / EdidCodec::BlockTextLength;
+                discardReply();
+            }
+            if (blockAnswers_ >= blockRequests_ || (age > EdidBlockTimeoutTicks && !arriving))
+                edidBlockDone();
+            return;
+
+        case EdidReadPhase::Quieting:
+            if (length > 0 && age <= EdidBlockTimeoutTicks) {
+                discardReply();
+                return;
+            }
+            // Quiet: every answer so far has come, so asking again cannot be answered twice.
+            blockAnswers_ = blockRequests_;
+            readPhase_ = EdidReadPhase::Awaiting;
+            repeatEdidRequest();
+            return;
+
+        case EdidReadPhase::Confirming:
+            // An answer after the last block means one block took another's place.
+            if (length > 0) {
+                failEdidRead();
+                return;
+            }
+            if (age >= slowestTicks_)
+                completeEdidRead();
+            return;
+    }
+}
+
+void LinkEngine::edidBlockDone() {
+    if (lastBlock_) {
+        // The last request's answer is in. An answer that took the place of a later one
+        // would leave this request's own answer to come, at most as late as the slowest yet.
+        if (readTicks_ - requestTick_ >= slowestTicks_) {
+            completeEdidRead();
             return;
         }
-        ++blockRetries_;
-        requestEdidBlock(blockOffset);
-        return;
-    }
-    EdidCodec::decodeDigits(state_.replyBuffer.data() + 1, EdidBlockSize,
-                            edidStaging_.data() + blockOffset);
-    if (lastBlock_) {
-        edid_ = edidStaging_;
-        setGauge(100);
-        endEdidRead();
-        readOffset_ = 256;
-        view_->showMessage(QString::fromLatin1(row.successMessage));
-        return;
-    }
-    if (blockRetries_ > 0) {
-        blockRetries_ = 0;
-        settling_ = true;
-        settleTicks_ = 0;
-        discardReply();
+        readPhase_ = EdidReadPhase::Confirming;
         return;
     }
     requestNextEdidBlock();
 }
 
 void LinkEngine::requestNextEdidBlock() {
+    readPhase_ = EdidReadPhase::Awaiting;
+    blockRequests_ = 0;
+    blockAnswers_ = 0;
     requestEdidBlock(readOffset_);
     if (readOffset_ >= 223)
         lastBlock_ = 1;
@@ -515,7 +565,32 @@ void LinkEngine::requestNextEdidBlock() {
     readOffset_ += EdidBlockSize;
 }
 
+void LinkEngine::repeatEdidRequest() {
+    if (blockRequests_ > EdidBlockRetries) {
+        failEdidRead();
+        return;
+    }
+    requestEdidBlock(readOffset_ - EdidBlockSize);
+}
+
+void LinkEngine::failEdidRead() {
+    // The image keeps what it held: the blocks read so far are in the staging copy only.
+    discardReply();
+    endEdidRead();
+    ShowDeviceAbsent();
+    view_->showMessage(QStringLiteral("No Response !!"));
+}
+
+void LinkEngine::completeEdidRead() {
+    edid_ = edidStaging_;
+    setGauge(100);
+    endEdidRead();
+    readOffset_ = 256;
+    view_->showMessage(QString::fromLatin1(commandRow(Command::Redid).successMessage));
+}
+
 void LinkEngine::discardReply() {
     state_.replyBuffer.fill(0);
     state_.replyLength = 0;
+    lastReplyLength_ = 0;
 }

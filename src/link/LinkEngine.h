@@ -25,7 +25,13 @@ class LinkEngine {
 public:
     static constexpr quint32 PaceMs = 35;
     static constexpr int EdidBlockSize = 32;
-    static constexpr int EdidBlockRetries = 3;
+    // Requests of one block beyond the first before the read gives up.
+    static constexpr int EdidBlockRetries = 2;
+    // Supervision ticks a block's answer may take; an answer that has not come by then is lost.
+    static constexpr int EdidBlockTimeoutTicks = 9;
+    // One block's answer with what may follow its "T" (a line end); more than this at once
+    // holds a second answer.
+    static constexpr int EdidMaxBlockReply = 70;
 
     LinkEngine(SerialLine& line, Clock& clock);
     // Until a view is set the engine talks to a view that shows nothing.
@@ -72,17 +78,21 @@ public:
 
 private:
     void tickCommand(Command c);
-    void tickEdidRead();
     void acceptFirstReply(Command c);
     void rejectFirst(Command c);
     void finishFinal(Command c, bool accepted);
     void timeOut(Command c, bool finalPhase);
     void tableUpload(Command c);
     void edidUpload();
+    void tickEdidRead();
+    void tickEdidBlocks();
     void requestEdidBlock(int offset);
     void requestNextEdidBlock();
+    void repeatEdidRequest();
+    void edidBlockDone();
+    void failEdidRead();
+    void completeEdidRead();
     void discardReply();
-    bool edidBlockComplete() const;
     void endEdidRead();
 
     SerialLine& line_;
@@ -93,13 +103,25 @@ private:
     EdidImage edid_{};
     int gauge_ = 0;
 
-    // EDID read: offset of the next block to request, the last-block flag, the blocks taken in
-    // so far (written to the image only when all are in), the re-requests of this block, and
-    // the pause after a re-requested block in which its second answer is let through and dropped.
-    qint32 readOffset_ = 0;
-    quint8 lastBlock_ = 0;
-    int blockRetries_ = 0;
-    bool settling_ = false;
-    int settleTicks_ = 0;
+    // EDID read. Block answers carry no offset, so a block is taken in only when it cannot
+    // be the answer to an earlier request: a block is asked for again only once the earlier
+    // request's answer has come spoilt or can no longer come (its time-out), and when a block
+    // was asked for more than once the next request waits until every answer has come or can
+    // no longer come. Two answers at once (the generator repeated itself) are never taken.
+    enum class EdidReadPhase {
+        Awaiting,    // the answer to the current block's request is awaited
+        Settling,    // the block is in; answers to its repeated requests may still come
+        Quieting,    // two answers came at once; waiting for the line to fall quiet
+        Confirming,  // the last block is in; no answer to an earlier request may still come
+    };
+    qint32 readOffset_ = 0;  // offset of the next block to request
+    quint8 lastBlock_ = 0;   // the request of the last block has gone out
+    EdidReadPhase readPhase_ = EdidReadPhase::Awaiting;
+    int readTicks_ = 0;      // supervision ticks since the first block request
+    int requestTick_ = 0;    // readTicks_ when the current block was last requested
+    int blockRequests_ = 0;  // requests sent for the current block
+    int blockAnswers_ = 0;   // whole answers (taken or spoilt) seen for the current block
+    int slowestTicks_ = 1;   // the most ticks a block's answer has taken in this read
+    int lastReplyLength_ = 0;
     EdidImage edidStaging_{};
 };

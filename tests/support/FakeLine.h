@@ -50,7 +50,11 @@ public:
     int open(quint8 port) override {
         calls << QStringLiteral("open %1").arg(port);
         opens << port;
-        return failingOpens.contains(port) ? -1 : openResult;
+        const int result = failingOpens.contains(port) ? -1 : openResult;
+        // As the real line: what the device sent while nobody listened is gone once opened.
+        if (result == 0)
+            inbound.clear();
+        return result;
     }
     int setLine(quint8 port, qint32 baud, quint8 dataBits, Parity parity,
                 quint8 stopBits) override {

@@ -2,6 +2,8 @@
 #include <QtTest>
 
 #include "EngineRig.h"
+#include "ModelGenerator.h"
+#include "TimerLoop.h"
 #include "edid/EdidCodec.h"
 
 namespace {
@@ -22,6 +24,49 @@ int lastRequest(const FakeLine& line) {
     if (s.size() < 3 || s[s.size() - 1] != ' ' || s[s.size() - 3] != ' ')
         return -1;
     return quint8(s[s.size() - 2]);
+}
+
+// One read against the model generator, driven by the timers in simulated time.
+struct Read {
+    QStringList messages;
+    EdidImage before{};
+    EdidImage served{};
+    EdidImage image{};
+    int requests = 0;
+    bool absent = false;
+    int ticksAfterFirstRequest = 0;
+    quint32 endMs = 0;
+};
+
+Read readWith(const std::function<ModelGenerator::Plan(int, ModelGenerator::ReplyKind)>& plan) {
+    EngineRig rig;
+    ModelGenerator model;
+    model.attach(rig.line, rig.clock);
+    model.image = sampleImage();
+    model.planner = [&](int n, ModelGenerator::ReplyKind k) {
+        return plan ? plan(n, k) : ModelGenerator::Plan{};
+    };
+    TimerLoop loop(rig.engine, rig.clock, rig.view, model);
+    Read r;
+    r.before.fill(0x5A);
+    r.served = model.image;
+    rig.engine.edid() = r.before;
+    rig.engine.startCommand(Command::Redid);
+    int ticks = 0;
+    quint32 firstRequestAt = 0;
+    loop.afterEvent = [&] {
+        if (firstRequestAt == 0 && model.blockRequests > 0)
+            firstRequestAt = rig.clock.now;
+    };
+    loop.runUntilIdle(120000);
+    ticks = int((rig.clock.now - firstRequestAt + 250) / TimerLoop::TickMs);
+    r.messages = rig.view.messages;
+    r.image = rig.engine.edid();
+    r.requests = model.blockRequests;
+    r.absent = rig.view.events.contains("absent");
+    r.ticksAfterFirstRequest = ticks;
+    r.endMs = rig.clock.now;
+    return r;
 }
 
 }  // namespace
@@ -66,87 +111,134 @@ private slots:
         QCOMPARE(e[32], quint8(0x11));
     }
 
-    void badBlocksAreRequestedAgain() {
-        EngineRig rig;
-        const EdidImage img = sampleImage();
-        QVERIFY(rig.start(Command::Redid));
-        rig.answer("OK1");
-        rig.answer(block(img, 0));
-        QCOMPARE(lastRequest(rig.line), 32);
-        // Nothing at all for block 1: the slot stays FinalArrived; the old block 0 must not
-        // pass for block 1.
-        rig.tick();
-        QCOMPARE(lastRequest(rig.line), 32);
-        // Incomplete, then a non-digit, then the real one.
-        rig.answer(block(img, 32).left(40));
-        QCOMPARE(lastRequest(rig.line), 32);
-        QByteArray bad = block(img, 32);
-        bad[10] = 'G';
-        rig.answer(bad);
-        QCOMPARE(lastRequest(rig.line), 32);
-        QVERIFY(rig.view.messages.isEmpty());
-        rig.line.clearSent();
-        rig.answer(block(img, 32));
-        // One quiet tick passes for a second answer to the repeated request before block 2.
-        QVERIFY(rig.line.sent().isEmpty());
-        rig.tick();
-        QCOMPARE(lastRequest(rig.line), 64);
-        for (int off = 64; off < 256; off += 32) rig.answer(block(img, off));
-        QCOMPARE(rig.view.messages, QStringList{"  Read EDID Successful!!  "});
-        QVERIFY(rig.engine.edid() == img);
+    void slowAndLateAnswersAreWaitedForNotAskedForTwice() {
+        // Every block answered after 900 to 990 ms: each is waited for, none asked for again.
+        Read slow = readWith([](int n, ModelGenerator::ReplyKind k) {
+            ModelGenerator::Plan p;
+            if (k == ModelGenerator::ReplyKind::Block)
+                p.delayMs = 900 + quint32(n * 13) % 91;
+            return p;
+        });
+        QCOMPARE(slow.messages, QStringList{"  Read EDID Successful!!  "});
+        QVERIFY(slow.image == slow.served);
+        QCOMPARE(slow.requests, 8);
+
+        // One block 2.5 s late.
+        Read late = readWith([](int n, ModelGenerator::ReplyKind) {
+            ModelGenerator::Plan p;
+            if (n == 4)
+                p.delayMs = 2500;
+            return p;
+        });
+        QCOMPARE(late.messages, QStringList{"  Read EDID Successful!!  "});
+        QVERIFY(late.image == late.served);
+        QCOMPARE(late.requests, 8);
+
+        // A healthy generator that answers at once: one tick per block, as before.
+        Read quick = readWith({});
+        QCOMPARE(quick.messages, QStringList{"  Read EDID Successful!!  "});
+        QVERIFY(quick.image == quick.served);
+        QCOMPARE(quick.ticksAfterFirstRequest, 8);
     }
 
-    void lateDuplicateBlockNeverPassesForTheNextOne() {
-        EngineRig rig;
-        const EdidImage img = sampleImage();
-        QVERIFY(rig.start(Command::Redid));
-        rig.answer("OK1");
-        rig.answer(block(img, 0));
-        // A slow generator: block 1 comes only after its tick, so it is asked for again, and
-        // then both answers arrive.
-        rig.tick();
-        rig.answer(block(img, 32));
-        rig.line.feed(block(img, 32));
-        rig.poll();
-        rig.tick();  // the duplicate is dropped
-        rig.tick();  // quiet: block 2 is requested
-        QCOMPARE(lastRequest(rig.line), 64);
-        for (int off = 64; off < 256; off += 32) rig.answer(block(img, off));
-        QCOMPARE(rig.view.messages, QStringList{"  Read EDID Successful!!  "});
-        QVERIFY(rig.engine.edid() == img);
-    }
-
-    void readEndsAfterThreeFailedRetriesAndKeepsTheImage() {
-        EngineRig rig;
-        EdidImage before;
-        before.fill(0xAB);
-        rig.engine.edid() = before;
-        QVERIFY(rig.start(Command::Redid));
-        rig.answer("OK1");
-        rig.answer(block(sampleImage(), 0));
-        rig.answer(block(sampleImage(), 32));
-        rig.line.clearSent();
-        for (int i = 0; i < 3; ++i) {
-            rig.answer("garbage");
-            QCOMPARE(lastRequest(rig.line), 64);
+    void spoiltAnswersAreAskedForAgain() {
+        using F = ModelGenerator::Fault;
+        for (F fault : {F::Drop, F::Truncate, F::Spoil, F::Reject, F::Split}) {
+            Read r = readWith([fault](int n, ModelGenerator::ReplyKind) {
+                ModelGenerator::Plan p;
+                if (n == 3) {
+                    p.fault = fault;
+                    p.faultDelayMs = 1500;
+                }
+                return p;
+            });
+            const QString which = QStringLiteral("fault %1").arg(int(fault));
+            QVERIFY2(r.messages == QStringList{"  Read EDID Successful!!  "}, qPrintable(which));
+            QVERIFY2(r.image == r.served, qPrintable(which));
+            // A split answer is only late; the others make block 2 be asked for once more.
+            QCOMPARE(r.requests, fault == F::Split ? 8 : 9);
         }
-        QCOMPARE(rig.line.sent().size(), 9);  // three requests of block 2 again
-        rig.view.reset();
-        rig.answer("garbage");
-        QCOMPARE(rig.slot(Command::Redid), CommandSlot::Idle);
-        QCOMPARE(rig.view.messages, QStringList{"No Response !!"});
-        QCOMPARE(rig.st().devicePresent, quint8(0));
-        QVERIFY(rig.engine.edid() == before);
-        QVERIFY(!rig.engine.AnyCommandBusy());
+    }
 
-        // The last block failing ends the same way instead of running on for ever.
-        rig.st().devicePresent = 1;
+    void aSecondAnswerIsNeverTakenForTheNextBlock() {
+        using F = ModelGenerator::Fault;
+        // A generator that repeats itself, at once or late, quick or slow: the read either
+        // ends with its image or fails and keeps the old one.
+        for (quint32 delay : {0u, 150u, 600u, 1200u}) {
+            for (quint32 repeatAfter : {0u, 200u, 700u, 1400u, 3000u}) {
+                for (int block = 1; block <= 8; ++block) {
+                    Read r = readWith([=](int n, ModelGenerator::ReplyKind k) {
+                        ModelGenerator::Plan p;
+                        if (k == ModelGenerator::ReplyKind::Block)
+                            p.delayMs = delay;
+                        if (n == block) {
+                            p.fault = F::Duplicate;
+                            p.faultDelayMs = repeatAfter;
+                        }
+                        return p;
+                    });
+                    const QString which = QStringLiteral("delay %1 repeat after %2 block %3")
+                                              .arg(delay)
+                                              .arg(repeatAfter)
+                                              .arg(block);
+                    QVERIFY2(r.messages.size() == 1, qPrintable(which));
+                    if (r.messages[0] == QLatin1String("No Response !!"))
+                        QVERIFY2(r.image == r.before, qPrintable(which));
+                    else
+                        QVERIFY2(r.image == r.served, qPrintable(which));
+                    // A quick generator's repeat can only be of the block it came with.
+                    if (delay < 400)
+                        QVERIFY2(r.messages[0] != QLatin1String("No Response !!"),
+                                 qPrintable(which));
+                }
+            }
+        }
+
+        // An answer later than the time-out, after the block was asked for again: the second
+        // answer is let through before the next request goes out.
+        EngineRig rig;
+        const EdidImage img = sampleImage();
         QVERIFY(rig.start(Command::Redid));
         rig.answer("OK1");
-        for (int off = 0; off < 224; off += 32) rig.answer(block(sampleImage(), off));
-        for (int i = 0; i < 4; ++i) rig.tick();
-        QCOMPARE(rig.view.messages.last(), QStringLiteral("No Response !!"));
-        QVERIFY(rig.engine.edid() == before);
+        rig.answer(block(img, 0));
+        for (int i = 0; i <= LinkEngine::EdidBlockTimeoutTicks; ++i) rig.tick();
+        QCOMPARE(lastRequest(rig.line), 32);  // asked again, nothing else
+        // The frame, block 0's request, and block 1's request twice (its offset is a blank).
+        QCOMPARE(rig.line.sent().mid(10 + 3), QByteArray(6, ' '));
+        rig.answer(block(img, 32));  // the first request's late answer
+        rig.line.clearSent();
+        rig.tick();
+        QVERIFY(rig.line.sent().isEmpty());  // waiting for the second
+        rig.answer(block(img, 32));
+        QCOMPARE(lastRequest(rig.line), 64);
+        for (int off = 64; off < 256; off += 32) rig.answer(block(img, off));
+        QCOMPARE(rig.view.messages, QStringList{"  Read EDID Successful!!  "});
+        QVERIFY(rig.engine.edid() == img);
+    }
+
+    void readGivesUpInBoundedTimeAndKeepsTheImage() {
+        // Silent from the third block on.
+        Read r = readWith([](int n, ModelGenerator::ReplyKind) {
+            ModelGenerator::Plan p;
+            if (n >= 3)
+                p.fault = ModelGenerator::Fault::Drop;
+            return p;
+        });
+        QCOMPARE(r.messages, QStringList{"No Response !!"});
+        QVERIFY(r.image == r.before);
+        QVERIFY(r.absent);
+        QCOMPARE(r.requests, 2 + 1 + LinkEngine::EdidBlockRetries);
+        QVERIFY2(r.endMs < 20000, qPrintable(QString::number(r.endMs)));
+
+        // Garbage in place of the last block, every time.
+        Read last = readWith([](int n, ModelGenerator::ReplyKind) {
+            ModelGenerator::Plan p;
+            if (n >= 8)
+                p.fault = ModelGenerator::Fault::Spoil;
+            return p;
+        });
+        QCOMPARE(last.messages, QStringList{"No Response !!"});
+        QVERIFY(last.image == last.before);
     }
 
     void uploadSends768BytesOfTheImageAtItsStart() {

@@ -114,7 +114,6 @@ private slots:
         QTest::newRow("ATRN") << int(Command::Atrn) << 70;
         QTest::newRow("UEDID") << int(Command::Uedid) << 70;
         QTest::newRow("WEDID") << int(Command::Wedid) << 100;
-        QTest::newRow("REDID") << int(Command::Redid) << 45;
     }
     void finalReplyTimeout() {
         QFETCH(int, command);
