@@ -15,6 +15,7 @@ add_library(orve1core STATIC
     programme/ProgramPacker.h programme/ProgramPacker.cpp
     edid/EdidImage.h
     edid/EdidCodec.h edid/EdidCodec.cpp
+    edid/RegularFile.h edid/RegularFile.cpp
 )
 target_include_directories(orve1core PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(orve1core PUBLIC Qt6::Core)

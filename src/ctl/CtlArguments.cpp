@@ -4,7 +4,15 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include "edid/RegularFile.h"
 #include "programme/ProgramPacker.h"
+
+namespace {
+
+// A programme has at most 32 short lines; anything much longer is not one.
+constexpr qint64 MaxProgrammeFileBytes = 64 * 1024;
+
+}  // namespace
 
 QString CtlArguments::usage() {
     return QStringLiteral(
@@ -196,24 +204,23 @@ bool CtlArguments::parse(const QStringList& argsIn, CtlRequest& out, QString& er
         case CtlRequest::Kind::Patterns:
             return parseList(arg, out.patterns, error);
         case CtlRequest::Kind::Programme: {
-            QFile f(arg);
-            if (!f.open(QIODevice::ReadOnly)) {
-                error = QStringLiteral("cannot read %1: %2").arg(arg, f.errorString());
+            QByteArray text;
+            if (!RegularFile::read(arg, MaxProgrammeFileBytes, text, error)) {
+                error = QStringLiteral("cannot read ") + error;
                 return false;
             }
-            if (!parseProgramme(QString::fromUtf8(f.readAll()), out.programme, error)) {
+            if (!parseProgramme(QString::fromUtf8(text), out.programme, error)) {
                 error = arg + QStringLiteral(": ") + error;
                 return false;
             }
             return true;
         }
         case CtlRequest::Kind::EdidUpload: {
-            QFile f(arg);
-            if (!f.open(QIODevice::ReadOnly)) {
-                error = QStringLiteral("cannot read %1: %2").arg(arg, f.errorString());
+            QByteArray bytes;
+            if (!RegularFile::read(arg, static_cast<qint64>(out.edid.size()), bytes, error)) {
+                error = QStringLiteral("cannot read ") + error;
                 return false;
             }
-            const QByteArray bytes = f.read(static_cast<qint64>(out.edid.size()));
             std::copy(bytes.begin(), bytes.end(), out.edid.begin());
             return true;
         }

@@ -149,7 +149,10 @@ void LinkEngine::SendFramedByte(quint8 value) {
 
 bool LinkEngine::CheckReply(const char* expected) {
     auto& buf = state_.replyBuffer;
-    const auto end = std::find(buf.begin(), buf.end(), quint8(0));
+    // Only what arrived since the last reset is the reply: bytes beyond it are left over from
+    // earlier replies (the buffer is not cleared on a reset) and must not pass for this one.
+    const auto received = buf.begin() + std::clamp(state_.replyLength, 0, LinkState::BufferSize);
+    const auto end = std::find(buf.begin(), received, quint8(0));
     const QByteArrayView text(buf.data(), end - buf.begin());
     const bool found = !text.isEmpty() && text.contains(QByteArrayView(expected));
     std::fill_n(buf.begin(), ReplyCheckClearBytes, quint8(0));

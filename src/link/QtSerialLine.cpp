@@ -3,6 +3,10 @@
 #include <QFileInfo>
 #include <QSerialPort>
 
+#ifdef Q_OS_UNIX
+#include <poll.h>
+#endif
+
 #include "link/ComPortMap.h"
 
 QtSerialLine::QtSerialLine() = default;
@@ -26,13 +30,10 @@ int QtSerialLine::open(quint8 port) {
     }
     port_ = new QSerialPort(device);
     // A vanished device (adapter pulled, far side of a pseudo-terminal gone) keeps raising
-    // errors while it stays open; close it at the first one so nothing spins. Reads and writes
-    // then do nothing and the engine's time-outs report the silence.
+    // errors while it stays open; close it at the first one so nothing spins.
     QObject::connect(port_, &QSerialPort::errorOccurred, [this](QSerialPort::SerialPortError e) {
-        if (e == QSerialPort::ResourceError && port_ && port_->isOpen()) {
-            broken_ = true;
-            port_->close();
-        }
+        if (e == QSerialPort::ResourceError)
+            markGone();
     });
     if (!port_->open(QIODevice::ReadWrite)) {
         lastError_ = QStringLiteral("%1: %2").arg(device, port_->errorString());
@@ -48,6 +49,9 @@ int QtSerialLine::open(quint8 port) {
     }
     openNumber_ = port;
     broken_ = false;
+    // Whatever the device sent while nobody listened (a late answer to an earlier program's
+    // question) would pass for the answer to the presence query that follows.
+    port_->clear(QSerialPort::Input);
     return 0;
 }
 
@@ -99,7 +103,30 @@ int QtSerialLine::readAvailable(quint8 port, quint8* buffer, int capacity) {
     if (broken_ || !port_->isOpen())
         return 0;
     const qint64 n = port_->read(reinterpret_cast<char*>(buffer), capacity);
-    return n > 0 ? static_cast<int>(n) : 0;
+    if (n > 0)
+        return static_cast<int>(n);
+    if (hungUp())
+        markGone();
+    return 0;
+}
+
+bool QtSerialLine::hungUp() const {
+#ifdef Q_OS_UNIX
+    // A device whose far side hung up (a pseudo-terminal's master closed, a modem line dropped)
+    // stays readable at end of file for ever; Qt reads nothing and tries again at once.
+    pollfd p{static_cast<int>(port_->handle()), POLLIN, 0};
+    return ::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+#else
+    return false;
+#endif
+}
+
+void QtSerialLine::markGone() {
+    // Closed at once so that nothing spins on it; reads and writes then do nothing and the
+    // engine's time-outs report the silence.
+    broken_ = true;
+    if (port_ && port_->isOpen())
+        port_->close();
 }
 
 void QtSerialLine::close(quint8 port) {

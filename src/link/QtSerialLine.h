@@ -19,8 +19,13 @@ public:
     int readAvailable(quint8 port, quint8* buffer, int capacity) override;
     void close(quint8 port) override;
     QString lastErrorDetail(quint8 port) const override;
+    // The device went away (hang-up, end of file, adapter pulled) and the port was closed.
+    bool isGone() const { return broken_; }
 
 private:
+    bool hungUp() const;
+    void markGone();
+
     QSerialPort* port_ = nullptr;
     quint8 openNumber_ = 0;
     bool broken_ = false;

@@ -1,4 +1,6 @@
 // The command line of orve1ctl: everything wrong is refused before a byte is sent.
+#include <sys/stat.h>
+
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -115,6 +117,24 @@ private slots:
         QVERIFY(parse({"edid-upload", shortFile.fileName()}, r, e));
         QCOMPARE(r.edid[99], quint8(0x7F));
         QCOMPARE(r.edid[100], quint8(0));
+
+        // Only regular files are read, a read error is an error, and nothing ever blocks: a
+        // FIFO without a writer, a folder, a file the system cannot read.
+        const QString fifo = dir.filePath("fifo");
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        QVERIFY(!parse({"edid-upload", fifo}, r, e));
+        QVERIFY2(e.contains("fifo") && e.contains("not a regular file"), qPrintable(e));
+        QVERIFY(!parse({"programme", fifo}, r, e));
+        QVERIFY(!parse({"edid-upload", dir.path()}, r, e));
+        QVERIFY(!parse({"edid-upload", "/proc/self/mem"}, r, e));
+        QVERIFY2(e.contains("/proc/self/mem") && e.contains("error"), qPrintable(e));
+        // A long file gives its first 256 bytes.
+        QFile longFile(dir.filePath("long.bin"));
+        QVERIFY(longFile.open(QIODevice::WriteOnly));
+        longFile.write(QByteArray(256, char(1)) + QByteArray(300, char(2)));
+        longFile.close();
+        QVERIFY(parse({"edid-upload", longFile.fileName()}, r, e));
+        QCOMPARE(r.edid[255], quint8(1));
 
         QFile prog(dir.filePath("p.txt"));
         QVERIFY(prog.open(QIODevice::WriteOnly));

@@ -78,7 +78,16 @@ private slots:
         rig.st().replyBuffer.fill('z');
         rig.st().replyBuffer[1022] = 'O';
         rig.st().replyBuffer[1023] = 'K';
+        rig.st().replyLength = 1024;
         QVERIFY(rig.engine.CheckReply("OK"));
+        // Bytes left from before the last reset are not part of the reply: an "NG" written over
+        // the start of an old "..OK" is refused.
+        load("xxxxOK\r\n");
+        rig.engine.SendFramedByte(1);
+        rig.line.feed("NG");
+        rig.poll();
+        QCOMPARE(rig.st().replyLength, 2);
+        QVERIFY(!rig.engine.CheckReply("OK"));
     }
 
     void pollCountsTicksAndMovesSlots() {
