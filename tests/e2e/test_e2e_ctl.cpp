@@ -120,6 +120,17 @@ private slots:
                      2);
         }
         {
+            // A generator that answers 2.5 s late: the first probe gives up, and its late "OK"
+            // must not answer the next program's question.
+            SimProcess sim;
+            QVERIFY(sim.start({"--port", "6", "--delay", "2500"}));
+            CtlResult r = runCtl(sim, {"--port", "6", "probe"});
+            QVERIFY2(r.status == 1 && r.out == "No Response !!\n", qPrintable(describe(r, sim)));
+            QTest::qWait(1500);
+            r = runCtl(sim, {"--port", "6", "probe"});
+            QVERIFY2(r.status == 1 && r.out == "No Response !!\n", qPrintable(describe(r, sim)));
+        }
+        {
             // The line goes away in the middle of a table upload.
             SimProcess sim;
             QVERIFY(sim.start({"--port", "5", "--hangup-after", "12"}));
