@@ -445,15 +445,11 @@ void LinkEngine::tickEdidRead() {
                 return;
             }
             state_.redidSlot = CommandSlot::AwaitingFinal;
-            readPhase_ = EdidReadPhase::Awaiting;
             readTicks_ = 0;
-            blockRequests_ = 0;
-            blockAnswers_ = 0;
             slowestTicks_ = 1;
-            requestEdidBlock(0);
-            readOffset_ = EdidBlockSize;
+            readRestarts_ = 0;
+            restartEdidRead();
             state_.firstReplyTicks = 0;
-            setGauge(0);
             return;
         case CommandSlot::AwaitingFinal:
         case CommandSlot::FinalArrived:
@@ -476,15 +472,7 @@ void LinkEngine::tickEdidBlocks() {
     switch (readPhase_) {
         case EdidReadPhase::Awaiting:
             if (length > EdidMaxBlockReply) {
-                // The generator answered twice. While every block so far came by the next
-                // tick, the extra answer can only be this block's; otherwise an earlier block
-                // may already hold the answer meant for another.
-                if (slowestTicks_ > 1) {
-                    failEdidRead();
-                    return;
-                }
-                discardReply();
-                readPhase_ = EdidReadPhase::Quieting;
+                doubtfulEdidRead();
                 return;
             }
             if (EdidCodec::isBlock(reply, length)) {
@@ -525,35 +513,61 @@ void LinkEngine::tickEdidBlocks() {
                 discardReply();
                 return;
             }
-            // Quiet: every answer so far has come, so asking again cannot be answered twice.
-            blockAnswers_ = blockRequests_;
-            readPhase_ = EdidReadPhase::Awaiting;
-            repeatEdidRequest();
+            // Quiet: every answer so far has come, so nothing old can answer a new request.
+            restartEdidRead();
             return;
 
         case EdidReadPhase::Confirming:
             // An answer after the last block means one block took another's place.
             if (length > 0) {
-                failEdidRead();
+                doubtfulEdidRead();
                 return;
             }
-            if (age >= slowestTicks_)
+            // A little longer than the slowest answer, for answers a little slower than that.
+            if (age > slowestTicks_)
                 completeEdidRead();
             return;
     }
 }
 
 void LinkEngine::edidBlockDone() {
-    if (lastBlock_) {
-        // The last request's answer is in. An answer that took the place of a later one
-        // would leave this request's own answer to come, at most as late as the slowest yet.
-        if (readTicks_ - requestTick_ >= slowestTicks_) {
-            completeEdidRead();
-            return;
-        }
+    if (!lastBlock_) {
+        requestNextEdidBlock();
+        return;
+    }
+    if (edidHasRepeatedBlock()) {
         readPhase_ = EdidReadPhase::Confirming;
         return;
     }
+    completeEdidRead();
+}
+
+bool LinkEngine::edidHasRepeatedBlock() const {
+    const auto block = [this](int i) { return edidStaging_.begin() + i * EdidBlockSize; };
+    const int blocks = static_cast<int>(edidStaging_.size()) / EdidBlockSize;
+    for (int i = 1; i < blocks; ++i) {
+        for (int k = 0; k < i; ++k) {
+            if (std::equal(block(k), block(k) + EdidBlockSize, block(i)))
+                return true;
+        }
+    }
+    return false;
+}
+
+void LinkEngine::doubtfulEdidRead() {
+    // More answers than requests: which block holds which answer is no longer certain.
+    if (readRestarts_ >= EdidReadRestarts) {
+        failEdidRead();
+        return;
+    }
+    ++readRestarts_;
+    discardReply();
+    readPhase_ = EdidReadPhase::Quieting;
+}
+
+void LinkEngine::restartEdidRead() {
+    readOffset_ = 0;
+    lastBlock_ = 0;
     requestNextEdidBlock();
 }
 

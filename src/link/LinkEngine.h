@@ -27,6 +27,8 @@ public:
     static constexpr int EdidBlockSize = 32;
     // Requests of one block beyond the first before the read gives up.
     static constexpr int EdidBlockRetries = 2;
+    // Fresh starts of a read after the generator answered twice at once.
+    static constexpr int EdidReadRestarts = 1;
     // Supervision ticks a block's answer may take; an answer that has not come by then is lost.
     static constexpr int EdidBlockTimeoutTicks = 9;
     // One block's answer with what may follow its "T" (a line end); more than this at once
@@ -89,6 +91,9 @@ private:
     void requestEdidBlock(int offset);
     void requestNextEdidBlock();
     void repeatEdidRequest();
+    void doubtfulEdidRead();
+    void restartEdidRead();
+    bool edidHasRepeatedBlock() const;
     void edidBlockDone();
     void failEdidRead();
     void completeEdidRead();
@@ -104,10 +109,18 @@ private:
     int gauge_ = 0;
 
     // EDID read. Block answers carry no offset, so a block is taken in only when it cannot
-    // be the answer to an earlier request: a block is asked for again only once the earlier
-    // request's answer has come spoilt or can no longer come (its time-out), and when a block
-    // was asked for more than once the next request waits until every answer has come or can
-    // no longer come. Two answers at once (the generator repeated itself) are never taken.
+    // be the answer to an earlier request:
+    // - a block is asked for again only once the earlier request's answer has come spoilt or
+    //   can no longer come (its time-out), so a slow block is waited for, not asked for twice;
+    // - when a block was asked for more than once, the next request waits until every answer
+    //   has come or can no longer come;
+    // - two answers at once (the generator repeated itself) are never taken: the line is let
+    //   fall quiet and the read starts again from the first block, once;
+    // - a repeated answer that came alone would have been taken for a later block, which then
+    //   holds the same 32 bytes as an earlier one, and the last request's own answer would
+    //   still be on its way. So when the image holds two equal blocks, the read ends only
+    //   after the line stays quiet for longer than the slowest answer seen.
+    // A healthy generator that answers at once still gives one block per tick.
     enum class EdidReadPhase {
         Awaiting,    // the answer to the current block's request is awaited
         Settling,    // the block is in; answers to its repeated requests may still come
@@ -122,6 +135,7 @@ private:
     int blockRequests_ = 0;  // requests sent for the current block
     int blockAnswers_ = 0;   // whole answers (taken or spoilt) seen for the current block
     int slowestTicks_ = 1;   // the most ticks a block's answer has taken in this read
+    int readRestarts_ = 0;
     int lastReplyLength_ = 0;
     EdidImage edidStaging_{};
 };
