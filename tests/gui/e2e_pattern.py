@@ -25,6 +25,12 @@ def keys(*syms):
         time.sleep(0.03)
 
 
+def focused(node):
+    """Waits until node has the keyboard focus, so that keys go where they are meant."""
+    return wait_for(lambda: node is not None and
+                    node.getState().contains(pyatspi.STATE_FOCUSED), 5)
+
+
 def menu_entry(app, menu, item):
     """menu > item; the menu bar shows each menu as a menu item holding a popup menu."""
     bar = find(app, "Menu bar")
@@ -66,15 +72,16 @@ def main():
         check(text_of(box) == "1" and text_of(name) == "White", "the window starts at 1 White")
 
         box.queryComponent().grabFocus()
-        time.sleep(0.2)
+        time.sleep(0.3)  # a line edit does not report its focus on the bus
         keys(END, BACKSPACE, BACKSPACE, ord("1"), ord("3"))
         check(wait_for(lambda: text_of(name) == "Color Bar", 5), "typing 13 shows Color Bar")
         press(run)
         check(s.wait_sim('output pattern 13 "Color Bar"'), "simulator outputs pattern 13")
 
         press(find(window, "Show List", pyatspi.ROLE_PUSH_BUTTON))
-        check(wait_for(lambda: find(s.app, "List of patterns")), "'List of patterns' shown")
-        time.sleep(0.5)
+        picker = wait_for(lambda: find(s.app, "List of patterns"))
+        check(picker is not None and focused(find(picker, "StringGrid2")),
+              "'List of patterns' shown with its grid focused")
         keys(*[DOWN] * 29, RETURN)
         check(wait_for(lambda: text_of(name) == "Running_H", 5), "the pick shows Running_H")
         press(run)
@@ -84,9 +91,9 @@ def main():
         dialog = wait_for(lambda: find(s.app, "Patterns", pyatspi.ROLE_DIALOG))
         if not check(dialog is not None, "Edit > Pattern opened 'Patterns'"):
             return check.result()
-        time.sleep(0.5)
-        keys(SPACE, DOWN, SPACE, DOWN, DOWN, DOWN, SPACE)
         grid = find(dialog, "StringGrid4")
+        focused(grid)
+        keys(SPACE, DOWN, SPACE, DOWN, DOWN, DOWN, SPACE)
         check(wait_for(lambda: [c.name for c in find_all(grid, pyatspi.ROLE_TABLE_CELL)]
                        .count("     V") == 3, 5), "three patterns read as ticked")
         press(find(dialog, "Upload", pyatspi.ROLE_PUSH_BUTTON))
