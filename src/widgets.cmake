@@ -16,6 +16,7 @@ add_library(orve1widgets STATIC
     link/TCOM_PORT_SETTING_FORM.h link/TCOM_PORT_SETTING_FORM.cpp
     timing/TTiming_List.h timing/TTiming_List.cpp
     timing/TTimings.h timing/TTimings.cpp
+    pattern/TPatternForm.h pattern/TPatternForm.cpp
     pattern/TPattern_List.h pattern/TPattern_List.cpp
     pattern/TPatterns.h pattern/TPatterns.cpp
     programme/TProgrammer_Form.h programme/TProgrammer_Form.cpp

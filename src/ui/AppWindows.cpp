@@ -27,6 +27,7 @@ AppWindows::AppWindows(LinkEngine& engine) {
     forms.COM_PORT_SETTING_FORM = COM_PORT_SETTING_FORM.get();
     forms.Timings = Timings.get();
     forms.Patterns = Patterns.get();
+    forms.Pattern_List = Pattern_List.get();
     forms.Programmer_Form = Programmer_Form.get();
     forms.EDID_Block = EDID_Block.get();
     MainForm->setForms(forms);

@@ -16,8 +16,11 @@
 #include <QFile>
 #endif
 
+#include "pattern/TPattern_List.h"
+#include "pattern/TPatterns.h"
 #include "ui/AppWindows.h"
 #include "ui/TMainForm.h"
+#include "ui/TStringGrid.h"
 
 namespace {
 
@@ -89,6 +92,29 @@ private:
     bool done_ = false;
 };
 
+// The pattern windows as an operator sees them in use: the pattern window open, the list
+// picker with row 13 pressed, the selection dialog with patterns 1, 2 and 5 ticked.
+void stagePatternScene(AppWindows& windows, const QString& show) {
+    if (show == QLatin1String("PatternForm")) {
+        QTimer::singleShot(0, windows.MainForm.get(),
+                           [&windows] { windows.MainForm->Pattern1Click(); });
+    } else if (show == QLatin1String("Pattern_List")) {
+        TPattern_List* list = windows.Pattern_List.get();
+        QTimer::singleShot(0, list, [list] {
+            list->StringGrid2()->setCurrentCell(0, 13);
+            list->StringGrid2MouseDown(Qt::LeftButton);
+        });
+    } else if (show == QLatin1String("Patterns")) {
+        TPatterns* dialog = windows.Patterns.get();
+        QTimer::singleShot(0, dialog, [dialog] {
+            for (int row : {1, 2, 5}) {
+                dialog->StringGrid4()->setCurrentCell(0, row);
+                dialog->StringGrid4MouseDown(Qt::LeftButton);
+            }
+        });
+    }
+}
+
 }  // namespace
 
 void DebugHooks::markMainStart() {
@@ -112,5 +138,6 @@ void DebugHooks::install(AppWindows& windows) {
                 w->activateWindow();
             });
         }
+        stagePatternScene(windows, show);
     }
 }

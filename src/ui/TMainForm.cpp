@@ -19,6 +19,7 @@
 
 #include "link/LinkEngine.h"
 #include "link/TCOM_PORT_SETTING_FORM.h"
+#include "pattern/TPatternForm.h"
 #include "ui/Icons.h"
 #include "ui/TAboutBox.h"
 #include "ui/TCGauge.h"
@@ -393,7 +394,7 @@ void TMainForm::Timing1Click() {
 }
 
 void TMainForm::Pattern1Click() {
-    // The pattern window is not available yet.
+    TPatternForm::Open(engine_, *this, forms_.Pattern_List);
 }
 
 void TMainForm::EDID_READClick() {

@@ -18,6 +18,7 @@ class QToolBar;
 class TAboutBox;
 class TCGauge;
 class TCOM_PORT_SETTING_FORM;
+class TPattern_List;
 class TStatusBar;
 class TStatusPanel;
 
@@ -35,6 +36,7 @@ public:
         TCOM_PORT_SETTING_FORM* COM_PORT_SETTING_FORM = nullptr;
         QDialog* Timings = nullptr;
         QDialog* Patterns = nullptr;
+        TPattern_List* Pattern_List = nullptr;
         QDialog* Programmer_Form = nullptr;
         QDialog* EDID_Block = nullptr;
     };
