@@ -90,14 +90,7 @@ void TPattern_List::StringGrid2DblClick() {
     auto* mainForm = qobject_cast<TMainForm*>(parentWidget());
     if (!mainForm)
         return;
-    QMdiArea* area = mainForm->mdiArea();
-    if (!TMdiChildForm::findChild(area, TPatternForm::Caption))
-        return;
-    mainForm->activateWindow();
-    // The pattern window may still be the active child from before the picker opened; an
-    // activation runs only on a change, so it is made inactive first.
-    area->setActiveSubWindow(nullptr);
-    TMdiChildForm::focusChild(area, TPatternForm::Caption);
+    TMdiChildForm::focusChild(mainForm->mdiArea(), TPatternForm::Caption);
 }
 
 bool TPattern_List::eventFilter(QObject* watched, QEvent* event) {

@@ -18,6 +18,10 @@ bool TMdiChildForm::focusChild(QMdiArea* area, const QString& caption) {
         return false;
     if (w->isMinimized())
         w->showNormal();
+    area->window()->activateWindow();
+    // Its activation runs only on a change, and the child may still be the active one from
+    // before (a picker window had the focus): make it inactive first.
+    area->setActiveSubWindow(nullptr);
     area->setActiveSubWindow(w);
     w->widget()->setFocus();
     return true;

@@ -87,6 +87,32 @@ def text_of(node):
         return ""
 
 
+def menu_entry(app, menu, item):
+    """menu > item; the menu bar shows each menu as a menu item holding a popup menu."""
+    bar = find(app, "Menu bar")
+    for i in range(bar.childCount if bar else 0):
+        top = bar.getChildAtIndex(i)
+        if top is not None and top.name.replace("&", "") == menu:
+            for node in walk(top):
+                if (node is not top and node.getRole() == pyatspi.ROLE_MENU_ITEM and
+                        node.name.replace("&", "") == item):
+                    return node
+    return None
+
+
+def keys(*syms):
+    """Types key symbols (X keysyms) into whatever has the keyboard focus."""
+    for sym in syms:
+        pyatspi.Registry.generateKeyboardEvent(sym, None, pyatspi.KEY_SYM)
+        time.sleep(0.03)
+
+
+def focused(node):
+    """Waits until node has the keyboard focus, so that keys go where they are meant."""
+    return wait_for(lambda: node is not None and
+                    node.getState().contains(pyatspi.STATE_FOCUSED), 5)
+
+
 def press(node):
     action = node.queryAction()
     for i in range(action.nActions):
@@ -200,18 +226,20 @@ class Session:
         return wait_for(lambda: any(text in line for line in self.sim_output()), timeout)
 
     def menu_item(self, menu, item):
-        """The menu entry item of the menu bar's menu (captions without their '&')."""
-        bar = wait_for(lambda: find(self.app, "Menu bar"))
-        for node in walk(bar):
-            try:
-                if node.getRole() == pyatspi.ROLE_MENU and node.name.replace("&", "") == menu:
-                    for entry in walk(node):
-                        if (entry.getRole() == pyatspi.ROLE_MENU_ITEM and
-                                entry.name.replace("&", "") == item):
-                            return entry
-            except Exception:
-                continue
-        return None
+        """The entry item of the menu bar's menu (captions without their '&')."""
+        return menu_entry(self.app, menu, item)
+
+    def press_menu_in_background(self, menu, item):
+        """An entry that opens a modal window answers only once it has closed: press it from
+        another process."""
+        code = ("import sys; sys.path.insert(0, %r)\n"
+                "import atspi_util as a\n"
+                "app = a.wait_for(a.find_app)\n"
+                "a.press(a.wait_for(lambda: a.menu_entry(app, %r, %r)))\n"
+                % (os.path.dirname(os.path.abspath(__file__)), menu, item))
+        proc = subprocess.Popen([sys.executable, "-c", code], stderr=subprocess.DEVNULL)
+        self.helpers.append(proc)
+        return proc
 
     def connect(self, check):
         """Connect, keep COM 1, OK: True once the status bar says the generator is there."""

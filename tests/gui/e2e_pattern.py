@@ -13,47 +13,10 @@ import time
 
 import pyatspi
 
-from atspi_util import (Checks, Session, bin_dir_from_args, find, find_all, press, text_of,
-                        wait_for, walk)
+from atspi_util import (Checks, Session, bin_dir_from_args, find, find_all, focused, keys,
+                        menu_entry, press, text_of, wait_for, walk)
 
 DOWN, RETURN, END, BACKSPACE, SPACE = 0xFF54, 0xFF0D, 0xFF57, 0xFF08, 0x20
-
-
-def keys(*syms):
-    for sym in syms:
-        pyatspi.Registry.generateKeyboardEvent(sym, None, pyatspi.KEY_SYM)
-        time.sleep(0.03)
-
-
-def focused(node):
-    """Waits until node has the keyboard focus, so that keys go where they are meant."""
-    return wait_for(lambda: node is not None and
-                    node.getState().contains(pyatspi.STATE_FOCUSED), 5)
-
-
-def menu_entry(app, menu, item):
-    """menu > item; the menu bar shows each menu as a menu item holding a popup menu."""
-    bar = find(app, "Menu bar")
-    for i in range(bar.childCount if bar else 0):
-        top = bar.getChildAtIndex(i)
-        if top is not None and top.name.replace("&", "") == menu:
-            for node in walk(top):
-                if (node is not top and node.getRole() == pyatspi.ROLE_MENU_ITEM and
-                        node.name.replace("&", "") == item):
-                    return node
-    return None
-
-
-def press_menu_in_background(session, menu, item):
-    """An entry that opens a modal window answers only once it has closed: press it from
-    another process."""
-    code = ("import sys; sys.path.insert(0, %r)\n"
-            "import atspi_util as a, e2e_pattern as p\n"
-            "app = a.wait_for(a.find_app)\n"
-            "a.press(a.wait_for(lambda: p.menu_entry(app, %r, %r)))\n"
-            % (os.path.dirname(os.path.abspath(__file__)), menu, item))
-    session.helpers.append(subprocess.Popen([sys.executable, "-c", code],
-                                            stderr=subprocess.DEVNULL))
 
 
 def main():
@@ -87,7 +50,7 @@ def main():
         press(run)
         check(s.wait_sim('output pattern 30 "Running_H"'), "simulator outputs pattern 30")
 
-        press_menu_in_background(s, "Edit", "Pattern")
+        s.press_menu_in_background("Edit", "Pattern")
         dialog = wait_for(lambda: find(s.app, "Patterns", pyatspi.ROLE_DIALOG))
         if not check(dialog is not None, "Edit > Pattern opened 'Patterns'"):
             return check.result()
