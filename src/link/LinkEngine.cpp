@@ -95,6 +95,9 @@ bool LinkEngine::connectPort(quint8 portNumber) {
         return false;
     }
     state_.portOpen = 1;
+    // Whatever the device sent while the port was closed (a late answer to an earlier
+    // program's question) would pass for the answer to the presence query.
+    line_.discardInput(state_.portNumber);
     // The presence query goes out even while another command is outstanding.
     startCommand(Command::Urtcnt);
     return true;

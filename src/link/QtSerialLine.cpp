@@ -49,9 +49,6 @@ int QtSerialLine::open(quint8 port) {
     }
     openNumber_ = port;
     broken_ = false;
-    // Whatever the device sent while nobody listened (a late answer to an earlier program's
-    // question) would pass for the answer to the presence query that follows.
-    port_->clear(QSerialPort::Input);
     return 0;
 }
 
@@ -127,6 +124,11 @@ void QtSerialLine::markGone() {
     broken_ = true;
     if (port_ && port_->isOpen())
         port_->close();
+}
+
+void QtSerialLine::discardInput(quint8 port) {
+    if (port_ && !broken_ && port == openNumber_ && port_->isOpen())
+        port_->clear(QSerialPort::Input);
 }
 
 void QtSerialLine::close(quint8 port) {

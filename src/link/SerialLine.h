@@ -3,7 +3,7 @@
 #include <QString>
 #include <QtGlobal>
 
-// The six operations through which every byte goes to and from the port. Every call names
+// The operations through which every byte goes to and from the port. Every call names
 // the port COM n by its number n (1..8; 0 means "never chosen").
 class SerialLine {
 public:
@@ -25,6 +25,8 @@ public:
     virtual int readAvailable(quint8 port, quint8* buffer, int capacity) = 0;
     // Harmless on a port that is not open and on port 0.
     virtual void close(quint8 port) = 0;
+    // Drops whatever the device sent before now and nobody has read yet.
+    virtual void discardInput(quint8 port) = 0;
 
     // Device path and system reason of the last failed open or set-up, for a message's details.
     virtual QString lastErrorDetail(quint8 port) const {
