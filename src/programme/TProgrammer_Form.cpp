@@ -5,6 +5,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QHideEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -12,6 +13,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QShowEvent>
+#include <QTimer>
 
 #include "link/LinkEngine.h"
 #include "pattern/PatternTable.h"
@@ -31,6 +33,7 @@ constexpr int FontPx = 16;
 constexpr int RowHeight = 24;
 constexpr int BoxHeight = 24;
 constexpr int MaxShowTimeItem = 59;
+constexpr int BusyWatchMs = 200;
 constexpr int ColTiming = 1;
 constexpr int ColPattern = 2;
 constexpr int ColUnit = 3;
@@ -90,6 +93,8 @@ TProgrammer_Form::TProgrammer_Form(LinkEngine& engine, QWidget* parent)
                                               QRect(f.x, CaptionY, f.boxWidth, FontPx + 4));
         caption->setFont(arial);
         *boxes[i] = makeBox(f.boxName, QRect(f.x, BoxY, f.boxWidth, BoxHeight));
+        // Screen readers announce the box with its caption.
+        caption->setBuddy(*boxes[i]);
     }
 
     StringGrid5_ = new TStringGrid(5, 2, 0, 1, this);
@@ -151,6 +156,10 @@ TProgrammer_Form::TProgrammer_Form(LinkEngine& engine, QWidget* parent)
     SaveButton_->setToolTip(QStringLiteral("Save the programme as a text file"));
     connect(SaveButton_, &QPushButton::clicked, this, &TProgrammer_Form::SaveButtonClick);
 
+    busyWatch_ = new QTimer(this);
+    busyWatch_->setInterval(BusyWatchMs);
+    connect(busyWatch_, &QTimer::timeout, this, &TProgrammer_Form::refreshFileButtons);
+
     FormCreate();
 }
 
@@ -196,6 +205,19 @@ void TProgrammer_Form::showEvent(QShowEvent* event) {
     // A window system's re-show (after minimising) is not an opening and keeps the programme.
     if (!event->spontaneous())
         FormShow();
+    refreshFileButtons();
+    busyWatch_->start();
+}
+
+void TProgrammer_Form::hideEvent(QHideEvent* event) {
+    busyWatch_->stop();
+    QDialog::hideEvent(event);
+}
+
+void TProgrammer_Form::refreshFileButtons() {
+    const bool idle = !engine_.AnyCommandBusy();
+    LoadButton_->setEnabled(idle);
+    SaveButton_->setEnabled(idle);
 }
 
 void TProgrammer_Form::FormShow() {
@@ -330,6 +352,7 @@ void TProgrammer_Form::Button1Click() {
         return;
     engine_.data().ProgramUpload = packed;
     engine_.startCommand(Command::Atrn);
+    refreshFileButtons();
 }
 
 // ---- Programme files -----------------------------------------------------------------------

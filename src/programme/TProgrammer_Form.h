@@ -11,6 +11,7 @@ class QLabel;
 class QLineEdit;
 class QPainter;
 class QPushButton;
+class QTimer;
 class TStringGrid;
 
 // Edits the generator's automatic run programme of up to 32 steps and uploads it. Each opening
@@ -62,6 +63,7 @@ public slots:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -81,6 +83,9 @@ private:
     void refreshSummary();
     void showMessage(const QString& text);
     void clearReplyLog();
+    // Load... and Save... open modal file dialogs. Opened from inside an upload's event
+    // yields they would hold its remaining bytes back, so they wait until the link is idle.
+    void refreshFileButtons();
 
     LinkEngine& engine_;
     ProgramTable ProgramTable_;
@@ -98,4 +103,5 @@ private:
     QPushButton* LoadButton_ = nullptr;
     QPushButton* SaveButton_ = nullptr;
     QLineEdit* ProgramSummary_ = nullptr;
+    QTimer* busyWatch_ = nullptr;
 };

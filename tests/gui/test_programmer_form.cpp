@@ -262,6 +262,9 @@ private slots:
         QCOMPARE(rig.line.sent(), QByteArray("ATRN \x82 \n\r"));
         QCOMPARE(rig.main().Memo1()->toPlainText(), QString());
         QCOMPARE(rig.f.legalStepCount(), 2);
+        // No file dialog may open inside the upload's yields and hold its bytes back.
+        QVERIFY(!rig.f.LoadButton()->isEnabled());
+        QVERIFY(!rig.f.SaveButton()->isEnabled());
         rig.line.clearSent();
         rig.pump();  // first OK judged, data phase sent
         const QByteArray bytes = rig.dataPhase();
@@ -273,6 +276,7 @@ private slots:
         rig.pump();
         QCOMPARE(rig.messages, QStringList({"Upload successful!!"}));
         QCOMPARE(rig.engine.state().atrnSlot, CommandSlot::Idle);
+        QTRY_VERIFY(rig.f.LoadButton()->isEnabled() && rig.f.SaveButton()->isEnabled());
     }
 
     void deleteClearsTheRowLastPressedWithTheMouse() {
