@@ -13,6 +13,8 @@ add_library(orve1core STATIC
     pattern/PatternTable.h
     programme/ProgramColumns.h
     programme/ProgramPacker.h programme/ProgramPacker.cpp
+    programme/ProgramTable.h
+    programme/ProgramFile.h programme/ProgramFile.cpp
     edid/EdidImage.h
     edid/EdidCodec.h edid/EdidCodec.cpp
     edid/RegularFile.h edid/RegularFile.cpp

@@ -5,6 +5,7 @@
 #include <QRegularExpression>
 
 #include "edid/RegularFile.h"
+#include "programme/ProgramFile.h"
 #include "programme/ProgramPacker.h"
 
 namespace {
@@ -72,57 +73,31 @@ bool CtlArguments::parseListInto(const QString& text, quint8* flags, int count, 
 }
 
 bool CtlArguments::parseProgramme(const QString& text, ProgramColumns& table, QString& error) {
-    table.clear();
-    int steps = 0;
-    const QStringList lines = text.split(QLatin1Char('\n'));
-    for (int i = 0; i < lines.size(); ++i) {
-        QString line = lines[i];
-        const int hash = line.indexOf(QLatin1Char('#'));
-        if (hash >= 0)
-            line.truncate(hash);
-        const QStringList f = line.simplified().split(QLatin1Char(' '), Qt::SkipEmptyParts);
-        if (f.isEmpty())
-            continue;
-        const QString where = QStringLiteral("line %1").arg(i + 1);
-        int timing = 0;
-        int pattern = 0;
-        int time = 0;
-        if (f.size() != 4) {
-            error = where + QStringLiteral(": expected TIMING PATTERN s|m TIME, got '%1'")
-                                .arg(lines[i].trimmed());
-            return false;
-        }
-        if (!parseNumber(f[0], 1, 35, timing)) {
-            error = where + QStringLiteral(": timing '%1' is not 1..35").arg(f[0]);
-            return false;
-        }
-        if (!parseNumber(f[1], 1, 39, pattern)) {
-            error = where + QStringLiteral(": pattern '%1' is not 1..39").arg(f[1]);
-            return false;
-        }
-        const QString unit = f[2].toLower();
-        if (unit != QLatin1String("s") && unit != QLatin1String("m")) {
-            error = where + QStringLiteral(": unit '%1' is not s or m").arg(f[2]);
-            return false;
-        }
-        if (!parseNumber(f[3], ProgramPacker::MinShowTime, ProgramPacker::MaxShowTime, time)) {
-            error = where + QStringLiteral(": show time '%1' is not 1..59").arg(f[3]);
-            return false;
-        }
-        if (steps == ProgramColumns::StepCount) {
-            error = where + QStringLiteral(": more than %1 steps").arg(ProgramColumns::StepCount);
-            return false;
-        }
-        table.timing[steps] = quint8(timing - 1);
-        table.pattern[steps] = quint8(pattern - 1);
-        table.unit[steps] = unit == QLatin1String("m") ? 1 : 0;
-        table.showTime[steps] = quint8(time);
-        ++steps;
-    }
-    if (steps == 0) {
+    ProgramTable read;
+    QList<int> lines;
+    if (!ProgramFile::read(text, read, error, &lines))
+        return false;
+    if (lines.isEmpty()) {
         error = QStringLiteral("the programme has no steps");
         return false;
     }
+    // A script cannot see which steps the generator would skip, so every step must be sent.
+    for (int s = 0; s < lines.size(); ++s) {
+        if (ProgramPacker::isLegalStep(read, s))
+            continue;
+        const QString where = QStringLiteral("line %1: ").arg(lines[s]);
+        if (read.timing[s] == ProgramTable::Empty || read.pattern[s] == ProgramTable::Empty ||
+            read.unit[s] == ProgramTable::Empty || read.showTime[s] == ProgramTable::Empty)
+            error =
+                where + QStringLiteral("the step has an empty field ('-') and would not be sent");
+        else
+            error = where + QStringLiteral("show time '%1' is not %2..%3 and would not be sent")
+                                .arg(read.showTime[s])
+                                .arg(ProgramPacker::MinShowTime)
+                                .arg(ProgramPacker::MaxShowTime);
+        return false;
+    }
+    ProgramPacker::PackProgram(read, table);
     return true;
 }
 

@@ -18,7 +18,7 @@ public:
     static bool parseList(const QString& text, std::array<quint8, N>& flags, QString& error) {
         return parseListInto(text, flags.data(), static_cast<int>(N), error);
     }
-    // Steps "timing pattern s|m time", one a line; blank lines and # comments allowed.
+    // A programme file (ProgramFile) for upload: every step in it must be one that is sent.
     static bool parseProgramme(const QString& text, ProgramColumns& table, QString& error);
 
 private:

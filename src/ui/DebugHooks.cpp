@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEvent>
+#include <QMouseEvent>
 #include <QTimer>
 #include <QWidget>
 #include <QWindow>
@@ -18,6 +19,7 @@
 
 #include "pattern/TPattern_List.h"
 #include "pattern/TPatterns.h"
+#include "programme/TProgrammer_Form.h"
 #include "ui/AppWindows.h"
 #include "ui/TMainForm.h"
 #include "ui/TStringGrid.h"
@@ -115,6 +117,32 @@ void stagePatternScene(AppWindows& windows, const QString& show) {
     }
 }
 
+// The programme editor as an operator leaves it: three steps, the second chosen with the mouse.
+void showProgrammeScene(TProgrammer_Form* form) {
+    form->show();
+    form->raise();
+    form->activateWindow();
+    ProgramTable steps;
+    // Columns: timing index, pattern index, unit (0 s, 1 min), show time.
+    constexpr int Scene[][4] = {{5, 12, 0, 5}, {9, 0, 1, 2}, {29, 26, 0, 30}};
+    for (int s = 0; s < 3; ++s) {
+        steps.timing[s] = quint8(Scene[s][0]);
+        steps.pattern[s] = quint8(Scene[s][1]);
+        steps.unit[s] = quint8(Scene[s][2]);
+        steps.showTime[s] = Scene[s][3];
+    }
+    form->loadTable(steps);
+    TStringGrid* grid = form->StringGrid5();
+    const QPointF at = grid->cellRect(1, 2).center();
+    QWidget* viewport = grid->viewport();
+    QMouseEvent press(QEvent::MouseButtonPress, at, viewport->mapToGlobal(at), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(viewport, &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, at, viewport->mapToGlobal(at), Qt::LeftButton,
+                        Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(viewport, &release);
+}
+
 }  // namespace
 
 void DebugHooks::markMainStart() {
@@ -128,6 +156,10 @@ void DebugHooks::install(AppWindows& windows) {
             handle->installEventFilter(new ExposeProbe(windows.MainForm.get()));
     }
     const QString show = qEnvironmentVariable("ORVE1_SHOW");
+    if (show == QLatin1String("Programmer_Form_steps")) {
+        TProgrammer_Form* form = windows.Programmer_Form.get();
+        QTimer::singleShot(0, form, [form] { showProgrammeScene(form); });
+    }
     if (!show.isEmpty()) {
         for (QWidget* w : windows.all()) {
             if (w->objectName() != show || w == windows.MainForm.get())

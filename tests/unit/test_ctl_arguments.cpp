@@ -69,41 +69,10 @@ private slots:
             QVERIFY2(!parse({"timings", list}, r, e), list);
     }
 
-    void programmeFile() {
-        ProgramColumns p;
-        QString e;
-        QVERIFY(CtlArguments::parseProgramme("# warm-up\n\n1 1 s 3\n  5 13 m 5   # long\n", p, e));
-        QCOMPARE(p.timing[0], quint8(0));
-        QCOMPARE(p.pattern[1], quint8(12));
-        QCOMPARE(p.unit[1], quint8(1));
-        QCOMPARE(p.showTime[1], quint8(5));
-        QCOMPARE(p.timing[2], quint8(255));
-
-        const struct {
-            const char* text;
-            const char* reason;
-        } bad[] = {
-            {"1 1 s 3\n1 1 s 60\n", "line 2"}, {"36 1 s 3\n", "line 1: timing"},
-            {"1 40 s 3\n", "pattern"},         {"1 1 h 3\n", "unit"},
-            {"1 1 s 0\n", "show time"},        {"1 1 s\n", "expected"},
-            {"# nothing\n\n", "no steps"},
-        };
-        for (const auto& b : bad) {
-            QVERIFY2(!CtlArguments::parseProgramme(b.text, p, e), b.text);
-            QVERIFY2(e.contains(b.reason), qPrintable(e));
-        }
-        QString many;
-        for (int i = 0; i < 33; ++i) many += "1 1 s 3\n";
-        QVERIFY(!CtlArguments::parseProgramme(many, p, e));
-        QVERIFY(e.contains("line 33"));
-    }
-
     void filesAreCheckedFirst() {
         QTemporaryDir dir;
         CtlRequest r;
         QString e;
-        QVERIFY(!parse({"programme", dir.filePath("missing.txt")}, r, e));
-        QVERIFY(e.contains("missing.txt"));
         QVERIFY(!parse({"edid-upload", dir.filePath("missing.bin")}, r, e));
         QVERIFY(!parse({"edid-read", dir.filePath("no/such/dir/out.bin")}, r, e));
         QVERIFY(!parse({"edid-read", dir.path()}, r, e));
@@ -135,13 +104,6 @@ private slots:
         longFile.close();
         QVERIFY(parse({"edid-upload", longFile.fileName()}, r, e));
         QCOMPARE(r.edid[255], quint8(1));
-
-        QFile prog(dir.filePath("p.txt"));
-        QVERIFY(prog.open(QIODevice::WriteOnly));
-        prog.write("1 1 s 3\nbad line\n");
-        prog.close();
-        QVERIFY(!parse({"programme", prog.fileName()}, r, e));
-        QVERIFY(e.contains("p.txt: line 2"));
     }
 };
 
