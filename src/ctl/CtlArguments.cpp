@@ -8,13 +8,6 @@
 #include "programme/ProgramFile.h"
 #include "programme/ProgramPacker.h"
 
-namespace {
-
-// A programme has at most 32 short lines; anything much longer is not one.
-constexpr qint64 MaxProgrammeFileBytes = 64 * 1024;
-
-}  // namespace
-
 QString CtlArguments::usage() {
     return QStringLiteral(
         "usage: orve1ctl [--port N] COMMAND\n"
@@ -180,7 +173,7 @@ bool CtlArguments::parse(const QStringList& argsIn, CtlRequest& out, QString& er
             return parseList(arg, out.patterns, error);
         case CtlRequest::Kind::Programme: {
             QByteArray text;
-            if (!RegularFile::read(arg, MaxProgrammeFileBytes, text, error)) {
+            if (!RegularFile::read(arg, ProgramFile::MaxFileBytes, text, error)) {
                 error = QStringLiteral("cannot read ") + error;
                 return false;
             }

@@ -5,6 +5,7 @@
 #include <QSaveFile>
 #include <QStringList>
 
+#include "edid/RegularFile.h"
 #include "pattern/PatternTable.h"
 #include "timing/TimingTable.h"
 
@@ -140,19 +141,12 @@ QString ProgramFile::write(const ProgramTable& table) {
 
 bool ProgramFile::load(const QString& path, ProgramTable& table, QString& error,
                        QList<int>* stepLines) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) {
-        error = f.errorString();
+    QByteArray bytes;
+    if (!RegularFile::read(path, MaxFileBytes + 1, bytes, error))
         return false;
-    }
-    if (f.size() > MaxFileBytes) {
-        error =
-            QStringLiteral("not a programme file (larger than %1 KiB)").arg(MaxFileBytes / 1024);
-        return false;
-    }
-    const QByteArray bytes = f.read(MaxFileBytes + 1);
     if (bytes.size() > MaxFileBytes || bytes.contains('\0')) {
-        error = QStringLiteral("not a programme file (binary or too large)");
+        error = QStringLiteral("not a programme file (binary or larger than %1 KiB)")
+                    .arg(MaxFileBytes / 1024);
         return false;
     }
     return read(QString::fromUtf8(bytes), table, error, stepLines);
