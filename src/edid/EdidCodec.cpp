@@ -33,6 +33,14 @@ bool EdidCodec::isBlock(const quint8* text, int length) {
     return true;
 }
 
+int EdidCodec::findBlock(const quint8* text, int length) {
+    for (int i = 0; i + BlockTextLength <= length; ++i) {
+        if (isBlock(text + i, length - i))
+            return i;
+    }
+    return -1;
+}
+
 QByteArray EdidCodec::encodeBlock(const quint8* block) {
     static constexpr char Digits[] = "0123456789ABCDEF";
     QByteArray text;

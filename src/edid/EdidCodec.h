@@ -16,6 +16,8 @@ public:
     static bool decodeDigits(const quint8* digits, int count, quint8* out);
     // True when text holds a whole block: "A" at 0, "T" at 65, 64 digits between.
     static bool isBlock(const quint8* text, int length);
+    // Where the first whole block starts in text, or -1.
+    static int findBlock(const quint8* text, int length);
     // "A" + 64 capital digits + "T" for the 32 bytes at block.
     static QByteArray encodeBlock(const quint8* block);
 };

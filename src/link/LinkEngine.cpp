@@ -492,6 +492,11 @@ void LinkEngine::tickEdidBlocks() {
                 return;
             }
             if (length >= EdidCodec::BlockTextLength && !arriving) {
+                // A block behind other bytes came with another answer before it.
+                if (EdidCodec::findBlock(reply, length) > 0) {
+                    doubtfulEdidRead();
+                    return;
+                }
                 // A whole answer that is not a block (a spoilt digit): ask again at once.
                 ++blockAnswers_;
                 repeatEdidRequest();
@@ -512,12 +517,11 @@ void LinkEngine::tickEdidBlocks() {
             return;
 
         case EdidReadPhase::Quieting:
-            if (length > 0 && age <= EdidBlockTimeoutTicks) {
-                discardReply();
-                return;
-            }
-            // Quiet: every answer so far has come, so nothing old can answer a new request.
-            restartEdidRead();
+            // Whatever was asked so far may still be answered (or repeated) until its time-out;
+            // only after that can nothing old answer a new request.
+            discardReply();
+            if (age > EdidBlockTimeoutTicks && !arriving)
+                restartEdidRead();
             return;
 
         case EdidReadPhase::Confirming:

@@ -114,8 +114,8 @@ private:
     //   can no longer come (its time-out), so a slow block is waited for, not asked for twice;
     // - when a block was asked for more than once, the next request waits until every answer
     //   has come or can no longer come;
-    // - two answers at once (the generator repeated itself) are never taken: the line is let
-    //   fall quiet and the read starts again from the first block, once;
+    // - two answers at once (the generator repeated itself) are never taken: once nothing
+    //   asked so far can still be answered, the read starts again from the first block, once;
     // - a repeated answer that came alone would have been taken for a later block, which then
     //   holds the same 32 bytes as an earlier one, and the last request's own answer would
     //   still be on its way. So when the image holds two equal blocks, the read ends only
@@ -124,7 +124,7 @@ private:
     enum class EdidReadPhase {
         Awaiting,    // the answer to the current block's request is awaited
         Settling,    // the block is in; answers to its repeated requests may still come
-        Quieting,    // two answers came at once; waiting for the line to fall quiet
+        Quieting,    // two answers came at once; waiting until nothing old can still come
         Confirming,  // the last block is in; no answer to an earlier request may still come
     };
     qint32 readOffset_ = 0;  // offset of the next block to request

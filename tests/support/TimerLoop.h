@@ -18,7 +18,7 @@ public:
     static constexpr quint32 TickMs = 500;
 
     TimerLoop(LinkEngine& engine, FakeClock& clock, FakeView& view, ModelGenerator& model)
-        : engine_(engine), clock_(clock), view_(view), model_(model) {
+        : engine_(engine), clock_(clock), model_(model) {
         nextPoll_ = clock.now + PollMs;
         nextTick_ = clock.now + TickMs;
         view.onYield = [this] { pollsDue(); };
@@ -61,9 +61,7 @@ private:
             poll();
         } else {
             nextTick_ = std::max(nextTick_ + TickMs, clock_.now + 1);
-            inTick_ = true;
             engine_.supervisionTick();
-            inTick_ = false;
             if (afterEvent)
                 afterEvent();
         }
@@ -82,9 +80,7 @@ private:
 
     LinkEngine& engine_;
     FakeClock& clock_;
-    FakeView& view_;
     ModelGenerator& model_;
     quint32 nextPoll_;
     quint32 nextTick_;
-    bool inTick_ = false;
 };

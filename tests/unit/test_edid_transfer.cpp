@@ -220,6 +220,24 @@ private slots:
         QVERIFY(rig.engine.edid() == img);
     }
 
+    void aStrayAnswerAheadOfABlockMakesTheReadStartAgain() {
+        EngineRig rig;
+        const EdidImage img = sampleImage();
+        QVERIFY(rig.start(Command::Redid));
+        rig.answer("OK1");
+        rig.answer(block(img, 0));
+        rig.line.clearSent();
+        // A late "OK" of some earlier question, then block 1: two answers, neither taken.
+        rig.answer("OK\r\n" + block(img, 32));
+        QVERIFY(rig.line.sent().isEmpty());
+        for (int i = 0; i < LinkEngine::EdidBlockTimeoutTicks; ++i) rig.tick();
+        QCOMPARE(lastRequest(rig.line), 0);  // quiet at last: from the first block again
+        QCOMPARE(rig.engine.gauge(), 0);
+        for (int off = 0; off < 256; off += 32) rig.answer(block(img, off));
+        QCOMPARE(rig.view.messages, QStringList{"  Read EDID Successful!!  "});
+        QVERIFY(rig.engine.edid() == img);
+    }
+
     void readGivesUpInBoundedTimeAndKeepsTheImage() {
         // Silent from the third block on.
         Read r = readWith([](int n, ModelGenerator::ReplyKind) {
