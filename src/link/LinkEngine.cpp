@@ -315,10 +315,12 @@ void LinkEngine::acceptFirstReply(Command c) {
         case DataPhase::TableUpload:
             state_.slot(c) = CommandSlot::AwaitingFinal;
             tableUpload(c);
+            awaitAnswerToWholeDataPhase(c);
             break;
         case DataPhase::EdidUpload:
             state_.slot(c) = CommandSlot::AwaitingFinal;
             edidUpload();
+            awaitAnswerToWholeDataPhase(c);
             break;
         case DataPhase::WriteByte:
             state_.slot(c) = CommandSlot::AwaitingFinal;
@@ -361,6 +363,14 @@ void LinkEngine::finishFinal(Command c, bool accepted) {
     view_->showMessage(QString::fromLatin1(row.finalRejectMessage));
     if (row.finalReject == AbsentOnReject::AfterMessage)
         ShowDeviceAbsent();
+}
+
+void LinkEngine::awaitAnswerToWholeDataPhase(Command c) {
+    // Bytes that came while the upload was still going out (polled in its yields) cannot
+    // answer the whole of it; the last byte's send has dropped them, and the final answer is
+    // what comes from now on.
+    if (state_.slot(c) == CommandSlot::FinalArrived)
+        state_.slot(c) = CommandSlot::AwaitingFinal;
 }
 
 void LinkEngine::tableUpload(Command c) {

@@ -85,6 +85,7 @@ private:
     void finishFinal(Command c, bool accepted);
     void timeOut(Command c, bool finalPhase);
     void tableUpload(Command c);
+    void awaitAnswerToWholeDataPhase(Command c);
     void edidUpload();
     void tickEdidRead();
     void tickEdidBlocks();

@@ -297,42 +297,50 @@ private slots:
         QCOMPARE(rig.slot(Command::Tmix), CommandSlot::Idle);
     }
 
-    void nestedTicksNeverJudgeAReplyTwice() {
+    // The poll runs inside the tick's message boxes and upload yields (the tick itself never
+    // runs inside itself). What it takes in there is judged once, by the next tick, and an
+    // answer that came before an upload was all sent does not pass for the answer to it.
+    void pollsInsideBoxesAndYieldsNeverJudgeAReplyTwice() {
         EngineRig rig;
         rig.engine.data().TimingSelection.fill(1);
-        // Ticks keep running inside every message box.
-        int nested = 0;
+        int boxes = 0;
         rig.view.onMessage = [&](const QString&) {
-            ++nested;
+            ++boxes;
             rig.poll();
-            rig.tick();
         };
-        // And inside the yields of the upload, where the generator answers early.
+        // The generator answers early, while the upload still yields.
         rig.view.onYield = [&] {
             rig.line.feed("OK");
             rig.poll();
-            rig.tick();
         };
         QVERIFY(rig.start(Command::Tmgs));
         rig.line.clearSent();
         rig.answer("OK");
-        // The data phase ran once (37 framed bytes), whatever the nested ticks did.
-        QCOMPARE(rig.line.sent().size(), 37 * 3);
+        QCOMPARE(rig.line.sent().size(), 37 * 3);  // the data phase ran once
+        // What came while it went out cannot answer all of it: the final answer is awaited.
+        QCOMPARE(rig.slot(Command::Tmgs), CommandSlot::AwaitingFinal);
+        rig.tick();
+        QVERIFY(rig.view.messages.isEmpty());
+        rig.view.onYield = nullptr;
+        rig.answer("NG");
+        QCOMPARE(rig.view.messages, QStringList{"Error!!"});
+        rig.view.reset();
+        QVERIFY(rig.start(Command::Tmgs));
+        rig.answer("OK");
+        rig.answer("OK");
         QCOMPARE(rig.view.messages, QStringList{"Upload successful!!"});
-        QCOMPARE(nested, 1);
+        QCOMPARE(boxes, 2);  // "Error!!", then this one
         QCOMPARE(rig.slot(Command::Tmgs), CommandSlot::Idle);
 
         // A reply that comes while the success box is open belongs to nobody.
-        rig.view.onYield = nullptr;
         rig.view.reset();
         rig.view.onMessage = [&](const QString&) {
             rig.line.feed("OK");
             rig.poll();
-            rig.tick();
-            rig.tick();
         };
         QVERIFY(rig.start(Command::Dfset));
         rig.answer("OK");
+        rig.tick();
         QCOMPARE(rig.view.messages, QStringList{"Upload Successful!!"});
     }
 
