@@ -25,6 +25,7 @@ public:
     int readAvailable(quint8, quint8*, int) override { return 0; }
     void close(quint8) override {}
     void discardInput(quint8) override {}
+    bool isUsable(quint8) const override { return true; }
 };
 
 double cpuSeconds() {

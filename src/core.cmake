@@ -4,6 +4,7 @@ add_library(orve1core STATIC
     link/CommandData.h
     link/LinkState.h link/LinkState.cpp
     link/SerialLine.h
+    link/TappedLine.h link/TappedLine.cpp
     link/Clock.h
     link/SteadyClock.h link/SteadyClock.cpp
     link/LinkView.h

@@ -112,7 +112,31 @@ void LinkEngine::disconnectPort() {
 }
 
 void LinkEngine::closePort() {
+    // The program ends: nothing may be sent or judged on this port any more.
+    state_.portOpen = 0;
     line_.close(state_.portNumber);
+}
+
+bool LinkEngine::lineUp() const {
+    return state_.portOpen == 1 && line_.isUsable(state_.portNumber);
+}
+
+void LinkEngine::lineLost() {
+    // The device went away while the port was open (adapter pulled, far side hung up): say so
+    // now rather than after the outstanding command's time-out, and stop touching the port.
+    state_.portOpen = 0;
+    line_.close(state_.portNumber);
+    bool outstanding = false;
+    for (int i = 0; i < CommandCount; ++i) {
+        CommandSlot& s = state_.slot(static_cast<Command>(i));
+        outstanding = outstanding || s != CommandSlot::Idle;
+        s = CommandSlot::Idle;
+    }
+    lastBlock_ = 0;
+    ShowDeviceAbsent();
+    if (outstanding)
+        view_->showMessage(QStringLiteral("No Response !!"),
+                           QStringLiteral("The serial device went away."));
 }
 
 // ---- Wire ----------------------------------------------------------------------------------
@@ -257,6 +281,10 @@ void LinkEngine::receivePoll() {
 // ---- Supervision tick ----------------------------------------------------------------------
 
 void LinkEngine::supervisionTick() {
+    if (state_.portOpen == 1 && !line_.isUsable(state_.portNumber)) {
+        lineLost();
+        return;
+    }
     for (int i = 0; i < CommandCount; ++i) tickCommand(static_cast<Command>(i));
 }
 
@@ -401,6 +429,9 @@ void LinkEngine::tableUpload(Command c) {
     setGauge(0);
     SendFramedByte(static_cast<quint8>(n));
     for (int i = 0; i < n; ++i) {
+        // Disconnect, the window closing or a vanished device, seen in a yield: stop sending.
+        if (!lineUp())
+            return;
         for (int k = 0; k < perEntry; ++k) SendFramedByte(values[perEntry * i + k]);
         const int p = (i * 100 + 100) / n;
         if (p > gauge_) {
@@ -409,6 +440,8 @@ void LinkEngine::tableUpload(Command c) {
             view_->processEventsOnce();
         }
     }
+    if (!lineUp())
+        return;
     view_->setPanel0OwnerDrawn();
     unsigned sum = static_cast<unsigned>(n);
     for (int i = 0; i < n * perEntry; ++i) sum += values[i];
@@ -418,6 +451,8 @@ void LinkEngine::tableUpload(Command c) {
 void LinkEngine::edidUpload() {
     const EdidImage image = edid_;  // what goes out is what the image held at the start
     for (int i = 0; i < static_cast<int>(image.size()); ++i) {
+        if (!lineUp())
+            return;
         setGauge(100 * i / 255);
         SendFramedByte(image[i]);
         clock_.sleepMs(EdidUploadPauseMs);

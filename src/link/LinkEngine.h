@@ -53,6 +53,7 @@ public:
     // OK of the port dialog: close what is open, open portNumber, send the presence query.
     bool connectPort(quint8 portNumber);
     void disconnectPort();
+    // The main window closes (or orve1ctl ends): the port is closed and marked closed.
     void closePort();
 
     // Wire primitives.
@@ -85,6 +86,9 @@ private:
     void finishFinal(Command c, bool accepted);
     void timeOut(Command c, bool finalPhase);
     void tableUpload(Command c);
+    // The port is open and its device still there.
+    bool lineUp() const;
+    void lineLost();
     void awaitAnswerToWholeDataPhase(Command c);
     void edidUpload();
     void tickEdidRead();

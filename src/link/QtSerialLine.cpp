@@ -131,6 +131,10 @@ void QtSerialLine::discardInput(quint8 port) {
         port_->clear(QSerialPort::Input);
 }
 
+bool QtSerialLine::isUsable(quint8 port) const {
+    return port_ && !broken_ && port == openNumber_ && port_->isOpen();
+}
+
 void QtSerialLine::close(quint8 port) {
     if (!port_ || port == 0 || port != openNumber_)
         return;

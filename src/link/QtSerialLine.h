@@ -19,6 +19,7 @@ public:
     int readAvailable(quint8 port, quint8* buffer, int capacity) override;
     void close(quint8 port) override;
     void discardInput(quint8 port) override;
+    bool isUsable(quint8 port) const override;
     QString lastErrorDetail(quint8 port) const override;
     // The device went away (hang-up, end of file, adapter pulled) and the port was closed.
     bool isGone() const { return broken_; }

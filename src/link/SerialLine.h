@@ -27,6 +27,8 @@ public:
     virtual void close(quint8 port) = 0;
     // Drops whatever the device sent before now and nobody has read yet.
     virtual void discardInput(quint8 port) = 0;
+    // False once the port is closed or its device has gone (hung up, adapter pulled).
+    virtual bool isUsable(quint8 port) const = 0;
 
     // Device path and system reason of the last failed open or set-up, for a message's details.
     virtual QString lastErrorDetail(quint8 port) const {

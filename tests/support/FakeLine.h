@@ -85,6 +85,8 @@ public:
         inbound.remove(0, n);
         return n;
     }
+    bool usable = true;  // false: the device has gone
+    bool isUsable(quint8) const override { return usable; }
     void discardInput(quint8 port) override {
         calls << QStringLiteral("discard %1").arg(port);
         inbound.clear();
