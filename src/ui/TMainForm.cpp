@@ -19,6 +19,7 @@
 
 #include "link/LinkEngine.h"
 #include "link/TCOM_PORT_SETTING_FORM.h"
+#include "timing/TTiming.h"
 #include "ui/Icons.h"
 #include "ui/TAboutBox.h"
 #include "ui/TCGauge.h"
@@ -389,7 +390,8 @@ void TMainForm::COMPort1Click() {
 }
 
 void TMainForm::Timing1Click() {
-    // The timing window is not available yet.
+    // Nothing happens while a timing window is open, not even bringing it to the front.
+    TTiming::Open(engine_, forms_.Timing_List, mdiArea_);
 }
 
 void TMainForm::Pattern1Click() {

@@ -20,6 +20,7 @@ class TCGauge;
 class TCOM_PORT_SETTING_FORM;
 class TStatusBar;
 class TStatusPanel;
+class TTiming_List;
 
 // The frame window: MDI client area, menus, toolbar, status bar with the presence panel and
 // the progress gauge, the hidden reply log and the two timers that drive the link.
@@ -33,6 +34,7 @@ public:
     struct Forms {
         TAboutBox* AboutBox = nullptr;
         TCOM_PORT_SETTING_FORM* COM_PORT_SETTING_FORM = nullptr;
+        TTiming_List* Timing_List = nullptr;
         QDialog* Timings = nullptr;
         QDialog* Patterns = nullptr;
         QDialog* Programmer_Form = nullptr;
