@@ -18,8 +18,16 @@ bool TMdiChildForm::focusChild(QMdiArea* area, const QString& caption) {
         return false;
     if (w->isMinimized())
         w->showNormal();
+    // Qt keeps a child active while another top-level window (a list picker) has the focus,
+    // so handing the focus back is no activation to the area; the form still expects one.
+    const bool alreadyActive = area->activeSubWindow() == w;
+    area->activateWindow();
     area->setActiveSubWindow(w);
     w->widget()->setFocus();
+    if (alreadyActive) {
+        if (auto* form = qobject_cast<TMdiChildForm*>(w->widget()))
+            form->FormActivate();
+    }
     return true;
 }
 

@@ -12,7 +12,8 @@ class TMdiChildForm : public QWidget {
 public:
     // The child window of area whose caption is exactly caption, or nullptr.
     static QMdiSubWindow* findChild(QMdiArea* area, const QString& caption);
-    // Gives the child with that caption the focus (its activation follows); false if none.
+    // Gives the child with that caption the focus (its activation follows, also when it was
+    // the active child already); false if none.
     static bool focusChild(QMdiArea* area, const QString& caption);
 
     // Shows this form in area as a child window with the given caption, with its outer size
