@@ -23,8 +23,10 @@ QString TimingText::fixedText(double value) {
     } else {
         const int decimals = qMin(Decimals, SignificantDigits - whole);
         text = QString::number(value, 'f', decimals);
-        if (decimals < Decimals)
-            text += QString(Decimals - decimals, QLatin1Char('0'));
+        // The digits beyond the ninth are zeros, but the three places are always written.
+        if (decimals == 0)
+            text += QLatin1Char('.');
+        text += QString(Decimals - decimals, QLatin1Char('0'));
     }
     text.replace(QLatin1Char('.'), QLocale().decimalPoint());
     return text;

@@ -95,7 +95,7 @@ private slots:
         QCOMPARE(TimingText::ThousandthsText(25175), QStringLiteral("25,175"));
         QCOMPARE(TimingText::VerticalTimeText(entry(2), entry(2).VTol), QStringLiteral("13,735"));
         // No digit grouping, even where the locale groups thousands.
-        QCOMPARE(TimingText::ThousandthsText(1234567891), QStringLiteral("1234567.890"));
+        QCOMPARE(TimingText::ThousandthsText(1234567891), QStringLiteral("1234567,890"));
         QCOMPARE(TimingText::ListCells(entry(28)),
                  QStringList({"1920x1080I-60", "74,250 MHz", "33,750 KHz", "60,000 Hz"}));
         // Digits stay ASCII; only the separator follows the locale.
