@@ -272,6 +272,7 @@ void TestTimingWindow::closingFreesAndReopeningStartsAtOne() {
     rig.main().Timing1Click();
     TTiming* again = timingWindow(rig);
     QVERIFY(again);
+    QVERIFY(again->subWindow()->isVisible());
     QCOMPARE(again->subWindow()->geometry(), QRect(10, 10, 820, 520));
     QVERIFY(agrees(rig, again, 1));
 }
