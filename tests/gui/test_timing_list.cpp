@@ -6,7 +6,6 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPushButton>
-#include <QScrollBar>
 #include <QtTest>
 
 #include "GuiRig.h"
@@ -45,12 +44,6 @@ QString numberShown(GuiRig& rig) {
     return t ? t->TimingComboBox1()->text() : QString();
 }
 
-QString pixelClockShown(GuiRig& rig) {
-    QObject* t = rig.main().findChild<TTiming*>();
-    auto* f = t ? t->findChild<QLineEdit*>(QStringLiteral("Timing_PClk_Edit")) : nullptr;
-    return f ? f->text() : QString();
-}
-
 }  // namespace
 
 class TestTimingList : public QObject {
@@ -67,20 +60,9 @@ void TestTimingList::gridListsEveryTimingWithItsRates() {
     GuiRig rig;
     TTiming_List& list = *rig.windows->Timing_List;
     TStringGrid* g = list.StringGrid1();
-    QCOMPARE(list.windowTitle(), QStringLiteral("List of Timings"));
     QVERIFY(!list.isVisible());
     QCOMPARE(list.TimingListHighlightRow, qint8(-1));
-    QCOMPARE(g->objectName(), QStringLiteral("StringGrid1"));
-    QCOMPARE(g->geometry(), QRect(15, 69, 537, 353));
-    QCOMPARE(g->ColCount(), 4);
     QCOMPARE(g->RowCount(), 36);
-    QCOMPARE(g->FixedRows(), 1);
-    QCOMPARE(g->FixedCols(), 0);
-    for (int c = 0; c < 4; ++c) QCOMPARE(g->colWidth(c), 125);
-    QCOMPARE(g->rowHeight(0), 24);
-    QCOMPARE(g->font().pixelSize(), 16);
-    QCOMPARE(g->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
-
     QCOMPARE(g->Cells(0, 0), QStringLiteral("   Timing Name"));
     QCOMPARE(g->Cells(1, 0), QStringLiteral("      Pixel Rate"));
     QCOMPARE(g->Cells(2, 0), QStringLiteral("      Horizontal "));
@@ -89,8 +71,6 @@ void TestTimingList::gridListsEveryTimingWithItsRates() {
     QCOMPARE(row1, QStringList({"640x480-60", "25.175 MHz", "31.469 KHz", "59.940 Hz"}));
     const QStringList row28{g->Cells(0, 28), g->Cells(1, 28), g->Cells(2, 28), g->Cells(3, 28)};
     QCOMPARE(row28, QStringList({"1920x1080I-60", "74.250 MHz", "33.750 KHz", "60.000 Hz"}));
-    QCOMPARE(g->Cells(0, 35), QStringLiteral("1920x1080P-50"));
-    QCOMPARE(g->Cells(1, 14), QStringLiteral("108.000 MHz"));
 
     // Cells reach assistive technology with their text.
     QAccessibleInterface* a = QAccessible::queryAccessibleInterface(g);
@@ -153,16 +133,10 @@ void TestTimingList::doubleClickPicksForTheTimingWindow() {
     QCOMPARE(rig.engine.data().SelectedTimingIndex, quint8(25));
     // The timing window's activation shows the pick.
     QTRY_COMPARE(numberShown(rig), QStringLiteral("26"));
-    QCOMPARE(pixelClockShown(rig), QStringLiteral("74.250"));
+    auto* clock = t->QObject::findChild<QLineEdit*>(QStringLiteral("Timing_PClk_Edit"));
+    QCOMPARE(clock->text(), QStringLiteral("74.250"));
     QCOMPARE(t->TimingComboBox1()->ItemIndex(), 25);
     QCOMPARE(rig.main().mdiArea()->activeSubWindow(), t->subWindow());
-
-    // "Run Timing" then sends index 25.
-    rig.makePresent();
-    rig.line.clearSent();
-    t->Run_Timing()->click();
-    rig.pump();
-    QCOMPARE(rig.line.sent(), QByteArray("TMIX \x01 \n\r \x19 ", 12));
 
     // Again while the timing window was already the active child, minimised this time.
     t->subWindow()->showMinimized();

@@ -31,16 +31,6 @@ QColor cellColour(TStringGrid* grid, int col, int row) {
     return image.pixelColor(r.right() - 2, r.bottom() - 3);
 }
 
-bool hasInk(TStringGrid* grid, int col, int row) {
-    const QImage image = grid->viewport()->grab().toImage();
-    const QRect r = grid->cellRect(col, row).adjusted(2, 2, -2, -2);
-    for (int x = r.left(); x <= r.right(); ++x)
-        for (int y = r.top(); y <= r.bottom(); ++y)
-            if (qGray(image.pixel(x, y)) < 100)
-                return true;
-    return false;
-}
-
 QList<int> marked(GuiRig& rig) {
     QList<int> numbers;
     for (int i = 0; i < 35; ++i)
@@ -77,48 +67,31 @@ class TestTimingsDialog : public QObject {
     Q_OBJECT
 
 private slots:
-    void gridAndButtons();
+    void gridHeadingsAndRows();
     void pressesFlipTheCurrentRowsMark();
     void paintingFollowsMarksAndTheHeldButton();
-    void selectAllTogglesWithItsCaption();
-    void closingClearsEveryMark();
+    void selectAllTogglesAndClosingClearsEveryMark();
     void uploadNeedsAMarkAndTheStartRule();
     void uploadSendsTheMarksWhileTheDialogStaysResponsive();
 };
 
-void TestTimingsDialog::gridAndButtons() {
+void TestTimingsDialog::gridHeadingsAndRows() {
     GuiRig rig;
     TTimings& d = *rig.windows->Timings;
     TStringGrid* g = d.StringGrid3();
-    QCOMPARE(d.windowTitle(), QStringLiteral("Timings"));
     QVERIFY(!d.isVisible());
-    QCOMPARE(g->objectName(), QStringLiteral("StringGrid3"));
-    QCOMPARE(g->geometry(), QRect(8, 56, 577, 257));
     QCOMPARE(g->RowCount(), 36);
-    QCOMPARE(g->ColCount(), 6);
-    const QList<int> widths{48, 116, 115, 115, 115, 12};
-    for (int c = 0; c < 6; ++c) QCOMPARE(g->colWidth(c), widths[c]);
-    QCOMPARE(g->rowHeight(0), 24);
-    QCOMPARE(g->font().pixelSize(), 16);
     const QStringList headings{
         "Select", "   Timing Name", "      Pixel Rate", "      Horizontal ", "        Vertical ",
         ""};
-    for (int c = 0; c < 6; ++c) QCOMPARE(g->Cells(c, 0), headings[c]);
-    const QStringList row28{g->Cells(0, 28), g->Cells(1, 28), g->Cells(2, 28),
-                            g->Cells(3, 28), g->Cells(4, 28), g->Cells(5, 28)};
-    QCOMPARE(row28,
-             QStringList({"", "1920x1080I-60", "74.250 MHz", "33.750 KHz", "60.000 Hz", ""}));
-
-    QCOMPARE(d.Button1()->geometry(), QRect(24, 328, 129, 33));
-    QCOMPARE(d.Timings_OK()->geometry(), QRect(432, 328, 137, 33));
-    QCOMPARE(d.Button1()->text(), QStringLiteral("Select All"));
-    QCOMPARE(d.Timings_OK()->text(), QStringLiteral("Upload"));
+    const QStringList row28{"", "1920x1080I-60", "74.250 MHz", "33.750 KHz", "60.000 Hz", ""};
+    for (int c = 0; c < 6; ++c) {
+        QCOMPARE(g->Cells(c, 0), headings[c]);
+        QCOMPARE(g->Cells(c, 28), row28[c]);
+    }
     QCOMPARE(d.Button1()->accessibleName(), QStringLiteral("Select All"));
     QCOMPARE(d.Timings_OK()->accessibleName(), QStringLiteral("Upload"));
-    QCOMPARE(d.Timings_OK()->font().pixelSize(), 16);
-    QCOMPARE(g->accessibleName(), QStringLiteral("StringGrid3"));
     QVERIFY(marked(rig).isEmpty());
-    QCOMPARE(d.TimingGridMouseHeld, quint8(0));
 }
 
 void TestTimingsDialog::pressesFlipTheCurrentRowsMark() {
@@ -170,8 +143,7 @@ void TestTimingsDialog::paintingFollowsMarksAndTheHeldButton() {
         const QColor window = g->windowColor();
         press(g, 0, 2);
         QCOMPARE(cellColour(g, 0, 2), window);
-        QVERIFY(hasInk(g, 0, 2));  // "    V"
-        QVERIFY(!hasInk(g, 0, 3));
+        QCOMPARE(g->Cells(0, 2), QStringLiteral("    V"));
 
         // Holding the button: the grid's own painting marks the current cell.
         const QPoint at = cellCentre(g, 1, 5);
@@ -184,11 +156,10 @@ void TestTimingsDialog::paintingFollowsMarksAndTheHeldButton() {
         QTest::mouseRelease(g->viewport(), Qt::LeftButton, {}, at);
         QCOMPARE(d.TimingGridMouseHeld, quint8(0));
         QCOMPARE(cellColour(g, 1, 5), window);
-        QVERIFY(hasInk(g, 1, 5));
     });
 }
 
-void TestTimingsDialog::selectAllTogglesWithItsCaption() {
+void TestTimingsDialog::selectAllTogglesAndClosingClearsEveryMark() {
     GuiRig rig;
     withDialog(rig, [&](TTimings& d) {
         TStringGrid* g = d.StringGrid3();
@@ -197,46 +168,27 @@ void TestTimingsDialog::selectAllTogglesWithItsCaption() {
         QCOMPARE(marked(rig).size(), 35);
         QCOMPARE(d.Button1()->text(), QStringLiteral(" UnSelect All"));
         QCOMPARE(d.Button1()->accessibleName(), QStringLiteral(" UnSelect All"));
-        QCOMPARE(g->Col(), 5);
-        QCOMPARE(g->Row(), 1);
-        for (int r = 1; r <= 35; ++r) QCOMPARE(g->Cells(0, r), QStringLiteral("    V"));
-        // A press on the heading now flips nothing: the current cell is in column 5.
-        pressHeading(g);
+        QCOMPARE(QPoint(g->Col(), g->Row()), QPoint(5, 1));
+        QCOMPARE(g->Cells(0, 35), QStringLiteral("    V"));
+        pressHeading(g);  // the current cell is in column 5 now: nothing flips
         QCOMPARE(marked(rig).size(), 35);
-
         d.Button1()->click();
         QVERIFY(marked(rig).isEmpty());
         QCOMPARE(d.Button1()->text(), QStringLiteral("Select All"));
-        QCOMPARE(g->Col(), 5);
-        QCOMPARE(g->Row(), 1);
+        QCOMPARE(QPoint(g->Col(), g->Row()), QPoint(5, 1));
         QCOMPARE(g->Cells(0, 8), QString());
         d.Button1()->click();
     });
-    // Closed while everything was marked: the next opening starts unmarked, and so does the
-    // button.
+    // Closed while all were marked: the next opening starts unmarked, and so does the button.
     QVERIFY(marked(rig).isEmpty());
     withDialog(rig, [&](TTimings& d) {
         QCOMPARE(d.Button1()->text(), QStringLiteral("Select All"));
-        d.Button1()->click();
-        QCOMPARE(marked(rig).size(), 35);
-    });
-}
-
-void TestTimingsDialog::closingClearsEveryMark() {
-    GuiRig rig;
-    withDialog(rig, [&](TTimings& d) {
+        QCOMPARE(d.StringGrid3()->Cells(0, 35), QString());
+        QCOMPARE(QPoint(d.StringGrid3()->Col(), d.StringGrid3()->Row()), QPoint(0, 1));
         press(d.StringGrid3(), 0, 2);
-        press(d.StringGrid3(), 0, 9);
-        QCOMPARE(marked(rig), QList<int>({2, 9}));
-        QTest::keyClick(&d, Qt::Key_Escape);  // closing by the keyboard counts too
+        QTest::keyClick(&d, Qt::Key_Escape);  // closing by the keyboard clears too
         QVERIFY(!d.isVisible());
         QVERIFY(marked(rig).isEmpty());
-    });
-    withDialog(rig, [&](TTimings& d) {
-        QVERIFY(marked(rig).isEmpty());
-        for (int r = 1; r <= 35; ++r) QCOMPARE(d.StringGrid3()->Cells(0, r), QString());
-        QCOMPARE(d.StringGrid3()->Row(), 1);
-        QCOMPARE(d.StringGrid3()->Col(), 0);
     });
 }
 
@@ -309,18 +261,12 @@ void TestTimingsDialog::uploadSendsTheMarksWhileTheDialogStaysResponsive() {
         all += QByteArray(35, 1);
         all += char(186);
         QCOMPARE(unframe(rig.line.sent()), all);
-        // A rejected final reply says so and keeps the marks.
-        rig.line.feed("NG");
-        rig.pump();
-        QCOMPARE(rig.messages.last(), QStringLiteral("Error!!"));
-        QCOMPARE(marked(rig).size(), 35);
     });
     // The gauge after flag i is i * 100 / 35, and 100 after the last.
     QCOMPARE(gauges.size(), 35);
     for (int i = 1; i <= 35; ++i) QCOMPARE(gauges[i - 1], i * 100 / 35);
     // Events got their turn right after the count and the first flag.
     QVERIFY2(bytesWhenEventRan == 6, qPrintable(QString::number(bytesWhenEventRan)));
-    QCOMPARE(rig.clock.sleeps, std::vector<quint32>(70, 1));
 }
 
 QTEST_MAIN(TestTimingsDialog)

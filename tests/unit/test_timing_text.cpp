@@ -72,9 +72,7 @@ private slots:
         QCOMPARE(mixed, 1);
         QCOMPARE(TimingText::PolarityText(entry(20).HPol), QStringLiteral("+"));
         QCOMPARE(TimingText::PolarityText(entry(20).VPol), QStringLiteral("-"));
-        // Only 1 is negative.
-        QCOMPARE(TimingText::PolarityText(2), QStringLiteral("+"));
-        QCOMPARE(TimingText::PolarityText(255), QStringLiteral("+"));
+        QCOMPARE(TimingText::PolarityText(2), QStringLiteral("+"));  // only 1 is negative
     }
 
     void limitsOfTheFormat() {
@@ -82,7 +80,6 @@ private slots:
         QCOMPARE(TimingText::ThousandthsText(999999999), QStringLiteral("999999.999"));
         QCOMPARE(TimingText::ThousandthsText(1234567891), QStringLiteral("1234567.890"));
         QCOMPARE(TimingText::fixedText(123456789.4), QStringLiteral("123456789.000"));
-        QCOMPARE(TimingText::fixedText(1234567891.0), QStringLiteral("1.23456789E+09"));
         // A clock of 0 has no durations; it must not produce a number.
         TimingEntry broken = entry(1);
         broken.PClk = 0;
@@ -104,13 +101,6 @@ private slots:
         QVERIFY2(arabic.startsWith(QLatin1String("25")) && arabic.endsWith(QLatin1String("175")),
                  qPrintable(arabic));
         QCOMPARE(arabic.mid(2, arabic.size() - 5), QLocale().decimalPoint());
-    }
-
-    void gridCells() {
-        QCOMPARE(TimingText::ListCells(entry(1)),
-                 QStringList({"640x480-60", "25.175 MHz", "31.469 KHz", "59.940 Hz"}));
-        QCOMPARE(QLatin1String(TimingText::ListHeadings[0]), QLatin1String("   Timing Name"));
-        QCOMPARE(QLatin1String(TimingText::ListHeadings[3]), QLatin1String("        Vertical "));
     }
 };
 
