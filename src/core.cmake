@@ -11,6 +11,7 @@ add_library(orve1core STATIC
     link/LinkEngine.h link/LinkEngine.cpp
     link/ComPortMap.h link/ComPortMap.cpp
     timing/TimingTable.h
+    timing/TimingText.h timing/TimingText.cpp
     pattern/PatternTable.h
     programme/ProgramColumns.h
     programme/ProgramPacker.h programme/ProgramPacker.cpp

@@ -25,6 +25,7 @@ AppWindows::AppWindows(LinkEngine& engine) {
     TMainForm::Forms forms;
     forms.AboutBox = AboutBox.get();
     forms.COM_PORT_SETTING_FORM = COM_PORT_SETTING_FORM.get();
+    forms.Timing_List = Timing_List.get();
     forms.Timings = Timings.get();
     forms.Patterns = Patterns.get();
     forms.Pattern_List = Pattern_List.get();

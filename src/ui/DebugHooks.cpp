@@ -20,6 +20,10 @@
 #include "pattern/TPattern_List.h"
 #include "pattern/TPatterns.h"
 #include "programme/TProgrammer_Form.h"
+#include "link/LinkEngine.h"
+#include "timing/TTiming.h"
+#include "timing/TTiming_List.h"
+#include "timing/TTimings.h"
 #include "ui/AppWindows.h"
 #include "ui/TMainForm.h"
 #include "ui/TStringGrid.h"
@@ -143,6 +147,46 @@ void showProgrammeScene(TProgrammer_Form* form) {
     QCoreApplication::sendEvent(viewport, &release);
 }
 
+// Pictures of the timing windows in use: the timing window showing timing 20, the list with a
+// highlighted row, the selection dialog with a few marks. False for any other window.
+bool showTimingScene(AppWindows& windows, const QString& show) {
+    if (show == QLatin1String("Timing")) {
+        TMainForm* main = windows.MainForm.get();
+        QTimer::singleShot(0, main, [main] {
+            main->Timing1Click();
+            // From timing 1, nineteen presses of the spinner's down arrow.
+            if (auto* timing = main->findChild<TTiming*>()) {
+                for (int i = 0; i < 19; ++i) timing->UpDown1()->press(TUpDown::Direction::Down);
+            }
+        });
+        return true;
+    }
+    if (show == QLatin1String("Timing_List")) {
+        TTiming_List* list = windows.Timing_List.get();
+        QTimer::singleShot(0, list, [list] {
+            list->showList();
+            list->StringGrid1()->setCurrentCell(0, 26);
+            list->StringGrid1MouseDown();
+        });
+        return true;
+    }
+    if (show == QLatin1String("Timings")) {
+        TTimings* dialog = windows.Timings.get();
+        QTimer::singleShot(0, dialog, [dialog] {
+            dialog->show();
+            for (int row : {1, 3, 6}) {
+                dialog->StringGrid3()->setCurrentCell(0, row);
+                dialog->StringGrid3MouseDown();
+                dialog->StringGrid3MouseUp();
+            }
+            dialog->raise();
+            dialog->activateWindow();
+        });
+        return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 void DebugHooks::markMainStart() {
@@ -160,7 +204,7 @@ void DebugHooks::install(AppWindows& windows) {
         TProgrammer_Form* form = windows.Programmer_Form.get();
         QTimer::singleShot(0, form, [form] { showProgrammeScene(form); });
     }
-    if (!show.isEmpty()) {
+    if (!show.isEmpty() && !showTimingScene(windows, show)) {
         for (QWidget* w : windows.all()) {
             if (w->objectName() != show || w == windows.MainForm.get())
                 continue;

@@ -6,6 +6,8 @@ class AppWindows;
 //   ORVE1_SHOW=<window object name>  shows that window (non-modally) once the main window is up,
 //                                    e.g. AboutBox, COM_PORT_SETTING_FORM, Timings, EDID_Block.
 //   ORVE1_SHOW=Programmer_Form_steps the programme editor with three steps, the second current.
+//                                    Timing, Timing_List and Timings show them in use (timing
+//                                    20, a highlighted row, a few marks).
 //   ORVE1_EXIT_AFTER_SHOW=1          prints when the main window was first exposed, then exits.
 class DebugHooks {
 public:

@@ -20,6 +20,7 @@
 #include "link/LinkEngine.h"
 #include "link/TCOM_PORT_SETTING_FORM.h"
 #include "pattern/TPatternForm.h"
+#include "timing/TTiming.h"
 #include "ui/Icons.h"
 #include "ui/TAboutBox.h"
 #include "ui/TCGauge.h"
@@ -390,7 +391,8 @@ void TMainForm::COMPort1Click() {
 }
 
 void TMainForm::Timing1Click() {
-    // The timing window is not available yet.
+    // Nothing happens while a timing window is open, not even bringing it to the front.
+    TTiming::Open(engine_, forms_.Timing_List, mdiArea_);
 }
 
 void TMainForm::Pattern1Click() {

@@ -21,6 +21,7 @@ class TCOM_PORT_SETTING_FORM;
 class TPattern_List;
 class TStatusBar;
 class TStatusPanel;
+class TTiming_List;
 
 // The frame window: MDI client area, menus, toolbar, status bar with the presence panel and
 // the progress gauge, the hidden reply log and the two timers that drive the link.
@@ -34,6 +35,7 @@ public:
     struct Forms {
         TAboutBox* AboutBox = nullptr;
         TCOM_PORT_SETTING_FORM* COM_PORT_SETTING_FORM = nullptr;
+        TTiming_List* Timing_List = nullptr;
         QDialog* Timings = nullptr;
         QDialog* Patterns = nullptr;
         TPattern_List* Pattern_List = nullptr;
