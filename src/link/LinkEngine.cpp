@@ -214,6 +214,13 @@ bool LinkEngine::startCommand(Command c) {
         case Command::Uedid:
             state_.uedidSlot = CommandSlot::AwaitingReply;
             setGauge(0);
+            takeUploadCopy(c);
+            break;
+        case Command::Tmgs:
+        case Command::Ptns:
+        case Command::Atrn:
+            state_.slot(c) = CommandSlot::AwaitingReply;
+            takeUploadCopy(c);
             break;
         case Command::Wedid:
             setGauge(0);
@@ -401,30 +408,37 @@ void LinkEngine::awaitAnswerToWholeDataPhase(Command c) {
         state_.slot(c) = CommandSlot::AwaitingFinal;
 }
 
-void LinkEngine::tableUpload(Command c) {
-    // One copy for the whole phase, so the bytes sent and the checksum agree whatever the
-    // dialogs do while events run between steps.
-    std::array<quint8, 4 * ProgramColumns::StepCount> values{};
-    int n = 0;         // table entries
-    int perEntry = 1;  // bytes sent per entry
+void LinkEngine::takeUploadCopy(Command c) {
+    // The upload sends what the operator had when pressing Upload: a dialog closed (and so
+    // cleared) or changed before the generator's first answer must not change what goes out,
+    // and the bytes sent and the checksum must agree whatever runs during the yields.
+    uploadTable_.fill(0);
     if (c == Command::Tmgs) {
-        n = CommandData::TimingCount;
-        for (int i = 0; i < n; ++i) values[i] = data_.TimingSelection[i] != 0 ? 1 : 0;
+        for (int i = 0; i < CommandData::TimingCount; ++i)
+            uploadTable_[i] = data_.TimingSelection[i] != 0 ? 1 : 0;
     } else if (c == Command::Ptns) {
-        n = CommandData::PatternCount;
-        for (int i = 0; i < n; ++i) values[i] = data_.PatternSelection[i] != 0 ? 1 : 0;
-    } else {
-        n = ProgramColumns::StepCount;
-        perEntry = 4;
+        for (int i = 0; i < CommandData::PatternCount; ++i)
+            uploadTable_[i] = data_.PatternSelection[i] != 0 ? 1 : 0;
+    } else if (c == Command::Atrn) {
         const ProgramColumns& p = data_.ProgramUpload;
         // Interleaved step by step: timing, pattern, unit, show time.
-        for (int i = 0; i < n; ++i) {
-            values[4 * i] = p.timing[i];
-            values[4 * i + 1] = p.pattern[i];
-            values[4 * i + 2] = p.unit[i];
-            values[4 * i + 3] = p.showTime[i];
+        for (int i = 0; i < ProgramColumns::StepCount; ++i) {
+            uploadTable_[4 * i] = p.timing[i];
+            uploadTable_[4 * i + 1] = p.pattern[i];
+            uploadTable_[4 * i + 2] = p.unit[i];
+            uploadTable_[4 * i + 3] = p.showTime[i];
         }
+    } else if (c == Command::Uedid) {
+        uploadImage_ = edid_;
     }
+}
+
+void LinkEngine::tableUpload(Command c) {
+    const int n = c == Command::Tmgs   ? CommandData::TimingCount
+                  : c == Command::Ptns ? CommandData::PatternCount
+                                       : ProgramColumns::StepCount;
+    const int perEntry = c == Command::Atrn ? 4 : 1;  // bytes sent per entry
+    const auto& values = uploadTable_;
 
     setGauge(0);
     SendFramedByte(static_cast<quint8>(n));
@@ -449,7 +463,7 @@ void LinkEngine::tableUpload(Command c) {
 }
 
 void LinkEngine::edidUpload() {
-    const EdidImage image = edid_;  // what goes out is what the image held at the start
+    const EdidImage& image = uploadImage_;
     for (int i = 0; i < static_cast<int>(image.size()); ++i) {
         if (!lineUp())
             return;

@@ -85,6 +85,7 @@ private:
     void rejectFirst(Command c);
     void finishFinal(Command c, bool accepted);
     void timeOut(Command c, bool finalPhase);
+    void takeUploadCopy(Command c);
     void tableUpload(Command c);
     // The port is open and its device still there.
     bool lineUp() const;
@@ -112,6 +113,9 @@ private:
     CommandData data_;
     EdidImage edid_{};
     int gauge_ = 0;
+    // What the upload started last sends: the table's bytes in sending order, or the image.
+    std::array<quint8, 4 * ProgramColumns::StepCount> uploadTable_{};
+    EdidImage uploadImage_{};
 
     // EDID read. Block answers carry no offset, so a block is taken in only when it cannot
     // be the answer to an earlier request:

@@ -105,12 +105,7 @@ void TPatterns::FormClose() {
 }
 
 void TPatterns::clearSelection() {
-    // An upload whose first reply has not been judged yet reads the ticks only then; clearing
-    // them now would upload an empty selection and report it as a success. They are cleared
-    // at the next opening instead.
-    const CommandSlot ptns = engine_.state().ptnsSlot;
-    if (ptns == CommandSlot::AwaitingReply || ptns == CommandSlot::ReplyArrived)
-        return;
+    // An upload already started keeps its own copy of the ticks.
     engine_.data().PatternSelection.fill(0);
     for (int row = 1; row <= PatternCount; ++row) refreshTickCell(row);
     StringGrid4_->repaintGrid();

@@ -112,10 +112,9 @@ void TTimings::done(int result) {
 }
 
 void TTimings::FormClose() {
-    // Every opening starts with nothing marked, and the button says so.
+    // Every opening starts with nothing marked (an upload already started keeps its own copy).
+    // The button keeps its caption, and so its next action, as the pattern dialog's does.
     engine_.data().TimingSelection.fill(0);
-    Button1_->setText(SelectAllCaption);
-    Button1_->setAccessibleName(SelectAllCaption);
     TimingGridMouseHeld = 0;
     refreshMarks();
 }

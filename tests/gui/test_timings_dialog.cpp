@@ -179,12 +179,16 @@ void TestTimingsDialog::selectAllTogglesAndClosingClearsEveryMark() {
         QCOMPARE(g->Cells(0, 8), QString());
         d.Button1()->click();
     });
-    // Closed while all were marked: the next opening starts unmarked, and so does the button.
+    // Closed while all were marked: the next opening starts unmarked; the button keeps its
+    // caption and so its next action (clearing, here).
     QVERIFY(marked(rig).isEmpty());
     withDialog(rig, [&](TTimings& d) {
-        QCOMPARE(d.Button1()->text(), QStringLiteral("Select All"));
         QCOMPARE(d.StringGrid3()->Cells(0, 35), QString());
         QCOMPARE(QPoint(d.StringGrid3()->Col(), d.StringGrid3()->Row()), QPoint(0, 1));
+        QCOMPARE(d.Button1()->text(), QStringLiteral(" UnSelect All"));
+        d.Button1()->click();
+        QVERIFY(marked(rig).isEmpty());
+        QCOMPARE(d.Button1()->text(), QStringLiteral("Select All"));
         press(d.StringGrid3(), 0, 2);
         QTest::keyClick(&d, Qt::Key_Escape);  // closing by the keyboard clears too
         QVERIFY(!d.isVisible());

@@ -125,6 +125,31 @@ private slots:
         QCOMPARE(prog.view.gauges.back(), 100);
     }
 
+    void whatIsSentIsWhatWasThereWhenTheUploadStarted() {
+        // Closing a dialog clears its table; closed between Upload and the generator's first
+        // answer, the upload still sends the selection it was started with.
+        EngineRig rig;
+        auto& sel = rig.engine.data().TimingSelection;
+        sel.fill(0);
+        sel[4] = 1;
+        QVERIFY(rig.start(Command::Tmgs));
+        sel.fill(0);
+        rig.line.clearSent();
+        rig.answer("OK");
+        const QByteArray bytes = unframe(rig.line.sent());
+        QCOMPARE(bytes.mid(1, 35), QByteArray(4, 0) + QByteArray(1, 1) + QByteArray(30, 0));
+        QCOMPARE(quint8(bytes.back()), quint8(220));
+
+        // The EDID image likewise: an editor's OK before the answer changes nothing sent.
+        EngineRig edid;
+        edid.engine.edid().fill(0x11);
+        QVERIFY(edid.start(Command::Uedid));
+        edid.engine.edid().fill(0x22);
+        edid.line.clearSent();
+        edid.answer("OK");
+        QCOMPARE(unframe(edid.line.sent()), QByteArray(256, 0x11));
+    }
+
     void bytesAndChecksumAgreeWhenTheDialogChangesTheTable() {
         EngineRig rig;
         auto& sel = rig.engine.data().PatternSelection;
