@@ -5,6 +5,7 @@ add_library(orve1core STATIC
     link/LinkState.h link/LinkState.cpp
     link/SerialLine.h
     link/TappedLine.h link/TappedLine.cpp
+    link/LinkTrace.h link/LinkTrace.cpp
     link/Clock.h
     link/SteadyClock.h link/SteadyClock.cpp
     link/LinkView.h
