@@ -54,6 +54,15 @@ void EdidCellDelegate::setModelData(QWidget* editor, QAbstractItemModel* model,
         model->setData(index, edit->text(), Qt::EditRole);
 }
 
+void EdidCellDelegate::destroyEditor(QWidget* editor, const QModelIndex& index) const {
+    // Deleted later; from now on it is no longer the open editor.
+    if (editor == editor_) {
+        editor_ = nullptr;
+        editedIndex_ = QPersistentModelIndex();
+    }
+    QStyledItemDelegate::destroyEditor(editor, index);
+}
+
 void EdidCellDelegate::closeOpenEditor() {
     if (editor_)
         emit closeEditor(editor_, QAbstractItemDelegate::NoHint);

@@ -5,6 +5,7 @@ class AppWindows;
 // Hooks for the screenshot script and the start-up benchmark; the operator never sets them.
 //   ORVE1_SHOW=<window object name>  shows that window (non-modally) once the main window is up,
 //                                    e.g. AboutBox, COM_PORT_SETTING_FORM, Timings, EDID_Block.
+//   ORVE1_SHOW_EDID=<file>           with ORVE1_SHOW=EDID_Block: the editor shows that EDID file.
 //   ORVE1_EXIT_AFTER_SHOW=1          prints when the main window was first exposed, then exits.
 class DebugHooks {
 public:
