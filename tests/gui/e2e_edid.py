@@ -1,8 +1,8 @@
 #!/usr/bin/python3
-"""orve1 against orve1-sim, through the accessibility bus: EDID > Upload EDID with the image
-of start-up asks first, and Cancel sends nothing; File > Open a real EDID, Upload EDID (about
-28 s), Write EDID, Read EDID, File > Save As: the saved file and the file the simulator wrote
-both equal the file opened.
+"""orve1 against orve1-sim, through the accessibility bus: Upload EDID of the start-up image
+asks first, and Cancel sends nothing; File > Open a real EDID, Upload EDID (about 28 s), Write
+EDID, Read EDID, File > Save As: the saved file and the simulator's written EDID both equal
+the file opened.
 
     xvfb-run -a dbus-run-session /usr/bin/python3 tests/gui/e2e_edid.py build/bin
 """
@@ -16,14 +16,6 @@ import pyatspi
 
 from atspi_util import Checks, Session, bin_dir_from_args, find, press, text_of, wait_for, walk
 
-UPLOAD_S = 60
-
-
-def data_file():
-    here = os.path.dirname(os.path.abspath(__file__))
-    base = os.environ.get("ORVE1_TEST_DATA", os.path.join(here, "..", "data"))
-    return os.path.join(base, "dell-p2415q-hdmi2.0.bin")
-
 
 def read_bytes(path):
     try:
@@ -34,24 +26,17 @@ def read_bytes(path):
 
 
 def cpu_seconds(pid):
-    """User and system time of a process so far."""
     with open("/proc/%d/stat" % pid) as f:
         fields = f.read().rsplit(")", 1)[1].split()
     return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
-
-
-def showing(node):
-    try:
-        return node.getState().contains(pyatspi.STATE_SHOWING)
-    except Exception:
-        return False
 
 
 def find_shown(root, name, role=None):
     """Like find, among what is on the screen: hidden windows stay on the bus."""
     for node in walk(root):
         try:
-            if node.name == name and (role is None or node.getRole() == role) and showing(node):
+            if (node.name == name and (role is None or node.getRole() == role) and
+                    node.getState().contains(pyatspi.STATE_SHOWING)):
                 return node
         except Exception:
             continue
@@ -59,20 +44,17 @@ def find_shown(root, name, role=None):
 
 
 def box_with(app, text):
-    """The message box (or dialog) on the screen that shows text."""
-    label = wait_for(lambda: find_shown(app, text))
-    node = label
+    """The message box or dialog on the screen that shows text."""
+    node = wait_for(lambda: find_shown(app, text))
     while node is not None and node.getRole() not in (pyatspi.ROLE_DIALOG, pyatspi.ROLE_ALERT):
         node = node.parent
     return node
 
 
-def close_box(app, text, button="OK"):
+def answer_box(app, text, button="OK"):
     box = box_with(app, text)
-    ok = find(box, button, pyatspi.ROLE_PUSH_BUTTON) if box else None
-    if ok is None:
+    if box is None or not press(find(box, button, pyatspi.ROLE_PUSH_BUTTON)):
         return False
-    press(ok)
     return wait_for(lambda: find_shown(app, text) is None, 5) is not None
 
 
@@ -86,12 +68,14 @@ def choose_file(s, menu_item, title, button, path):
     field.queryEditableText().setTextContents(path)
     wait_for(lambda: text_of(field) == path, 5)
     press(find(dialog, button, pyatspi.ROLE_PUSH_BUTTON))
-    return wait_for(lambda: find_shown(s.app, title, pyatspi.ROLE_DIALOG) is None, 10) is not None
+    return wait_for(lambda: find_shown(s.app, title, pyatspi.ROLE_DIALOG) is None, 10)
 
 
 def main():
     check = Checks()
-    sample = data_file()
+    data = os.environ.get("ORVE1_TEST_DATA",
+                          os.path.join(os.path.dirname(os.path.abspath(__file__)), "../data"))
+    sample = os.path.join(data, "dell-p2415q-hdmi2.0.bin")
     expected = read_bytes(sample)
     work = tempfile.TemporaryDirectory(prefix="orve1-edid-")
     written = os.path.join(work.name, "generator.bin")
@@ -102,40 +86,30 @@ def main():
                 s.connect(check)):
             return check.result()
 
-        # Right after start-up the image is 256 zeros: Upload EDID asks, Cancel sends nothing.
         s.press_menu_in_background("EDID", "Upload EDID")
-        box = box_with(s.app, "Cancel")
-        check(box is not None and find(box, "Upload", pyatspi.ROLE_PUSH_BUTTON) is not None,
-              "Upload EDID of the start-up image asks, with 'Upload' and 'Cancel'")
-        if box is not None:
-            press(find(box, "Cancel", pyatspi.ROLE_PUSH_BUTTON))
+        check(box_with(s.app, "Upload") is not None and answer_box(s.app, "Upload", "Cancel"),
+              "Upload EDID of the start-up image asks; 'Cancel' answers it")
         time.sleep(1.5)
         check(not any("UEDID" in line for line in s.sim_output()), "Cancel sent nothing")
 
         check(choose_file(s, "Open", "Open", "Open", sample), "File > Open took the sample")
-
-        # The upload; its processor share is printed (it depends on the machine's load).
-        upload = s.menu_item("EDID", "Upload EDID")
         cpu0, t0 = cpu_seconds(s.program.pid), time.monotonic()
-        press(upload)
-        wait_for(lambda: find_shown(s.app, "Upload successful!!"), UPLOAD_S)
+        press(s.menu_item("EDID", "Upload EDID"))
+        wait_for(lambda: find_shown(s.app, "Upload successful!!"), 60)
         took = time.monotonic() - t0
-        cpu = cpu_seconds(s.program.pid) - cpu0
+        print("upload: %.1f s to its message, %.1f %% of a core (load-dependent)"
+              % (took, 100.0 * (cpu_seconds(s.program.pid) - cpu0) / took), flush=True)
         check(s.wait_sim("UEDID 256 bytes -> stored", 5), "simulator stored 256 bytes")
-        print("upload: %.1f s to its message, %.1f %% of a core" % (took, 100.0 * cpu / took),
-              flush=True)
-        check(close_box(s.app, "Upload successful!!"), "'Upload successful!!' shown and closed")
+        check(answer_box(s.app, "Upload successful!!"), "'Upload successful!!' shown")
 
         press(s.menu_item("EDID", "Write EDID"))
-        check(s.wait_sim("WEDID -> written to " + written), "simulator wrote its EDID")
-        check(close_box(s.app, "Write EDID successful!!"), "'Write EDID successful!!' shown")
-        check(read_bytes(written) == expected, "the simulator's EDID equals the file opened")
+        check(answer_box(s.app, "Write EDID successful!!"), "'Write EDID successful!!' shown")
+        check(read_bytes(written) == expected, "the simulator wrote the file opened")
 
         press(s.menu_item("EDID", "Read EDID"))
-        check(close_box(s.app, "  Read EDID Successful!!  "), "'  Read EDID Successful!!  ' shown")
+        check(answer_box(s.app, "  Read EDID Successful!!  "), "the read succeeded")
         check(choose_file(s, "Save As...", "Save As", "Save", saved), "File > Save As saved")
-        check(wait_for(lambda: read_bytes(saved) == expected, 5),
-              "the file saved after the read equals the file opened")
+        check(wait_for(lambda: read_bytes(saved) == expected, 5), "the saved file equals it too")
     return check.result()
 
 

@@ -1,6 +1,6 @@
 // The EDID memory editor: the grid filled from the image, the key filter with its edit-start
-// flag, cells put right on arrow keys and mouse presses, "OK" and the close box, pasted text,
-// and a read that completes while the editor is open.
+// flag, cells put right by arrow keys and presses, "OK" and the close box, pasted text, and a
+// read that completes while the editor is open.
 #include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
@@ -17,17 +17,7 @@
 
 namespace {
 
-EdidImage pattern() {
-    EdidImage image;
-    for (int i = 0; i < 256; ++i) image[i] = quint8(i * 7 + 3);
-    return image;
-}
-
-QString hex(int value) {
-    return QStringLiteral("%1").arg(value, 2, 16, QLatin1Char('0')).toUpper();
-}
-
-// The editor on the rig's windows, with helpers that act as the operator would.
+// The editor on the rig's windows, used as the operator would.
 struct Editor {
     GuiRig& rig;
     TEDID_Block& d;
@@ -36,31 +26,28 @@ struct Editor {
     explicit Editor(GuiRig& r)
         : rig(r), d(*r.windows->EDID_Block), grid(*r.windows->EDID_Block->StringGrid1()) {}
 
-    // Opens the editor, runs inside while it is up; inside must close it.
+    // EDID > Memory; inside runs while it is up and must close it.
     void open(const std::function<void()>& inside) {
         runModal([&] { rig.menuItem("EDID_Memorys")->trigger(); }, [&](QWidget*) { inside(); });
     }
-    QLineEdit* field() const { return d.cellDelegate()->editor(); }
-    // Keys go where the operator's would: into the open cell editor, else to the grid.
+    // Keys go into the open cell editor, else to the grid.
+    QWidget* focus() const {
+        QLineEdit* field = d.cellDelegate()->editor();
+        return field ? static_cast<QWidget*>(field) : &grid;
+    }
     void key(int k, Qt::KeyboardModifiers mods = Qt::NoModifier) {
-        QWidget* target = field() ? static_cast<QWidget*>(field()) : &grid;
-        QTest::keyClick(target, Qt::Key(k), mods);
+        QTest::keyClick(focus(), Qt::Key(k), mods);
     }
-    void type(const QString& text) {
-        for (QChar c : text) {
-            QWidget* target = field() ? static_cast<QWidget*>(field()) : &grid;
-            QTest::keyClick(target, c.toLatin1());
-        }
+    void type(const char* text) {
+        for (; *text; ++text) QTest::keyClick(focus(), *text);
     }
-    void go(int col, int row) { grid.setCurrentCell(col, row); }
-    void press(int col, int row, Qt::MouseButton button = Qt::LeftButton) {
-        QTest::mouseClick(grid.viewport(), button, {}, grid.cellRect(col, row).center());
+    // Starts an edit of (col, row) and erases it.
+    void erase(int col, int row) {
+        grid.setCurrentCell(col, row);
+        key(Qt::Key_F2);
+        key(Qt::Key_Delete);
     }
     QString cell(int col, int row) const { return grid.Cells(col, row); }
-    QString readOut(int col, int row) const {
-        QAccessibleInterface* table = QAccessible::queryAccessibleInterface(&grid);
-        return table->tableInterface()->cellAt(row - 1, col - 1)->text(QAccessible::Name);
-    }
 };
 
 }  // namespace
@@ -69,46 +56,28 @@ class TestEdidMemory : public QObject {
     Q_OBJECT
 
 private slots:
-    void showsTheImageInTheGrid() {
+    void showsTheImage() {
         GuiRig rig;
         Editor e(rig);
-        QStringList cells, headings;
+        QStringList cells;
         e.open([&] {
             for (int r = 1; r <= 16; ++r)
                 for (int c = 1; c <= 16; ++c) cells << e.cell(c, r);
-            for (int i = 1; i <= 16; ++i) headings << e.cell(i, 0) + "|" + e.cell(0, i);
-            QCOMPARE(QPoint(e.grid.Col(), e.grid.Row()), QPoint(1, 1));
+            e.grid.setCurrentCell(5, 5);
             e.d.close();
         });
         QCOMPARE(cells, QStringList(256, "00"));
-        QCOMPARE(headings.first(), QStringLiteral(" 00| 00"));
-        QCOMPARE(headings.last(), QStringLiteral(" 0F| 0F"));
-        QCOMPARE(headings[10], QStringLiteral(" 0A| 0A"));  // row 11 is headed by A, not A0
+        QCOMPARE(QStringList({e.cell(1, 0), e.cell(11, 0), e.cell(0, 11), e.cell(0, 16)}),
+                 QStringList({" 00", " 0A", " 0A", " 0F"}));  // row 11 is headed by A, not A0
 
-        // Byte 17 = 0xAB is column 2, row 2; every cell reads out as it shows.
-        rig.engine.edid() = pattern();
         rig.engine.edid()[17] = 0xAB;
         e.open([&] {
-            e.go(5, 5);
-            e.d.close();
-        });
-        e.open([&] {
             QCOMPARE(e.cell(2, 2), QStringLiteral("AB"));
-            QCOMPARE(e.readOut(2, 2), QStringLiteral("AB"));
-            QCOMPARE(e.cell(16, 16), hex(quint8(255 * 7 + 3)));
-            QCOMPARE(e.cell(1, 9), hex(quint8(128 * 7 + 3)));
-            // Every opening starts at the first cell again.
+            QAccessibleInterface* table = QAccessible::queryAccessibleInterface(&e.grid);
+            QCOMPARE(table->tableInterface()->cellAt(1, 1)->text(QAccessible::Name), "AB");
             QCOMPARE(QPoint(e.grid.Col(), e.grid.Row()), QPoint(1, 1));
             e.d.close();
         });
-
-        QCOMPARE(e.grid.geometry(), QRect(8, 8, 601, 385));
-        QCOMPARE(e.grid.accessibleName(), QStringLiteral("StringGrid1"));
-        QCOMPARE(e.grid.colWidth(0), 34);
-        QCOMPARE(e.grid.colWidth(16), 34);
-        QCOMPARE(e.grid.verticalHeader()->defaultSectionSize(), 21);
-        QCOMPARE(e.d.Button1()->geometry(), QRect(504, 400, 81, 25));
-        QCOMPARE(e.d.Button1()->accessibleName(), QStringLiteral("OK"));
     }
 
     void keysGoThroughTheFilter() {
@@ -116,37 +85,27 @@ private slots:
         rig.engine.edid().fill(0x7F);
         Editor e(rig);
         e.open([&] {
-            // The first key of an edit replaces the cell; small letters become capitals.
-            e.type("ab");
-            QCOMPARE(e.cell(1, 1), QStringLiteral("AB"));
-            e.type("c");            // a full cell takes no third digit
-            e.key(Qt::Key_Return);  // dropped: the edit goes on
-            QVERIFY(e.field());
+            // The first key of an edit replaces the cell, small letters become capitals, a full
+            // cell takes no third digit, Return is dropped.
+            e.type("abc");
+            e.key(Qt::Key_Return);
             QCOMPARE(e.cell(1, 1), QStringLiteral("AB"));
             e.key(Qt::Key_Backspace);
             e.type("5");
             QCOMPARE(e.cell(1, 1), QStringLiteral("A5"));
-
-            // "G", "-" and a blank do nothing, at the start of an edit or inside one.
-            e.go(2, 1);
+            // "G", "-" and a blank do nothing.
+            e.grid.setCurrentCell(2, 1);
             e.type("G- ");
             QCOMPARE(e.cell(2, 1), QStringLiteral("7F"));
-            QVERIFY(!e.d.EditStart());
-            e.key(Qt::Key_Backspace);
-            e.key(Qt::Key_Backspace);
-            e.type("g 9x");
+            e.erase(2, 1);
+            e.type("g-9x");
             QCOMPARE(e.cell(2, 1), QStringLiteral("9"));
-
-            // Escape puts back what the cell held when the edit began, and keeps the dialog.
-            e.go(3, 1);
-            e.key(Qt::Key_F2);
-            QVERIFY(e.d.EditStart());
+            // Escape puts back the edit's starting text, and never closes the dialog.
+            e.grid.setCurrentCell(3, 1);
             e.type("1");
-            QCOMPARE(e.cell(3, 1), QStringLiteral("1"));
+            e.key(Qt::Key_Escape);
             e.key(Qt::Key_Escape);
             QCOMPARE(e.cell(3, 1), QStringLiteral("7F"));
-            QVERIFY(!e.field());
-            e.key(Qt::Key_Escape);
             QVERIFY(e.d.isVisible());
             e.d.close();
         });
@@ -159,130 +118,95 @@ private slots:
             e.type("7");
             e.key(Qt::Key_Down);
             QCOMPARE(e.cell(1, 1), QStringLiteral("07"));
-            QCOMPARE(QPoint(e.grid.Col(), e.grid.Row()), QPoint(1, 2));
-
-            // Left and Right move inside an edit and leave the cell as typed.
             e.type("3");
-            e.key(Qt::Key_Left);
+            e.key(Qt::Key_Left);  // moves inside the edit only
             QCOMPARE(e.cell(1, 2), QStringLiteral("3"));
-            e.key(Qt::Key_Escape);
-
-            // Several short cells at once, by any press in the grid, a heading's too.
-            for (const auto& [col, row, text] :
-                 {std::tuple{3, 3, "5"}, {4, 4, ""}, {5, 5, "1F"}, {6, 6, "0"}}) {
-                e.go(col, row);
-                e.key(Qt::Key_F2);
-                e.key(Qt::Key_Backspace);
-                e.type(text);
-            }
-            e.press(8, 8, Qt::RightButton);
-            QCOMPARE(QStringList({e.cell(3, 3), e.cell(4, 4), e.cell(5, 5), e.cell(6, 6)}),
-                     QStringList({"05", "00", "1F", "00"}));
-            e.go(7, 7);
-            e.key(Qt::Key_F2);
-            e.key(Qt::Key_Backspace);
-            QTest::mouseClick(e.grid.horizontalHeader()->viewport(), Qt::LeftButton, {},
-                              QPoint(5, 5));
-            QCOMPARE(e.cell(7, 7), QStringLiteral("00"));
+            e.erase(3, 3);
+            e.type("1F");
+            e.erase(4, 4);
+            QTest::mouseClick(e.grid.viewport(), Qt::RightButton, {},
+                              e.grid.cellRect(8, 8).center());
+            QCOMPARE(QStringList({e.cell(1, 2), e.cell(3, 3), e.cell(4, 4)}),
+                     QStringList({"03", "1F", "00"}));
+            e.erase(5, 5);
+            QTest::mouseClick(e.grid.horizontalHeader()->viewport(), Qt::LeftButton);
+            QCOMPARE(e.cell(5, 5), QStringLiteral("00"));
             e.d.close();
         });
     }
 
-    void okStoresTheCellsAndTheCloseBoxKeepsTheImage() {
+    void okStoresAndTheCloseBoxKeeps() {
         GuiRig rig;
-        rig.engine.edid() = pattern();
-        const EdidImage before = pattern();
+        rig.engine.edid().fill(0x33);
         Editor e(rig);
         e.open([&] {
-            e.type("C");  // byte 0 := 0x0C, short and never put right
-            e.go(2, 1);
-            e.key(Qt::Key_F2);
-            e.key(Qt::Key_Backspace);
-            e.key(Qt::Key_Backspace);  // byte 1 erased: stores 0
-            e.go(16, 16);
+            e.type("C");    // short, never put right
+            e.erase(2, 1);  // erased: stores 0
+            e.grid.setCurrentCell(16, 16);
             e.type("e7");
             e.d.Button1()->click();
         });
-        QVERIFY(!e.d.isVisible());
-        EdidImage expected = before;
+        EdidImage expected;
+        expected.fill(0x33);
         expected[0] = 0x0C;
         expected[1] = 0x00;
         expected[255] = 0xE7;
         QVERIFY(rig.engine.edid() == expected);
-        QVERIFY(rig.messages.isEmpty());
-
-        // Edits left by the close box are lost, and the next opening shows the image.
+        // Edits left by the close box are lost; the next opening shows the image.
         e.open([&] {
-            QCOMPARE(e.cell(1, 1), QStringLiteral("0C"));
             e.type("FF");
-            e.go(9, 9);
-            e.type("11");
             e.d.close();
         });
         QVERIFY(rig.engine.edid() == expected);
         e.open([&] {
             QCOMPARE(e.cell(1, 1), QStringLiteral("0C"));
-            QCOMPARE(e.cell(9, 9), hex(expected[136]));
             e.d.close();
         });
     }
 
-    // Text that never went through the key filter: a cell holds up to two hexadecimal digits.
-    void pastedTextIsRefusedUnlessItIsAByte() {
+    // Text that never passed the key filter: a cell holds up to two hexadecimal digits.
+    void pastedTextMustBeAByte() {
         GuiRig rig;
         rig.engine.edid().fill(0x42);
         Editor e(rig);
-        QClipboard* clipboard = QApplication::clipboard();
         e.open([&] {
             e.key(Qt::Key_F2);
-            for (const char* refused : {"ZZ", "123", "0x1", "-1", "1 2"}) {
-                clipboard->setText(refused);
+            for (const char* text : {"ZZ", "123", "0x1", " 7f "}) {
+                QApplication::clipboard()->setText(text);
                 e.key(Qt::Key_V, Qt::ControlModifier);
-                QVERIFY2(e.cell(1, 1) == QStringLiteral("42"), refused);
             }
-            clipboard->setText(" 7f ");
-            e.key(Qt::Key_V, Qt::ControlModifier);
             QCOMPARE(e.cell(1, 1), QStringLiteral("7F"));
-            // A refused paste keeps the edit's text.
-            clipboard->setText("QQ");
-            e.key(Qt::Key_V, Qt::ControlModifier);
-            QCOMPARE(e.field()->text(), QStringLiteral("7F"));
             e.d.Button1()->click();
         });
         QCOMPARE(rig.engine.edid()[0], quint8(0x7F));
-        QCOMPARE(rig.engine.edid()[1], quint8(0x42));
     }
 
-    // "OK" stores the cells the operator changed; the bytes a read brought in meanwhile stay.
+    // "OK" stores the cells the operator changed; what a read brought in meanwhile stays.
     void readCompletingUnderTheEditorSurvivesOk() {
         GuiRig rig;
         rig.makePresent();
         rig.line.answerFrames = false;
-        rig.engine.edid().fill(0x11);
-        const EdidImage served = pattern();
+        EdidImage served;
+        for (int i = 0; i < 256; ++i) served[i] = quint8(i * 7 + 3);
         QVERIFY(rig.engine.startCommand(Command::Redid));
         Editor e(rig);
         e.open([&] {
-            e.go(2, 1);
+            e.grid.setCurrentCell(2, 1);
             e.type("AB");
-            // The read goes on under the dialog, as the timers run it there.
+            // The timers carry the read on under the dialog.
             rig.line.feed("OK1\r\n");
-            for (int i = 0; i < 20 && rig.engine.state().redidSlot != CommandSlot::Idle; ++i) {
-                const QByteArray sent = rig.line.sent();
+            for (int i = 0; i < 20 && rig.messages.isEmpty(); ++i) {
+                const QByteArray request = rig.line.sent().right(3);
                 rig.line.clearSent();
-                if (sent.size() == 3)
-                    rig.line.feed(EdidCodec::encodeBlock(served.data() + quint8(sent[1])) + "\r\n");
+                if (request.size() == 3 && request[0] == ' ' && request[2] == ' ')
+                    rig.line.feed(EdidCodec::encodeBlock(served.data() + quint8(request[1])));
                 rig.pump();
             }
             QCOMPARE(rig.messages, QStringList{"  Read EDID Successful!!  "});
-            QVERIFY(rig.engine.edid() == served);
-            // The open grid still shows what it was filled with.
-            QCOMPARE(e.cell(3, 1), QStringLiteral("11"));
             e.d.Button1()->click();
         });
-        EdidImage expected = served;
-        expected[1] = 0xAB;
-        QVERIFY(rig.engine.edid() == expected);
+        served[1] = 0xAB;
+        QVERIFY(rig.engine.edid() == served);
     }
 };
 

@@ -144,42 +144,26 @@ private slots:
         QVERIFY(e.contains("p.txt: line 2"));
     }
 
-    // An image without the EDID header (an empty file, the wrong file) is refused unless
-    // --force is given: written by the generator it would replace a display's EDID.
+    // An image without the EDID header (an empty file, a wrong one) is refused unless --force
+    // is given: written by the generator it would replace a display's EDID.
     void edidUploadWantsTheHeader() {
         QTemporaryDir dir;
         CtlRequest r;
         QString e;
-        auto file = [&](const char* name, const QByteArray& bytes) {
-            QFile f(dir.filePath(name));
-            f.open(QIODevice::WriteOnly);
-            f.write(bytes);
-            return f.fileName();
-        };
-        const QString empty = file("empty.bin", {});
-        const QString wrong = file("wrong.bin", QByteArray::fromHex("00FFFFFFFFFFFF01") + "rest");
-        const QString real = qEnvironmentVariable("ORVE1_TEST_DATA") + "/dell-e178wfp-vga.bin";
-
-        QVERIFY(!parse({"edid-upload", empty}, r, e));
-        QVERIFY2(e.contains("empty.bin") && e.contains("00 FF FF FF FF FF FF 00") &&
-                     e.contains("all 256 bytes are 00") && e.contains("--force"),
+        QFile empty(dir.filePath("empty.bin"));
+        QVERIFY(empty.open(QIODevice::WriteOnly));
+        empty.close();
+        QVERIFY(!parse({"edid-upload", empty.fileName()}, r, e));
+        QVERIFY2(e.contains("empty.bin does not start with the EDID header 00 FF FF FF FF FF FF "
+                            "00 (all 256 bytes are 00); give --force"),
                  qPrintable(e));
-        QVERIFY(!parse({"edid-upload", wrong}, r, e));
-        QVERIFY2(e.contains("bytes 0 to 7 are 00 FF FF FF FF FF FF 01"), qPrintable(e));
-
-        QVERIFY(parse({"edid-upload", "--force", empty}, r, e));
-        QCOMPARE(r.command(), Command::Uedid);
-        QVERIFY(parse({"--port", "3", "edid-upload", wrong, "--force"}, r, e));
-        QCOMPARE(r.edid[7], quint8(1));
-        QCOMPARE(r.port, quint8(3));
-        // A real 128-byte EDID goes without --force, padded with zeros.
-        QVERIFY2(parse({"edid-upload", real}, r, e), qPrintable(e));
-        QCOMPARE(r.edid[1], quint8(0xFF));
-        QCOMPARE(r.edid[128], quint8(0));
-
+        QVERIFY(parse({"edid-upload", "--force", empty.fileName()}, r, e));
+        QVERIFY(parse({"edid-upload", empty.fileName(), "--force"}, r, e));
         QVERIFY(!parse({"edid-write", "--force"}, r, e));
-        QVERIFY(e.contains("edid-upload only"));
-        QVERIFY(!parse({"edid-upload", "--force"}, r, e));
+        // A real 128-byte EDID goes as it is.
+        QVERIFY(parse(
+            {"edid-upload", qEnvironmentVariable("ORVE1_TEST_DATA") + "/dell-e178wfp-vga.bin"}, r,
+            e));
     }
 };
 
