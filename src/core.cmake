@@ -21,6 +21,8 @@ add_library(orve1core STATIC
     edid/EdidImage.h
     edid/EdidCodec.h edid/EdidCodec.cpp
     edid/RegularFile.h edid/RegularFile.cpp
+    edid/EdidHeader.h edid/EdidHeader.cpp
+    edid/EdidImageFile.h edid/EdidImageFile.cpp
 )
 target_include_directories(orve1core PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(orve1core PUBLIC Qt6::Core)

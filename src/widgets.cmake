@@ -21,6 +21,8 @@ add_library(orve1widgets STATIC
     pattern/TPattern_List.h pattern/TPattern_List.cpp
     pattern/TPatterns.h pattern/TPatterns.cpp
     programme/TProgrammer_Form.h programme/TProgrammer_Form.cpp
+    edid/HexByteValidator.h edid/HexByteValidator.cpp
+    edid/EdidCellDelegate.h edid/EdidCellDelegate.cpp
     edid/TEDID_Block.h edid/TEDID_Block.cpp
 )
 target_link_libraries(orve1widgets PUBLIC orve1core orve1serial Qt6::Widgets)

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include "edid/EdidHeader.h"
 #include "edid/RegularFile.h"
 #include "programme/ProgramFile.h"
 #include "programme/ProgramPacker.h"
@@ -22,7 +23,10 @@ QString CtlArguments::usage() {
         "  programme FILE        upload an auto-run programme of up to 32 steps,\n"
         "                        one a line: TIMING PATTERN s|m TIME (TIME 1..59)\n"
         "  edid-read FILE        read the EDID into FILE (256 bytes)\n"
-        "  edid-upload FILE      upload the first 256 bytes of FILE (shorter: zero-padded)\n"
+        "  edid-upload [--force] FILE\n"
+        "                        upload the first 256 bytes of FILE (shorter: zero-padded);\n"
+        "                        refused unless they start with the EDID header\n"
+        "                        00 FF FF FF FF FF FF 00, or --force is given\n"
         "  edid-write            have the generator write its EDID\n"
         "exit status: 0 done, 1 failed, 2 usage error\n");
 }
@@ -119,6 +123,14 @@ bool CtlArguments::parse(const QStringList& argsIn, CtlRequest& out, QString& er
         return false;
     }
     const QString cmd = args[0];
+    // --force may stand anywhere after the command word.
+    static const QString ForceOption = QStringLiteral("--force");
+    const bool force = args.indexOf(ForceOption, 1) > 0;
+    if (force && cmd != QLatin1String("edid-upload")) {
+        error = QStringLiteral("'--force' goes with edid-upload only");
+        return false;
+    }
+    args.removeAll(ForceOption);
     struct Shape {
         const char* name;
         CtlRequest::Kind kind;
@@ -190,6 +202,16 @@ bool CtlArguments::parse(const QStringList& argsIn, CtlRequest& out, QString& er
                 return false;
             }
             std::copy(bytes.begin(), bytes.end(), out.edid.begin());
+            // Written by the generator afterwards, an image without the header (all zeros from
+            // an empty file, a wrong file) would replace a display's EDID.
+            const QString problem = EdidHeader::problem(out.edid);
+            if (!force && !problem.isEmpty()) {
+                error = QStringLiteral(
+                            "%1 does not start with the EDID header %2 (%3); give --force to "
+                            "upload it anyway")
+                            .arg(arg, EdidHeader::text(), problem);
+                return false;
+            }
             return true;
         }
         case CtlRequest::Kind::EdidRead: {

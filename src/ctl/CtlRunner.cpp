@@ -1,8 +1,7 @@
 #include "ctl/CtlRunner.h"
 
-#include <QFile>
-#include <QSaveFile>
 
+#include "edid/EdidImageFile.h"
 #include "link/LinkEngine.h"
 #include "programme/ProgramPacker.h"
 
@@ -88,13 +87,9 @@ void CtlRunner::onTick() {
 }
 
 bool CtlRunner::writeEdidFile() {
-    QSaveFile f(request_.file);
-    const EdidImage& img = engine_.edid();
-    if (!f.open(QIODevice::WriteOnly) ||
-        f.write(reinterpret_cast<const char*>(img.data()), img.size()) != qint64(img.size()) ||
-        !f.commit()) {
-        std::fprintf(stderr, "orve1ctl: cannot write %s: %s\n", qPrintable(request_.file),
-                     qPrintable(f.errorString()));
+    QString error;
+    if (!EdidImageFile::save(request_.file, engine_.edid(), error)) {
+        std::fprintf(stderr, "orve1ctl: cannot write %s\n", qPrintable(error));
         return false;
     }
     return true;

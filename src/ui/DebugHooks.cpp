@@ -187,6 +187,13 @@ bool showTimingScene(AppWindows& windows, const QString& show) {
     return false;
 }
 
+// The memory editor showing the EDID file named by ORVE1_SHOW_EDID, as after File > Open.
+void stageEdidScene(AppWindows& windows, const QString& show) {
+    const QString file = qEnvironmentVariable("ORVE1_SHOW_EDID");
+    if (show == QLatin1String("EDID_Block") && !file.isEmpty())
+        windows.MainForm->loadEdidFile(file);
+}
+
 }  // namespace
 
 void DebugHooks::markMainStart() {
@@ -215,5 +222,6 @@ void DebugHooks::install(AppWindows& windows) {
             });
         }
         stagePatternScene(windows, show);
+        stageEdidScene(windows, show);
     }
 }

@@ -8,6 +8,7 @@ class AppWindows;
 //   ORVE1_SHOW=Programmer_Form_steps the programme editor with three steps, the second current.
 //                                    Timing, Timing_List and Timings show them in use (timing
 //                                    20, a highlighted row, a few marks).
+//   ORVE1_SHOW_EDID=<file>           with ORVE1_SHOW=EDID_Block: the editor shows that EDID file.
 //   ORVE1_EXIT_AFTER_SHOW=1          prints when the main window was first exposed, then exits.
 class DebugHooks {
 public:

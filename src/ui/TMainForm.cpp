@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDialog>
+#include <QFileDialog>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -12,11 +13,14 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTextCursor>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 
+#include "edid/EdidHeader.h"
+#include "edid/EdidImageFile.h"
 #include "link/LinkEngine.h"
 #include "link/TCOM_PORT_SETTING_FORM.h"
 #include "pattern/TPatternForm.h"
@@ -29,6 +33,12 @@
 const QColor TMainForm::ClientColor(200, 200, 200);
 const QString TMainForm::ExistText = QStringLiteral(" ORVE-1 Status : Exist");
 const QString TMainForm::NotExistText = QStringLiteral(" ORVE-1 Status : Not Exist");
+const QString TMainForm::OpenFilter = QStringLiteral("Binary Files (*.bin);;All Files (*)");
+const QString TMainForm::SaveFilter = QStringLiteral("Binary files (*.bin);;All files (*)");
+const QString TMainForm::OpenFileErrorText = QStringLiteral("Open file error");
+const QString TMainForm::UploadQuestionText =
+    QStringLiteral("The EDID image does not start with the EDID header %1. Upload it anyway?")
+        .arg(EdidHeader::text());
 
 namespace {
 
@@ -251,6 +261,25 @@ void TMainForm::showMessage(const QString& text, const QString& detail) {
     box.exec();
 }
 
+bool TMainForm::confirm(const QString& text, const QString& detail, const QString& acceptText) {
+    if (confirmHook_)
+        return confirmHook_(text, detail, acceptText);
+    QWidget* owner = QApplication::activeModalWidget();
+    QMessageBox box(owner ? owner : this);
+    box.setIcon(QMessageBox::Warning);
+    box.setWindowTitle(QStringLiteral("ORVE-1"));
+    box.setText(text);
+    if (!detail.isEmpty())
+        box.setInformativeText(detail);
+    QPushButton* accept = box.addButton(acceptText, QMessageBox::AcceptRole);
+    QPushButton* cancel = box.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
+    // A hurried Return or Escape must not do what was asked about.
+    box.setDefaultButton(cancel);
+    box.setEscapeButton(cancel);
+    box.exec();
+    return box.clickedButton() == accept;
+}
+
 void TMainForm::showDevicePresent() {
     ConnectButton_->setEnabled(false);
     DisConnectButton_->setEnabled(true);
@@ -357,12 +386,69 @@ void TMainForm::showModal(QDialog* dialog) {
         dialog->exec();
 }
 
+QFileDialog* TMainForm::fileDialog(FileDialogKind kind) {
+    const bool open = kind == FileDialogKind::Open;
+    QFileDialog*& dialog = open ? OpenDialog1_ : SaveDialog1_;
+    if (dialog)
+        return dialog;
+    dialog = new QFileDialog(this, open ? QStringLiteral("Open") : QStringLiteral("Save As"));
+    dialog->setObjectName(open ? QStringLiteral("OpenDialog1") : QStringLiteral("SaveDialog1"));
+    // The same dialog on every desktop, and one that screen readers and tests can drive.
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
+    // The filter list shows "Binary Files" and "All Files", without the patterns.
+    dialog->setOption(QFileDialog::HideNameFilterDetails);
+    dialog->setNameFilters((open ? OpenFilter : SaveFilter).split(QStringLiteral(";;")));
+    if (open) {
+        dialog->setAcceptMode(QFileDialog::AcceptOpen);
+        dialog->setFileMode(QFileDialog::ExistingFile);
+    } else {
+        // An existing file is replaced without a question, as the operator chose it.
+        dialog->setAcceptMode(QFileDialog::AcceptSave);
+        dialog->setFileMode(QFileDialog::AnyFile);
+        dialog->setOption(QFileDialog::DontConfirmOverwrite);
+    }
+    return dialog;
+}
+
+QString TMainForm::chooseFile(FileDialogKind kind) {
+    const QString filter = kind == FileDialogKind::Open ? OpenFilter : SaveFilter;
+    if (fileDialogHook_)
+        return fileDialogHook_(kind, filter);
+    QFileDialog* dialog = fileDialog(kind);
+    if (dialog->exec() != QDialog::Accepted)
+        return QString();
+    const QStringList files = dialog->selectedFiles();
+    return files.isEmpty() ? QString() : files.first();
+}
+
+bool TMainForm::loadEdidFile(const QString& path) {
+    QString error;
+    if (!EdidImageFile::load(path, engine_.edid(), error)) {
+        showMessage(OpenFileErrorText, error);
+        return false;
+    }
+    return true;
+}
+
+bool TMainForm::saveEdidFile(const QString& path) {
+    QString error;
+    if (!EdidImageFile::save(path, engine_.edid(), error)) {
+        showMessage(OpenFileErrorText, error);
+        return false;
+    }
+    return true;
+}
+
 void TMainForm::FileOpenItemClick() {
-    // Loading an EDID file is not available yet.
+    const QString path = chooseFile(FileDialogKind::Open);
+    if (!path.isEmpty())
+        loadEdidFile(path);
 }
 
 void TMainForm::FileSaveAsItemClick() {
-    // Saving an EDID file is not available yet.
+    const QString path = chooseFile(FileDialogKind::Save);
+    if (!path.isEmpty())
+        saveEdidFile(path);
 }
 
 void TMainForm::FileExit1Execute() {
@@ -404,6 +490,23 @@ void TMainForm::EDID_READClick() {
 }
 
 void TMainForm::WRITE_EDIDClick() {
+    // Refused silently unless the port is open, the generator present and nothing outstanding;
+    // only an upload that could start is asked about.
+    if (!engine_.mayStart())
+        return;
+    // Uploaded and then written, an image nobody put there (all zeros after start-up) would
+    // replace the generator's EDID.
+    const EdidImage& image = engine_.edid();
+    const QString problem = EdidHeader::problem(image);
+    if (!problem.isEmpty()) {
+        QString detail = problem.left(1).toUpper() + problem.mid(1) + QLatin1Char('.');
+        if (EdidHeader::allZero(image))
+            detail += QStringLiteral(
+                " So is the image at start-up, before an EDID is opened, read or entered.");
+        detail += QStringLiteral(" Uploaded and then written, it replaces the generator's EDID.");
+        if (!confirm(UploadQuestionText, detail, QStringLiteral("Upload")))
+            return;
+    }
     engine_.startCommand(Command::Uedid);
 }
 

@@ -9,6 +9,7 @@
 class LinkEngine;
 class QAction;
 class QDialog;
+class QFileDialog;
 class QMdiArea;
 class QMenu;
 class QPainter;
@@ -30,6 +31,12 @@ class TMainForm : public QMainWindow, public LinkView {
 public:
     // Shows a modal box with one OK button; tests replace it so that nothing blocks.
     using MessageHook = std::function<void(const QString& text, const QString& detail)>;
+    // Asks a question in a modal box with an accepting button and "Cancel"; true when accepted.
+    using ConfirmHook =
+        std::function<bool(const QString& text, const QString& detail, const QString& acceptText)>;
+    enum class FileDialogKind { Open, Save };
+    // Shows OpenDialog1 or SaveDialog1 with its filter; the chosen path, or empty on cancel.
+    using FileDialogHook = std::function<QString(FileDialogKind kind, const QString& filter)>;
 
     // The windows that the menus show; they are created after this one.
     struct Forms {
@@ -53,6 +60,11 @@ public:
     static const QColor ClientColor;
     static const QString ExistText;
     static const QString NotExistText;
+    // The file dialogs' filters, in Qt's notation; the dialogs show the names only.
+    static const QString OpenFilter;
+    static const QString SaveFilter;
+    static const QString OpenFileErrorText;
+    static const QString UploadQuestionText;
 
     explicit TMainForm(LinkEngine& engine, QWidget* parent = nullptr);
     ~TMainForm() override;
@@ -60,6 +72,14 @@ public:
     void setForms(const Forms& forms) { forms_ = forms; }
     // An empty hook restores the real message box.
     void setMessageHook(MessageHook hook) { messageHook_ = std::move(hook); }
+    // Empty hooks restore the real boxes and dialogs.
+    void setConfirmHook(ConfirmHook hook) { confirmHook_ = std::move(hook); }
+    void setFileDialogHook(FileDialogHook hook) { fileDialogHook_ = std::move(hook); }
+    bool confirm(const QString& text, const QString& detail, const QString& acceptText);
+
+    // The two EDID file operations after their dialogs; "Open file error" when they fail.
+    bool loadEdidFile(const QString& path);
+    bool saveEdidFile(const QString& path);
 
     // LinkView
     void showMessage(const QString& text, const QString& detail = QString()) override;
@@ -147,10 +167,14 @@ private:
     // Keeps the panels' accessible names equal to what they show.
     void refreshShownTexts();
     static void showModal(QDialog* dialog);
+    QString chooseFile(FileDialogKind kind);
+    QFileDialog* fileDialog(FileDialogKind kind);
 
     LinkEngine& engine_;
     Forms forms_;
     MessageHook messageHook_;
+    ConfirmHook confirmHook_;
+    FileDialogHook fileDialogHook_;
     TileMode tileMode_ = TileMode::Horizontal;
 
     QMdiArea* mdiArea_;
@@ -180,6 +204,9 @@ private:
     QAction* WindowTileItem2_ = nullptr;
     QAction* HelpAbout1_ = nullptr;
     QMenu* WindowMenu_ = nullptr;
+    // Made on first use and kept, so that each reopens in the folder used last.
+    QFileDialog* OpenDialog1_ = nullptr;
+    QFileDialog* SaveDialog1_ = nullptr;
     QAction* windowListSeparator_ = nullptr;
 
     QAction* ConnectButton_ = nullptr;

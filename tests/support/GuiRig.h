@@ -26,6 +26,10 @@ struct GuiRig {
     QStringList details;
     // Runs while a message "is open", as the timers would inside a real modal box.
     std::function<void()> whileMessageOpen;
+    // Questions asked ("text | detail"), answered with confirmAnswer; the file dialogs are
+    // cancelled. Tests replace the hooks to answer otherwise.
+    QStringList questions;
+    bool confirmAnswer = false;
 
     GuiRig() {
         line.answerFrames = true;
@@ -36,6 +40,12 @@ struct GuiRig {
             if (whileMessageOpen)
                 whileMessageOpen();
         });
+        main().setConfirmHook([this](const QString& text, const QString& detail, const QString&) {
+            questions << text + " | " + detail;
+            return confirmAnswer;
+        });
+        main().setFileDialogHook(
+            [](TMainForm::FileDialogKind, const QString&) { return QString(); });
         // The tests drive the poll and the tick by hand.
         main().Timer1()->stop();
         main().Timer2()->stop();

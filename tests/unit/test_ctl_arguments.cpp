@@ -83,7 +83,7 @@ private slots:
         QVERIFY(shortFile.open(QIODevice::WriteOnly));
         shortFile.write(QByteArray(100, char(0x7F)));
         shortFile.close();
-        QVERIFY(parse({"edid-upload", shortFile.fileName()}, r, e));
+        QVERIFY(parse({"edid-upload", "--force", shortFile.fileName()}, r, e));
         QCOMPARE(r.edid[99], quint8(0x7F));
         QCOMPARE(r.edid[100], quint8(0));
 
@@ -102,8 +102,30 @@ private slots:
         QVERIFY(longFile.open(QIODevice::WriteOnly));
         longFile.write(QByteArray(256, char(1)) + QByteArray(300, char(2)));
         longFile.close();
-        QVERIFY(parse({"edid-upload", longFile.fileName()}, r, e));
+        QVERIFY(parse({"edid-upload", longFile.fileName(), "--force"}, r, e));
         QCOMPARE(r.edid[255], quint8(1));
+    }
+
+    // An image without the EDID header (an empty file, a wrong one) is refused unless --force
+    // is given: written by the generator it would replace a display's EDID.
+    void edidUploadWantsTheHeader() {
+        QTemporaryDir dir;
+        CtlRequest r;
+        QString e;
+        QFile empty(dir.filePath("empty.bin"));
+        QVERIFY(empty.open(QIODevice::WriteOnly));
+        empty.close();
+        QVERIFY(!parse({"edid-upload", empty.fileName()}, r, e));
+        QVERIFY2(e.contains("empty.bin does not start with the EDID header 00 FF FF FF FF FF FF "
+                            "00 (all 256 bytes are 00); give --force"),
+                 qPrintable(e));
+        QVERIFY(parse({"edid-upload", "--force", empty.fileName()}, r, e));
+        QVERIFY(parse({"edid-upload", empty.fileName(), "--force"}, r, e));
+        QVERIFY(!parse({"edid-write", "--force"}, r, e));
+        // A real 128-byte EDID goes as it is.
+        QVERIFY(parse(
+            {"edid-upload", qEnvironmentVariable("ORVE1_TEST_DATA") + "/dell-e178wfp-vga.bin"}, r,
+            e));
     }
 };
 
