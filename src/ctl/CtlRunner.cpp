@@ -1,6 +1,5 @@
 #include "ctl/CtlRunner.h"
 
-
 #include "edid/EdidImageFile.h"
 #include "link/LinkEngine.h"
 #include "programme/ProgramPacker.h"
