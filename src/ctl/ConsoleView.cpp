@@ -4,14 +4,21 @@
 
 #include <QCoreApplication>
 
-ConsoleView::ConsoleView(std::FILE* out, std::FILE* progress)
-    : out_(out), progress_(progress), progressIsTerminal_(::isatty(::fileno(progress)) == 1) {}
+ConsoleView::ConsoleView(std::FILE* out, std::FILE* err)
+    : out_(out), progress_(err), progressIsTerminal_(::isatty(::fileno(err)) == 1) {}
+
+bool ConsoleView::isFailure(const QString& m) {
+    return m == QLatin1String("Error!!") || m == QLatin1String("Error") ||
+           m == QLatin1String("No Response !!") || m == QLatin1String("Write EDID Fail!!") ||
+           m.startsWith(QLatin1String("Open COM Port"));
+}
 
 void ConsoleView::showMessage(const QString& text, const QString& detail) {
     endProgress();
     messages << text;
-    std::fprintf(out_, "%s\n", text.toLocal8Bit().constData());
-    std::fflush(out_);
+    std::FILE* to = isFailure(text) ? progress_ : out_;
+    std::fprintf(to, "%s\n", text.toLocal8Bit().constData());
+    std::fflush(to);
     if (!detail.isEmpty()) {
         std::fprintf(progress_, "%s\n", detail.toLocal8Bit().constData());
         std::fflush(progress_);
@@ -19,8 +26,15 @@ void ConsoleView::showMessage(const QString& text, const QString& detail) {
 }
 
 void ConsoleView::setGauge(int percent) {
-    if (!progressIsTerminal_)
+    if (!progressIsTerminal_) {
+        // Plain lines, one per change, for logs that are not a terminal.
+        if (plainProgress && percent != lastPercent_) {
+            std::fprintf(progress_, "progress %d%%\n", percent);
+            std::fflush(progress_);
+        }
+        lastPercent_ = percent;
         return;
+    }
     constexpr int Width = 40;
     const int filled = Width * qBound(0, percent, 100) / 100;
     std::fprintf(progress_, "\r[%s%s] %3d%%", QByteArray(filled, '#').constData(),

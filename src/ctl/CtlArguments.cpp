@@ -11,8 +11,10 @@
 
 QString CtlArguments::usage() {
     return QStringLiteral(
-        "usage: orve1ctl [--port N] COMMAND\n"
-        "  N: COM port 1..8 (default 1)\n"
+        "usage: orve1ctl [OPTION]... COMMAND [OPERAND]\n"
+        "Drives an ORVE-1 video pattern generator on COM N (19200 baud, 8N1): one command a\n"
+        "run, for scripts on production lines. Options may stand anywhere on the line.\n"
+        "\n"
         "commands:\n"
         "  probe                 ask whether the generator is there\n"
         "  timing N              output timing N (1..35)\n"
@@ -23,12 +25,71 @@ QString CtlArguments::usage() {
         "  programme FILE        upload an auto-run programme of up to 32 steps,\n"
         "                        one a line: TIMING PATTERN s|m TIME (TIME 1..59)\n"
         "  edid-read FILE        read the EDID into FILE (256 bytes)\n"
-        "  edid-upload [--force] FILE\n"
-        "                        upload the first 256 bytes of FILE (shorter: zero-padded);\n"
+        "  edid-upload FILE      upload the first 256 bytes of FILE (shorter: zero-padded);\n"
         "                        refused unless they start with the EDID header\n"
         "                        00 FF FF FF FF FF FF 00, or --force is given\n"
         "  edid-write            have the generator write its EDID\n"
-        "exit status: 0 done, 1 failed, 2 usage error\n");
+        "  ports                 list COM 1..8 with the device each opens\n"
+        "\n"
+        "options:\n"
+        "  --port N              COM port 1..8 (default 1)\n"
+        "  --force               edid-upload: upload a file without the EDID header\n"
+        "  --trace               write every frame, data byte and reply to standard error\n"
+        "  --progress            plain progress lines on standard error when it is not a\n"
+        "                        terminal (a terminal gets a bar anyway)\n"
+        "  --verbose             say which device COM N opened\n"
+        "  --help                this text\n"
+        "  --version             the program's version\n"
+        "\n"
+        "The generator's own texts are printed verbatim, one a line: success texts\n"
+        "(\"Upload successful!!\") on standard output, failure texts (\"No Response !!\",\n"
+        "\"Error!!\", \"Write EDID Fail!!\") on standard error.\n"
+        "exit status: 0 done, 1 failed, 2 usage error (nothing sent)\n");
+}
+
+bool CtlArguments::takeOptions(QStringList& args, CtlRequest& out, QString& error) {
+    QStringList rest;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString& a = args[i];
+        if (a == QLatin1String("--port") || a.startsWith(QLatin1String("--port="))) {
+            QString value;
+            if (a == QLatin1String("--port")) {
+                if (i + 1 >= args.size()) {
+                    error = QStringLiteral("--port needs a number 1..8");
+                    return false;
+                }
+                value = args[++i];
+            } else {
+                value = a.mid(7);
+            }
+            int port = 0;
+            if (!parseNumber(value, 1, 8, port)) {
+                error = QStringLiteral("--port '%1' is not 1..8").arg(value);
+                return false;
+            }
+            out.port = quint8(port);
+        } else if (a == QLatin1String("--force")) {
+            out.force = true;
+        } else if (a == QLatin1String("--trace")) {
+            out.trace = true;
+        } else if (a == QLatin1String("--progress")) {
+            out.progress = true;
+        } else if (a == QLatin1String("--verbose") || a == QLatin1String("-v")) {
+            out.verbose = true;
+        } else if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
+            out.kind = CtlRequest::Kind::Help;
+        } else if (a == QLatin1String("--version")) {
+            if (out.kind != CtlRequest::Kind::Help)
+                out.kind = CtlRequest::Kind::Version;
+        } else if (a.startsWith(QLatin1String("--"))) {
+            error = QStringLiteral("unknown option '%1' (try --help)").arg(a);
+            return false;
+        } else {
+            rest << a;
+        }
+    }
+    args = rest;
+    return true;
 }
 
 bool CtlArguments::parseNumber(const QString& text, int low, int high, int& value) {
@@ -101,36 +162,20 @@ bool CtlArguments::parseProgramme(const QString& text, ProgramColumns& table, QS
 bool CtlArguments::parse(const QStringList& argsIn, CtlRequest& out, QString& error) {
     QStringList args = argsIn;
     out = CtlRequest();
-    if (args.size() >= 2 && args[0] == QLatin1String("--port")) {
-        int port = 0;
-        if (!parseNumber(args[1], 1, 8, port)) {
-            error = QStringLiteral("--port '%1' is not 1..8").arg(args[1]);
-            return false;
-        }
-        out.port = quint8(port);
-        args = args.mid(2);
-    } else if (!args.isEmpty() && args[0].startsWith(QLatin1String("--port="))) {
-        int port = 0;
-        if (!parseNumber(args[0].mid(7), 1, 8, port)) {
-            error = QStringLiteral("--port '%1' is not 1..8").arg(args[0].mid(7));
-            return false;
-        }
-        out.port = quint8(port);
-        args = args.mid(1);
-    }
+    if (!takeOptions(args, out, error))
+        return false;
+    if (out.kind == CtlRequest::Kind::Help || out.kind == CtlRequest::Kind::Version)
+        return true;
     if (args.isEmpty()) {
         error = QStringLiteral("no command given (try --help)");
         return false;
     }
     const QString cmd = args[0];
-    // --force may stand anywhere after the command word.
-    static const QString ForceOption = QStringLiteral("--force");
-    const bool force = args.indexOf(ForceOption, 1) > 0;
+    const bool force = out.force;
     if (force && cmd != QLatin1String("edid-upload")) {
         error = QStringLiteral("'--force' goes with edid-upload only");
         return false;
     }
-    args.removeAll(ForceOption);
     struct Shape {
         const char* name;
         CtlRequest::Kind kind;
@@ -148,6 +193,7 @@ bool CtlArguments::parse(const QStringList& argsIn, CtlRequest& out, QString& er
         {"edid-read", CtlRequest::Kind::EdidRead, 1},
         {"edid-upload", CtlRequest::Kind::EdidUpload, 1},
         {"edid-write", CtlRequest::Kind::EdidWrite, 0},
+        {"ports", CtlRequest::Kind::Ports, 0},
     };
     const Shape* shape = nullptr;
     for (const Shape& s : Shapes)

@@ -22,6 +22,8 @@ public:
     static bool parseProgramme(const QString& text, ProgramColumns& table, QString& error);
 
 private:
+    // Takes the options out of args wherever they stand, into out.
+    static bool takeOptions(QStringList& args, CtlRequest& out, QString& error);
     static bool parseListInto(const QString& text, quint8* flags, int count, QString& error);
     static bool parseNumber(const QString& text, int low, int high, int& value);
 };

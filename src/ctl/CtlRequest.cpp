@@ -22,6 +22,14 @@ Command CtlRequest::command() const {
             return Command::Uedid;
         case Kind::EdidWrite:
             return Command::Wedid;
+        case Kind::Ports:
+        case Kind::Help:
+        case Kind::Version:
+            break;
     }
     return Command::Urtcnt;
+}
+
+bool CtlRequest::usesGenerator() const {
+    return kind != Kind::Ports && kind != Kind::Help && kind != Kind::Version;
 }

@@ -20,7 +20,10 @@ struct CtlRequest {
         Programme,
         EdidRead,
         EdidUpload,
-        EdidWrite
+        EdidWrite,
+        Ports,    // lists COM 1..8; talks to no generator
+        Help,     // --help
+        Version,  // --version
     };
 
     Kind kind = Kind::Probe;
@@ -31,6 +34,15 @@ struct CtlRequest {
     ProgramColumns programme;
     EdidImage edid{};
     QString file;  // edid-read: where the image goes
+
+    // Options, anywhere on the line.
+    bool trace = false;     // --trace: the wire record on standard error
+    bool progress = false;  // --progress: plain progress lines when not on a terminal
+    bool verbose = false;   // --verbose: say which device COM n opened
+    bool force = false;     // --force: edid-upload without the EDID header
+
+    // True for the requests that talk to the generator.
+    bool usesGenerator() const;
 
     // The engine command that carries this request; Urtcnt for a plain probe.
     Command command() const;

@@ -1,26 +1,37 @@
 #include "ctl/CtlRunner.h"
 
 #include "edid/EdidImageFile.h"
+#include "link/ComPortMap.h"
 #include "link/LinkEngine.h"
+#include "link/TappedLine.h"
 #include "programme/ProgramPacker.h"
 
-namespace {
-
-// Messages that mean the command did not do its work.
-bool isFailure(const QString& m) {
-    return m == QLatin1String("Error!!") || m == QLatin1String("Error") ||
-           m == QLatin1String("No Response !!") || m == QLatin1String("Write EDID Fail!!") ||
-           m.startsWith(QLatin1String("Open COM Port"));
-}
-
-}  // namespace
-
-CtlRunner::CtlRunner(LinkEngine& engine, ConsoleView& view, const CtlRequest& request)
-    : engine_(engine), view_(view), request_(request) {
+CtlRunner::CtlRunner(LinkEngine& engine, ConsoleView& view, const CtlRequest& request,
+                     TappedLine* tap)
+    : engine_(engine), view_(view), request_(request), tap_(tap) {
     poll_.setInterval(100);
     tick_.setInterval(500);
-    connect(&poll_, &QTimer::timeout, this, [this] { engine_.receivePoll(); });
+    connect(&poll_, &QTimer::timeout, this, &CtlRunner::onPoll);
     connect(&tick_, &QTimer::timeout, this, &CtlRunner::onTick);
+    view_.plainProgress = request_.progress;
+}
+
+void CtlRunner::onPoll() {
+    engine_.receivePoll();
+    printTrace(false);
+}
+
+void CtlRunner::printTrace(bool flush) {
+    if (!tap_)
+        return;
+    std::vector<LinkTrace::Line> lines;
+    for (const TappedLine::Event& e : tap_->eventsSince(traceNext_, &traceNext_))
+        trace_.feed(e, lines);
+    if (flush)
+        trace_.flush(lines);
+    for (const LinkTrace::Line& l : lines)
+        std::fprintf(stderr, "%s\n", qPrintable(trace_.format(l)));
+    std::fflush(stderr);
 }
 
 void CtlRunner::start() {
@@ -36,27 +47,36 @@ void CtlRunner::start() {
         QTimer::singleShot(0, this, [this] { finish(1); });
         return;
     }
+    if (request_.verbose)
+        std::fprintf(stderr, "orve1ctl: COM %d opened %s\n", request_.port,
+                     qPrintable(ComPortMap::device(request_.port)));
+    printTrace(false);
     poll_.start();
     tick_.start();
 }
 
 bool CtlRunner::failed() const {
     for (int i = messagesBefore_; i < view_.messages.size(); ++i)
-        if (isFailure(view_.messages[i]))
+        if (ConsoleView::isFailure(view_.messages[i]))
             return true;
     return false;
 }
 
 void CtlRunner::onTick() {
     engine_.supervisionTick();
+    printTrace(false);
     // Ticks also run nested inside an upload's yields; judge only from the outermost one.
     if (phase_ == Phase::Done || engine_.AnyCommandBusy())
         return;
     const LinkState& st = engine_.state();
     if (phase_ == Phase::Presence) {
         if (!st.devicePresent) {
+            // A time-out has said "No Response !!"; an answer without "OK" shows nothing.
             if (view_.messages.size() == messagesBefore_)
-                std::fprintf(stderr, "orve1ctl: the generator did not answer the presence query\n");
+                std::fprintf(stderr,
+                             "orve1ctl: the generator answered the presence query without "
+                             "\"OK\": \"%s\"\n",
+                             qPrintable(LinkTrace::text(view_.log)));
             finish(1);
             return;
         }
@@ -101,6 +121,7 @@ void CtlRunner::finish(int status) {
     poll_.stop();
     tick_.stop();
     view_.endProgress();
+    printTrace(true);
     engine_.closePort();
     emit finished(status);
 }

@@ -5,8 +5,10 @@
 
 #include "ctl/ConsoleView.h"
 #include "ctl/CtlRequest.h"
+#include "link/LinkTrace.h"
 
 class LinkEngine;
+class TappedLine;
 
 // Drives one request through the engine on the real timers: connect, presence query, the
 // command, and the exit status once its slot is idle again.
@@ -14,7 +16,9 @@ class CtlRunner : public QObject {
     Q_OBJECT
 
 public:
-    CtlRunner(LinkEngine& engine, ConsoleView& view, const CtlRequest& request);
+    // With a tap, the wire record goes to standard error as it happens (--trace).
+    CtlRunner(LinkEngine& engine, ConsoleView& view, const CtlRequest& request,
+              TappedLine* tap = nullptr);
     // Starts the run; finished(status) follows from the event loop.
     void start();
 
@@ -24,14 +28,20 @@ signals:
 private:
     enum class Phase { Presence, Command, Done };
 
+    void onPoll();
     void onTick();
     void finish(int status);
     bool failed() const;
     bool writeEdidFile();
+    // Prints the wire record gathered since the last call.
+    void printTrace(bool flush);
 
     LinkEngine& engine_;
     ConsoleView& view_;
     CtlRequest request_;
+    TappedLine* tap_;
+    LinkTrace trace_;
+    quint64 traceNext_ = 0;
     QTimer poll_;
     QTimer tick_;
     Phase phase_ = Phase::Presence;

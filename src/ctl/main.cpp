@@ -1,34 +1,61 @@
 // orve1ctl: one generator command from the command line, for scripts on production lines.
 #include <QCoreApplication>
 #include <cstdio>
+#include <memory>
 
+#include "Version.h"
 #include "ctl/ConsoleView.h"
 #include "ctl/CtlArguments.h"
 #include "ctl/CtlRunner.h"
+#include "link/ComPortMap.h"
 #include "link/LinkEngine.h"
 #include "link/QtSerialLine.h"
 #include "link/SteadyClock.h"
+#include "link/TappedLine.h"
+
+namespace {
+
+void listPorts() {
+    for (int n = 1; n <= 8; ++n) {
+        const QString device = ComPortMap::device(n);
+        std::printf("COM %d  %s\n", n,
+                    qPrintable(device.isEmpty() ? QStringLiteral("(no device)") : device));
+    }
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    QStringList args = app.arguments().mid(1);
-    if (args.contains(QLatin1String("--help")) || args.contains(QLatin1String("-h"))) {
-        std::fputs(qPrintable(CtlArguments::usage()), stdout);
-        return 0;
-    }
     CtlRequest request;
     QString error;
-    if (!CtlArguments::parse(args, request, error)) {
+    if (!CtlArguments::parse(app.arguments().mid(1), request, error)) {
         std::fprintf(stderr, "orve1ctl: %s\n", qPrintable(error));
         return 2;
     }
+    switch (request.kind) {
+        case CtlRequest::Kind::Help:
+            std::fputs(qPrintable(CtlArguments::usage()), stdout);
+            return 0;
+        case CtlRequest::Kind::Version:
+            std::printf("orve1ctl %s\n", ORVE1_VERSION);
+            return 0;
+        case CtlRequest::Kind::Ports:
+            listPorts();
+            return 0;
+        default:
+            break;
+    }
 
     QtSerialLine line;
+    std::unique_ptr<TappedLine> tap;
+    if (request.trace)
+        tap = std::make_unique<TappedLine>(line);
     SteadyClock clock;
-    LinkEngine engine(line, clock);
+    LinkEngine engine(tap ? static_cast<SerialLine&>(*tap) : line, clock);
     ConsoleView view;
     engine.setView(&view);
-    CtlRunner runner(engine, view, request);
+    CtlRunner runner(engine, view, request, tap.get());
     QObject::connect(&runner, &CtlRunner::finished, &app, &QCoreApplication::exit);
     runner.start();
     return app.exec();

@@ -350,12 +350,10 @@ void LinkEngine::acceptFirstReply(Command c) {
         case DataPhase::TableUpload:
             state_.slot(c) = CommandSlot::AwaitingFinal;
             tableUpload(c);
-            awaitAnswerToWholeDataPhase(c);
             break;
         case DataPhase::EdidUpload:
             state_.slot(c) = CommandSlot::AwaitingFinal;
             edidUpload();
-            awaitAnswerToWholeDataPhase(c);
             break;
         case DataPhase::WriteByte:
             state_.slot(c) = CommandSlot::AwaitingFinal;
@@ -401,9 +399,9 @@ void LinkEngine::finishFinal(Command c, bool accepted) {
 }
 
 void LinkEngine::awaitAnswerToWholeDataPhase(Command c) {
-    // Bytes that came while the upload was still going out (polled in its yields) cannot
-    // answer the whole of it; the last byte's send has dropped them, and the final answer is
-    // what comes from now on.
+    // Called just before an upload's last byte: bytes that came while it was still going out
+    // (polled in its yields) cannot answer the whole of it. That send drops them, and the
+    // final answer is what comes from then on.
     if (state_.slot(c) == CommandSlot::FinalArrived)
         state_.slot(c) = CommandSlot::AwaitingFinal;
 }
@@ -459,6 +457,7 @@ void LinkEngine::tableUpload(Command c) {
     view_->setPanel0OwnerDrawn();
     unsigned sum = static_cast<unsigned>(n);
     for (int i = 0; i < n * perEntry; ++i) sum += values[i];
+    awaitAnswerToWholeDataPhase(c);
     SendFramedByte(static_cast<quint8>((256 - sum % 256) % 256));
 }
 
@@ -468,6 +467,8 @@ void LinkEngine::edidUpload() {
         if (!lineUp())
             return;
         setGauge(100 * i / 255);
+        if (i == static_cast<int>(image.size()) - 1)
+            awaitAnswerToWholeDataPhase(Command::Uedid);
         SendFramedByte(image[i]);
         clock_.sleepMs(EdidUploadPauseMs);
         view_->processEventsOnce();

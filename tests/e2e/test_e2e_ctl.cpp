@@ -52,9 +52,19 @@ private slots:
         CtlResult r = runCtl(sim, {"probe"});
         QVERIFY2(r.status == 0, qPrintable(describe(r, sim)));
 
-        r = runCtl(sim, {"timing", "6"});
+        // Options anywhere; the wire record on standard error: the frame, the data byte and
+        // both replies.
+        r = runCtl(sim, {"timing", "6", "--trace", "--port", "1"});
         QVERIFY2(r.status == 0 && r.out.isEmpty(), qPrintable(describe(r, sim)));
         QVERIFY(sim.waitFor("output timing 6 \"800x600-60\"", 2000));
+        const QStringList trace = r.err.split('\n', Qt::SkipEmptyParts);
+        auto has = [&](const QString& what) {
+            return std::any_of(trace.begin(), trace.end(),
+                               [&](const QString& l) { return l.contains(what); });
+        };
+        QVERIFY2(has("->  TMIX frame      54 4D 49 58 20 01 20 0A 0D"), qPrintable(r.err));
+        QVERIFY2(has("->  TMIX data       20 05 20"), qPrintable(r.err));
+        QCOMPARE(r.err.count("<-  reply"), 3);  // presence, then TMIX's first and final
 
         r = runCtl(sim, {"--port", "1", "timings", "1,3,5-9"});
         QVERIFY2(r.status == 0, qPrintable(describe(r, sim)));
@@ -98,15 +108,18 @@ private slots:
         {
             SimProcess sim;
             QVERIFY(sim.start({"--port", "3", "--reject", "first"}));
-            // The presence query itself is rejected: the generator counts as absent.
+            // The presence query itself is rejected: the generator counts as absent, and says
+            // what it answered instead.
             CtlResult r = runCtl(sim, {"--port", "3", "pattern", "2"});
-            QVERIFY2(r.status == 1, qPrintable(describe(r, sim)));
+            QVERIFY2(r.status == 1 && r.err.contains("without \"OK\": \"NG\\x0D\\x0A\""),
+                     qPrintable(describe(r, sim)));
         }
         {
             SimProcess sim;
             QVERIFY(sim.start({"--port", "3", "--reject", "final"}));
             CtlResult r = runCtl(sim, {"--port", "3", "timing", "3"});
-            QVERIFY2(r.status == 1 && r.out == "Error!!\n", qPrintable(describe(r, sim)));
+            QVERIFY2(r.status == 1 && r.out.isEmpty() && r.err == "Error!!\n",
+                     qPrintable(describe(r, sim)));
         }
         {
             // A damaged block is asked for again and the read still succeeds.
@@ -125,17 +138,21 @@ private slots:
             SimProcess sim;
             QVERIFY(sim.start({"--port", "6", "--delay", "2500"}));
             CtlResult r = runCtl(sim, {"--port", "6", "probe"});
-            QVERIFY2(r.status == 1 && r.out == "No Response !!\n", qPrintable(describe(r, sim)));
+            QVERIFY2(r.status == 1 && r.out.isEmpty() && r.err == "No Response !!\n",
+                     qPrintable(describe(r, sim)));
             QTest::qWait(1500);
             r = runCtl(sim, {"--port", "6", "probe"});
-            QVERIFY2(r.status == 1 && r.out == "No Response !!\n", qPrintable(describe(r, sim)));
+            QVERIFY2(r.status == 1 && r.out.isEmpty() && r.err == "No Response !!\n",
+                     qPrintable(describe(r, sim)));
         }
         {
             // The line goes away in the middle of a table upload.
             SimProcess sim;
             QVERIFY(sim.start({"--port", "5", "--hangup-after", "12"}));
             CtlResult r = runCtl(sim, {"--port", "5", "patterns", "all"}, 30000);
-            QVERIFY2(r.status == 1 && r.out == "No Response !!\n", qPrintable(describe(r, sim)));
+            QVERIFY2(r.status == 1 && r.out.isEmpty() && r.err.startsWith("No Response !!\n") &&
+                         r.err.contains("went away"),
+                     qPrintable(describe(r, sim)));
         }
     }
 };

@@ -30,6 +30,19 @@ private slots:
         QCOMPARE(r.index, quint8(0));
         QVERIFY(parse({"--port=2", "edid-write"}, r, e));
         QCOMPARE(r.command(), Command::Wedid);
+        // Options anywhere on the line, as scripts write them.
+        QVERIFY(parse({"probe", "--port", "3", "--trace", "--progress", "-v"}, r, e));
+        QCOMPARE(r.port, quint8(3));
+        QVERIFY(r.trace && r.progress && r.verbose && r.usesGenerator());
+        QVERIFY(parse({"timing", "--port=4", "7"}, r, e));
+        QCOMPARE(r.index, quint8(6));
+        QCOMPARE(r.port, quint8(4));
+        QVERIFY(parse({"ports"}, r, e));
+        QVERIFY(!r.usesGenerator());
+        QVERIFY(parse({"timing", "99", "--help"}, r, e));  // help wins over anything else
+        QCOMPARE(r.kind, CtlRequest::Kind::Help);
+        QVERIFY(parse({"--version"}, r, e));
+        QCOMPARE(r.kind, CtlRequest::Kind::Version);
 
         const QList<QStringList> bad = {
             {},
@@ -43,6 +56,9 @@ private slots:
             {"timing", "+5"},
             {"timing", "5x"},
             {"reboot"},
+            {"probe", "--port"},
+            {"probe", "--colour"},
+            {"timing", "3", "--force"},
         };
         for (const QStringList& args : bad) {
             QVERIFY2(!parse(args, r, e), qPrintable(args.join(' ')));

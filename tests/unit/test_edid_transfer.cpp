@@ -288,6 +288,25 @@ private slots:
         QCOMPARE(rig.view.gauges[128], 50);
         QCOMPARE(rig.clock.sleeps, std::vector<quint32>(256, 5));
         QCOMPARE(rig.view.events.count("yield"), 256);
+
+        // The generator answers as soon as the last byte is in, and the poll in the yield after
+        // it takes the answer in: that is the final answer. One sent before the last byte is
+        // not.
+        for (const bool early : {false, true}) {
+            EngineRig r;
+            QVERIFY(r.start(Command::Uedid));
+            int yields = 0;
+            r.view.onYield = [&] {
+                if (++yields == (early ? 200 : 256)) {
+                    r.line.feed("OK\r\n");
+                    r.poll();
+                }
+            };
+            r.answer("OK");
+            r.view.onYield = nullptr;
+            r.tick();
+            QCOMPARE(r.view.messages, early ? QStringList() : QStringList{"Upload successful!!"});
+        }
     }
 };
 
