@@ -138,6 +138,52 @@ def press_in_background(name, role=pyatspi.ROLE_PUSH_BUTTON):
     return subprocess.Popen([sys.executable, "-c", code], stderr=subprocess.DEVNULL)
 
 
+def cpu_seconds(pid):
+    with open("/proc/%d/stat" % pid) as f:
+        fields = f.read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
+def find_shown(root, name, role=None):
+    """Like find, among what is on the screen: hidden windows stay on the bus."""
+    for node in walk(root):
+        try:
+            if (node.name == name and (role is None or node.getRole() == role) and
+                    node.getState().contains(pyatspi.STATE_SHOWING)):
+                return node
+        except Exception:
+            continue
+    return None
+
+
+def box_with(app, text):
+    """The message box or dialog on the screen that shows text."""
+    node = wait_for(lambda: find_shown(app, text))
+    while node is not None and node.getRole() not in (pyatspi.ROLE_DIALOG, pyatspi.ROLE_ALERT):
+        node = node.parent
+    return node
+
+
+def answer_box(app, text, button="OK"):
+    box = box_with(app, text)
+    if box is None or not press(find(box, button, pyatspi.ROLE_PUSH_BUTTON)):
+        return False
+    return wait_for(lambda: find_shown(app, text) is None, 5) is not None
+
+
+def choose_file(s, menu_item, title, button, path):
+    """File > menu_item, the dialog's file name set to path, then its button."""
+    s.press_menu_in_background("File", menu_item)
+    dialog = wait_for(lambda: find_shown(s.app, title, pyatspi.ROLE_DIALOG))
+    field = find(dialog, "File name:", pyatspi.ROLE_TEXT) if dialog else None
+    if field is None:
+        return False
+    field.queryEditableText().setTextContents(path)
+    wait_for(lambda: text_of(field) == path, 5)
+    press(find(dialog, button, pyatspi.ROLE_PUSH_BUTTON))
+    return wait_for(lambda: find_shown(s.app, title, pyatspi.ROLE_DIALOG) is None, 10)
+
+
 class Checks:
     """Prints each check as it goes and remembers the failures."""
 
