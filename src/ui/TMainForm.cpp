@@ -25,6 +25,7 @@
 #include "link/TCOM_PORT_SETTING_FORM.h"
 #include "pattern/TPatternForm.h"
 #include "timing/TTiming.h"
+#include "ui/FormControls.h"
 #include "ui/Icons.h"
 #include "ui/TAboutBox.h"
 #include "ui/TCGauge.h"
@@ -111,7 +112,8 @@ void TMainForm::FormCreate() {
     ProgressGauge_->raise();
 
     move(FormLeft, FormTop);
-    resize(FormWidth, FormHeight);
+    // 900 x 694 with its frame, as the window system draws it.
+    FormControls::setOuterSize(this, QSize(FormWidth, FormHeight), false);
     mdiArea_->setBackground(ClientColor);
 
     engine_.setView(this);
