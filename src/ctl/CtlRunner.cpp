@@ -4,7 +4,9 @@
 #include "link/ComPortMap.h"
 #include "link/LinkEngine.h"
 #include "link/TappedLine.h"
+#include "pattern/PatternTable.h"
 #include "programme/ProgramPacker.h"
+#include "timing/TimingText.h"
 
 CtlRunner::CtlRunner(LinkEngine& engine, ConsoleView& view, const CtlRequest& request,
                      TappedLine* tap)
@@ -47,9 +49,20 @@ void CtlRunner::start() {
         QTimer::singleShot(0, this, [this] { finish(1); });
         return;
     }
-    if (request_.verbose)
+    if (request_.verbose) {
         std::fprintf(stderr, "orve1ctl: COM %d opened %s\n", request_.port,
                      qPrintable(ComPortMap::device(request_.port)));
+        if (request_.kind == CtlRequest::Kind::Timing) {
+            // The timing as the timing window and its list show it.
+            const TimingEntry& t = TimingTable[request_.index];
+            const QStringList cells = TimingText::ListCells(t);
+            std::fprintf(stderr, "orve1ctl: timing %d is %s\n", t.Number,
+                         qPrintable(cells.join(QStringLiteral(", "))));
+        } else if (request_.kind == CtlRequest::Kind::Pattern) {
+            const PatternEntry& p = PatternTable[request_.index];
+            std::fprintf(stderr, "orve1ctl: pattern %d is %s\n", p.Number, p.Name);
+        }
+    }
     printTrace(false);
     poll_.start();
     tick_.start();
