@@ -5,8 +5,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "link/ComPortMap.h"
 #include "link/LinkEngine.h"
+#include "link/PortDescription.h"
 #include "ui/FormControls.h"
 
 namespace {
@@ -47,8 +47,6 @@ TCOM_PORT_SETTING_FORM::TCOM_PORT_SETTING_FORM(LinkEngine& engine, QWidget* pare
     DeviceEdit_->setAccessibleName(QStringLiteral("Device"));
     DeviceEdit_->setReadOnly(true);
     DeviceEdit_->setFocusPolicy(Qt::ClickFocus);
-    DeviceEdit_->setPlaceholderText(QStringLiteral("no device"));
-    DeviceEdit_->setToolTip(QStringLiteral("The device that the chosen port opens"));
     DeviceEdit_->setGeometry(244, 22, 156, 28);
 
     Label2_ =
@@ -87,7 +85,7 @@ TCOM_PORT_SETTING_FORM::TCOM_PORT_SETTING_FORM(LinkEngine& engine, QWidget* pare
 
 void TCOM_PORT_SETTING_FORM::FormCreate() {
     ComboBox1_->setCurrentIndex(0);
-    updateDevice();
+    updatePortList();
 }
 
 void TCOM_PORT_SETTING_FORM::Button1Click() {
@@ -102,10 +100,27 @@ void TCOM_PORT_SETTING_FORM::Button2Click() {
 }
 
 void TCOM_PORT_SETTING_FORM::showEvent(QShowEvent* event) {
-    updateDevice();
+    updatePortList();
     QDialog::showEvent(event);
 }
 
+void TCOM_PORT_SETTING_FORM::updatePortList() {
+    const QList<PortDescription> ports = PortDescription::describeAll(PortCount);
+    for (int i = 0; i < ports.size() && i < ComboBox1_->count(); ++i)
+        ComboBox1_->setItemData(i, ports[i].oneLine(), Qt::ToolTipRole);
+    showDevice(ports.value(ComboBox1_->currentIndex()));
+}
+
 void TCOM_PORT_SETTING_FORM::updateDevice() {
-    DeviceEdit_->setText(ComPortMap::device(ComboBox1_->currentIndex() + 1));
+    showDevice(PortDescription::describe(ComboBox1_->currentIndex() + 1));
+}
+
+void TCOM_PORT_SETTING_FORM::showDevice(const PortDescription& port) {
+    const QString line = port.oneLine();
+    DeviceEdit_->setText(line);
+    // The start of a long line is what matters: the device's path.
+    DeviceEdit_->setCursorPosition(0);
+    DeviceEdit_->setToolTip(port.multiLine());
+    DeviceEdit_->setAccessibleDescription(port.multiLine());
+    ComboBox1_->setItemData(ComboBox1_->currentIndex(), line, Qt::ToolTipRole);
 }
