@@ -63,9 +63,11 @@ public:
     QString oneLine() const;
     // Several lines, one fact each, for a tool tip or a report.
     QString multiLine() const;
+    // What the device is, without its path: the adapter as it names itself, or the virtual
+    // generator serving it; empty when nothing is known.
+    QString adapterText() const;
 
 private:
-    QString adapterText() const;
 
     int number_ = 0;
     Kind kind_ = Kind::None;

@@ -34,7 +34,7 @@ TCOM_PORT_SETTING_FORM::TCOM_PORT_SETTING_FORM(LinkEngine& engine, QWidget* pare
     setAccessibleName(QStringLiteral("COM Port Setting "));
     setModal(true);
     setFont(FormControls::arial(16));
-    setFixedSize(420, 250);
+    setFixedSize(420, 282);
 
     Label1_ =
         FormControls::label(this, "Label1", QStringLiteral("COM Port"), QRect(24, 24, 96, 24));
@@ -47,7 +47,8 @@ TCOM_PORT_SETTING_FORM::TCOM_PORT_SETTING_FORM(LinkEngine& engine, QWidget* pare
     DeviceEdit_->setAccessibleName(QStringLiteral("Device"));
     DeviceEdit_->setReadOnly(true);
     DeviceEdit_->setFocusPolicy(Qt::ClickFocus);
-    DeviceEdit_->setGeometry(244, 22, 156, 28);
+    // A row of its own: adapters' names and stable names are long.
+    DeviceEdit_->setGeometry(24, 182, 376, 28);
 
     Label2_ =
         FormControls::label(this, "Label2", QStringLiteral("Baud Rate"), QRect(24, 64, 96, 24));
@@ -70,9 +71,9 @@ TCOM_PORT_SETTING_FORM::TCOM_PORT_SETTING_FORM(LinkEngine& engine, QWidget* pare
     ComboBox3_->setEnabled(false);
     ComboBox4_->setEnabled(false);
 
-    Button1_ = FormControls::button(this, "Button1", QStringLiteral("OK"), QRect(96, 198, 97, 31));
+    Button1_ = FormControls::button(this, "Button1", QStringLiteral("OK"), QRect(96, 230, 97, 31));
     Button2_ =
-        FormControls::button(this, "Button2", QStringLiteral("Cancel"), QRect(228, 198, 97, 31));
+        FormControls::button(this, "Button2", QStringLiteral("Cancel"), QRect(228, 230, 97, 31));
     Button1_->setDefault(true);
 
     connect(Button1_, &QPushButton::clicked, this, &TCOM_PORT_SETTING_FORM::Button1Click);
