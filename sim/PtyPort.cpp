@@ -30,44 +30,58 @@ std::string linkTarget(const std::string& link) {
 // generator ends in any way (even killed), and it conflicts within one process too.
 int takeRegistration(int port, std::string* error) {
     const std::string path = QFile::encodeName(ComPortMap::registrationPath(port)).toStdString();
-    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fd < 0) {
-        *error = systemError(path);
-        return -1;
-    }
-    struct flock lock {};
-    lock.l_type = F_WRLCK;
-    lock.l_whence = SEEK_SET;
-#ifdef F_OFD_SETLK
-    const int cmd = F_OFD_SETLK;
-#else
-    const int cmd = F_SETLK;
-#endif
-    if (::fcntl(fd, cmd, &lock) != 0) {
-        if (errno == EAGAIN || errno == EACCES) {
-            const qint64 pid = ComPortMap::registeredBy(port);
-            const std::string link =
-                linkTarget(QFile::encodeName(ComPortMap::linkPath(port)).toStdString());
-            std::string who = "another orve1-sim";
-            if (pid > 0)
-                who += " (pid " + std::to_string(pid) + (link.empty() ? "" : ", " + link) + ")";
-            *error = "COM" + std::to_string(port) + " is already served by " + who +
-                     "; stop it first or choose another --port";
-        } else {
-            *error = systemError("lock " + path);
+    // A generator that stops removes the file while it still holds the lock; a lock taken on the
+    // file it removed is worth nothing, so the file is opened again until the lock sticks.
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+        if (fd < 0) {
+            *error = systemError(path);
+            return -1;
         }
-        ::close(fd);
-        return -1;
+        struct flock lock {};
+        lock.l_type = F_WRLCK;
+        lock.l_whence = SEEK_SET;
+#ifdef F_OFD_SETLK
+        const int cmd = F_OFD_SETLK;
+#else
+        const int cmd = F_SETLK;
+#endif
+        if (::fcntl(fd, cmd, &lock) != 0) {
+            if (errno == EAGAIN || errno == EACCES) {
+                const qint64 pid = ComPortMap::registeredBy(port);
+                const std::string link =
+                    linkTarget(QFile::encodeName(ComPortMap::linkPath(port)).toStdString());
+                std::string who = "another orve1-sim";
+                if (pid > 0)
+                    who += " (pid " + std::to_string(pid) + (link.empty() ? "" : ", " + link) + ")";
+                *error = "COM" + std::to_string(port) + " is already served by " + who +
+                         "; stop it first or choose another --port";
+            } else {
+                *error = systemError("lock " + path);
+            }
+            ::close(fd);
+            return -1;
+        }
+        struct stat held {};
+        struct stat named {};
+        if (::fstat(fd, &held) != 0 || ::stat(path.c_str(), &named) != 0 ||
+            held.st_dev != named.st_dev || held.st_ino != named.st_ino) {
+            ::close(fd);
+            continue;
+        }
+        // Who holds it, for the refusal of the next one and for the port list.
+        const std::string pid = std::to_string(::getpid()) + "\n";
+        if (::ftruncate(fd, 0) != 0 ||
+            ::pwrite(fd, pid.data(), pid.size(), 0) != static_cast<ssize_t>(pid.size())) {
+            *error = systemError("write " + path);
+            ::close(fd);
+            return -1;
+        }
+        return fd;
     }
-    // Who holds it, for the refusal of the next one and for the port list.
-    const std::string pid = std::to_string(::getpid()) + "\n";
-    if (::ftruncate(fd, 0) != 0 ||
-        ::pwrite(fd, pid.data(), pid.size(), 0) != static_cast<ssize_t>(pid.size())) {
-        *error = systemError("write " + path);
-        ::close(fd);
-        return -1;
-    }
-    return fd;
+    *error = path + " keeps changing; is another orve1-sim starting and stopping on COM" +
+             std::to_string(port) + "?";
+    return -1;
 }
 
 }  // namespace
@@ -131,6 +145,7 @@ bool PtyPort::publish(int port, std::string* error) {
     registration_ = takeRegistration(port, error);
     if (registration_ < 0)
         return false;
+    registrationPath_ = QFile::encodeName(ComPortMap::registrationPath(port)).toStdString();
     // Made under a private name and renamed over, so the link is never missing or half made.
     const std::string temporary = link + ".new." + std::to_string(::getpid());
     ::unlink(temporary.c_str());
@@ -172,8 +187,10 @@ void PtyPort::allowReopen() {
 void PtyPort::releaseRegistration() {
     if (registration_ < 0)
         return;
-    // The file stays (removing it could let two generators lock two different files); the id
-    // left in it is read only while its lock is held.
+    // Removed while still locked: a generator that opened it meanwhile finds its lock on a file
+    // that is no longer there and tries the next one.
+    ::unlink(registrationPath_.c_str());
+    registrationPath_.clear();
     ::close(registration_);
     registration_ = -1;
 }

@@ -34,6 +34,7 @@ private:
     int master_ = -1;
     int slave_ = -1;
     int registration_ = -1;  // holds the lock that tells other generators COM n is taken
+    std::string registrationPath_;
     std::string slavePath_;
     std::string linkPath_;
 };

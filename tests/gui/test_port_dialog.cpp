@@ -78,19 +78,6 @@ private slots:
         QVERIFY2(lineNone.startsWith(QStringLiteral("No device for COM %1 (looked for ").arg(none)),
                  qPrintable(lineNone));
         QCOMPARE(tipNone, lineNone);
-
-        // Gone while the dialog was hidden: the next showing says so.
-        QFile::remove(ComPortMap::linkPath(2));
-        runModal([&] { rig.main().ConnectButton()->trigger(); },
-                 [&](QWidget*) {
-                     dlg.ComboBox1()->setCurrentIndex(1);
-                     line2 = dlg.DeviceEdit()->text();
-                     tip2 = dlg.ComboBox1()->itemData(1, Qt::ToolTipRole).toString();
-                     dlg.Button2()->click();
-                 });
-        QCOMPARE(line2, PortDescription::describe(2).oneLine());
-        QCOMPARE(tip2, line2);
-        QVERIFY(!line2.startsWith(ComPortMap::linkPath(2)));
     }
 };
 
