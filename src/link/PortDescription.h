@@ -68,7 +68,6 @@ public:
     QString adapterText() const;
 
 private:
-
     int number_ = 0;
     Kind kind_ = Kind::None;
     QString device_;
