@@ -132,7 +132,8 @@ and after it one line per exchange. Stop it with Ctrl-C or SIGTERM; the link
 is removed on exit.
 
 Options:
-  --port N             register as COM N, 1..8 (default 1)
+  --port N             register as COM N, 1..8 (default 1); refused while another
+                       running orve1-sim serves COM N
   --edid FILE          serve the EDID image from FILE (first 256 bytes, shorter
                        padded with zeros; a missing file means the built-in
                        image) and let WEDID write the image to FILE

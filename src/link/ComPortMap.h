@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // Which device COM n (1..8) opens on this machine.
 // Windows: "COMn". Elsewhere the first that exists of: the link COMn in the per-user runtime
@@ -13,6 +14,15 @@ public:
     static bool ensureRuntimeDir(QString* error = nullptr);
     // The runtime link that stands for COM n.
     static QString linkPath(int n);
+    // The paths looked at for COM n, in the order tried.
+    static QStringList candidates(int n);
     // The device COM n opens, or an empty text when none of the candidates exists.
     static QString device(int n);
+
+    // The file whose lock a running virtual generator holds for as long as it serves COM n;
+    // it also holds that generator's process id.
+    static QString registrationPath(int n);
+    // The process id of the running virtual generator that serves COM n: 0 when none does
+    // (its link, if any, is stale), -1 when one does but its id cannot be read.
+    static qint64 registeredBy(int n);
 };

@@ -8,6 +8,8 @@
 #endif
 
 #include "link/ComPortMap.h"
+#include "link/OpenDiagnosis.h"
+#include "link/PortDescription.h"
 
 QtSerialLine::QtSerialLine() = default;
 
@@ -20,12 +22,7 @@ int QtSerialLine::open(quint8 port) {
     lastError_.clear();
     const QString device = ComPortMap::device(port);
     if (device.isEmpty()) {
-        lastError_ = QStringLiteral(
-                         "No device stands for COM %1 on this machine (looked for %2, "
-                         "/dev/ttyUSB%3 and /dev/ttyS%3).")
-                         .arg(port)
-                         .arg(ComPortMap::linkPath(port))
-                         .arg(port - 1);
+        lastError_ = OpenDiagnosis::examine(PortDescription::describe(port), {}).text();
         return 1;
     }
     port_ = new QSerialPort(device);
@@ -36,17 +33,17 @@ int QtSerialLine::open(quint8 port) {
             markGone();
     });
     if (!port_->open(QIODevice::ReadWrite)) {
-        lastError_ = QStringLiteral("%1: %2").arg(device, port_->errorString());
-#ifndef Q_OS_WIN
-        if (port_->error() == QSerialPort::PermissionError)
-            lastError_ += QStringLiteral(
-                "\nOn Linux this usually means your user is not in the 'dialout' group "
-                "(sudo usermod -aG dialout $USER, then log in again).");
-#endif
+        OpenDiagnosis::Refusal refusal;
+        refusal.reason = port_->errorString();
+        refusal.missing = port_->error() == QSerialPort::DeviceNotFoundError;
+        // Qt reports a device in use (locked, or opened exclusively) as a permission error.
+        refusal.denied = port_->error() == QSerialPort::PermissionError;
         delete port_;
         port_ = nullptr;
+        lastError_ = OpenDiagnosis::examine(PortDescription::describe(port), refusal).text();
         return 1;
     }
+    openDevice_ = device;
     openNumber_ = port;
     broken_ = false;
     return 0;
@@ -142,6 +139,7 @@ void QtSerialLine::close(quint8 port) {
     delete port_;
     port_ = nullptr;
     openNumber_ = 0;
+    openDevice_.clear();
     broken_ = false;
 }
 

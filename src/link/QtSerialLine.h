@@ -23,6 +23,8 @@ public:
     QString lastErrorDetail(quint8 port) const override;
     // The device went away (hang-up, end of file, adapter pulled) and the port was closed.
     bool isGone() const { return broken_; }
+    // The path the open port was opened by (what COM n led to then); empty while closed.
+    QString openDevice() const { return openDevice_; }
 
 private:
     bool hungUp() const;
@@ -30,6 +32,7 @@ private:
 
     QSerialPort* port_ = nullptr;
     quint8 openNumber_ = 0;
+    QString openDevice_;
     bool broken_ = false;
     QString lastError_;
 };

@@ -5,8 +5,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "link/ComPortMap.h"
 #include "link/LinkEngine.h"
+#include "link/PortDescription.h"
 #include "ui/FormControls.h"
 
 namespace {
@@ -34,7 +34,7 @@ TCOM_PORT_SETTING_FORM::TCOM_PORT_SETTING_FORM(LinkEngine& engine, QWidget* pare
     setAccessibleName(QStringLiteral("COM Port Setting "));
     setModal(true);
     setFont(FormControls::arial(16));
-    setFixedSize(420, 250);
+    setFixedSize(420, 282);
 
     Label1_ =
         FormControls::label(this, "Label1", QStringLiteral("COM Port"), QRect(24, 24, 96, 24));
@@ -47,9 +47,8 @@ TCOM_PORT_SETTING_FORM::TCOM_PORT_SETTING_FORM(LinkEngine& engine, QWidget* pare
     DeviceEdit_->setAccessibleName(QStringLiteral("Device"));
     DeviceEdit_->setReadOnly(true);
     DeviceEdit_->setFocusPolicy(Qt::ClickFocus);
-    DeviceEdit_->setPlaceholderText(QStringLiteral("no device"));
-    DeviceEdit_->setToolTip(QStringLiteral("The device that the chosen port opens"));
-    DeviceEdit_->setGeometry(244, 22, 156, 28);
+    // A row of its own: adapters' names and stable names are long.
+    DeviceEdit_->setGeometry(24, 182, 376, 28);
 
     Label2_ =
         FormControls::label(this, "Label2", QStringLiteral("Baud Rate"), QRect(24, 64, 96, 24));
@@ -72,9 +71,9 @@ TCOM_PORT_SETTING_FORM::TCOM_PORT_SETTING_FORM(LinkEngine& engine, QWidget* pare
     ComboBox3_->setEnabled(false);
     ComboBox4_->setEnabled(false);
 
-    Button1_ = FormControls::button(this, "Button1", QStringLiteral("OK"), QRect(96, 198, 97, 31));
+    Button1_ = FormControls::button(this, "Button1", QStringLiteral("OK"), QRect(96, 230, 97, 31));
     Button2_ =
-        FormControls::button(this, "Button2", QStringLiteral("Cancel"), QRect(228, 198, 97, 31));
+        FormControls::button(this, "Button2", QStringLiteral("Cancel"), QRect(228, 230, 97, 31));
     Button1_->setDefault(true);
 
     connect(Button1_, &QPushButton::clicked, this, &TCOM_PORT_SETTING_FORM::Button1Click);
@@ -87,7 +86,7 @@ TCOM_PORT_SETTING_FORM::TCOM_PORT_SETTING_FORM(LinkEngine& engine, QWidget* pare
 
 void TCOM_PORT_SETTING_FORM::FormCreate() {
     ComboBox1_->setCurrentIndex(0);
-    updateDevice();
+    updatePortList();
 }
 
 void TCOM_PORT_SETTING_FORM::Button1Click() {
@@ -102,10 +101,27 @@ void TCOM_PORT_SETTING_FORM::Button2Click() {
 }
 
 void TCOM_PORT_SETTING_FORM::showEvent(QShowEvent* event) {
-    updateDevice();
+    updatePortList();
     QDialog::showEvent(event);
 }
 
+void TCOM_PORT_SETTING_FORM::updatePortList() {
+    const QList<PortDescription> ports = PortDescription::describeAll(PortCount);
+    for (int i = 0; i < ports.size() && i < ComboBox1_->count(); ++i)
+        ComboBox1_->setItemData(i, ports[i].oneLine(), Qt::ToolTipRole);
+    showDevice(ports.value(ComboBox1_->currentIndex()));
+}
+
 void TCOM_PORT_SETTING_FORM::updateDevice() {
-    DeviceEdit_->setText(ComPortMap::device(ComboBox1_->currentIndex() + 1));
+    showDevice(PortDescription::describe(ComboBox1_->currentIndex() + 1));
+}
+
+void TCOM_PORT_SETTING_FORM::showDevice(const PortDescription& port) {
+    const QString line = port.oneLine();
+    DeviceEdit_->setText(line);
+    // The start of a long line is what matters: the device's path.
+    DeviceEdit_->setCursorPosition(0);
+    DeviceEdit_->setToolTip(port.multiLine());
+    DeviceEdit_->setAccessibleDescription(port.multiLine());
+    ComboBox1_->setItemData(ComboBox1_->currentIndex(), line, Qt::ToolTipRole);
 }

@@ -3,6 +3,7 @@
 #include <QDialog>
 
 class LinkEngine;
+class PortDescription;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -32,9 +33,12 @@ protected:
 
 private:
     void FormCreate();
-    // Shows which device the chosen COM n opens here; it can change while the dialog is
-    // hidden (an adapter plugged in, the virtual generator started).
+    // Shows which device the chosen COM n opens here, named as the system knows it, and
+    // the same for every entry of the list as its tool tip. Read again at each showing and
+    // each choice: adapters come and go, virtual generators start and stop.
+    void updatePortList();
     void updateDevice();
+    void showDevice(const PortDescription& port);
 
     LinkEngine& engine_;
     QLabel* Label1_;

@@ -52,8 +52,9 @@ def main():
                             None)
                 check(port is not None and port.name == "COM 1", "COM 1 preselected")
                 device = find(dialog, "Device", pyatspi.ROLE_TEXT)
-                check(device is not None and
-                      text_of(device).endswith("/orve1/COM1"), "device line shows the sim link")
+                check(device is not None and "/orve1/COM1 -> /dev/pts/" in text_of(device) and
+                      "orve1-sim virtual generator" in text_of(device),
+                      "device line shows the sim link and names the sim")
                 ok = find(dialog, "OK", pyatspi.ROLE_PUSH_BUTTON)
                 if check(ok is not None, "OK button found"):
                     press(ok)

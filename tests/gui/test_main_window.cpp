@@ -244,8 +244,8 @@ void TestMainWindow::connectMakesGeneratorPresent() {
                                   visibleAfterOk = dlg.isVisible();
                               });
     QCOMPARE(modal, static_cast<QWidget*>(&dlg));
-    QCOMPARE(device1, ComPortMap::linkPath(1));
-    QCOMPARE(device2, ComPortMap::device(2));
+    QVERIFY2(device1.startsWith(ComPortMap::linkPath(1)), qPrintable(device1));
+    QVERIFY2(device2.startsWith(ComPortMap::device(2)), qPrintable(device2));
     QVERIFY(dlg.DeviceEdit()->isReadOnly());
     QVERIFY(!visibleAfterOk);
     QCOMPARE(rig.line.opens, QList<quint8>({1}));

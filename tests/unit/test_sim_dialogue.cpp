@@ -1,11 +1,14 @@
 // The engine talking to the virtual generator's protocol side directly: every payload the
 // engine builds must be accepted by an independent reading of the wire, and a wrong one not.
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include "EngineRig.h"
 #include "GeneratorMemory.h"
 #include "ProtocolMachine.h"
+#include "PtyPort.h"
 #include "SimOptions.h"
+#include "link/ComPortMap.h"
 
 namespace {
 
@@ -105,6 +108,58 @@ private slots:
         QVERIFY(outcomes[0].reply.contains("OK"));
         QVERIFY(!outcomes[1].reply.contains("OK"));
         QCOMPARE(memory.offeredTimings[1], quint8(1));  // defaults kept
+    }
+
+    void aPortServedByARunningGeneratorIsNotTakenOver() {
+        QTemporaryDir tmp;
+        qputenv("XDG_RUNTIME_DIR", tmp.path().toUtf8());
+        const QString link = ComPortMap::linkPath(5);
+        std::string error;
+
+        PtyPort first;
+        QVERIFY(first.open(&error));
+        QVERIFY2(first.publish(5, &error), error.c_str());
+        QCOMPARE(ComPortMap::registeredBy(5), QCoreApplication::applicationPid());
+
+        // A second generator on the same port is refused and leaves the first one's link be,
+        // also when it stops.
+        {
+            PtyPort second;
+            QVERIFY(second.open(&error));
+            QVERIFY(!second.publish(5, &error));
+            const QString why = QString::fromStdString(error);
+            QVERIFY2(why.contains("COM5 is already served by another orve1-sim") &&
+                         why.contains(QString::number(QCoreApplication::applicationPid())) &&
+                         why.contains(QString::fromStdString(first.slavePath())),
+                     qPrintable(why));
+        }
+        QCOMPARE(QFile::symLinkTarget(link), QString::fromStdString(first.slavePath()));
+        QCOMPARE(ComPortMap::device(5), link);
+
+        // Once the first has stopped the port is free again.
+        first.close();
+        QVERIFY(!QFileInfo(link).isSymLink());
+        QVERIFY(!QFileInfo::exists(ComPortMap::registrationPath(5)));
+        QCOMPARE(ComPortMap::registeredBy(5), qint64(0));
+
+        // A link left by a generator that was killed (no registration held) is replaced, even
+        // when its pseudo-terminal number has been given to a terminal since.
+        QVERIFY(QFile::link("/dev/ptmx", link));
+        PtyPort third;
+        QVERIFY(third.open(&error));
+        QVERIFY2(third.publish(5, &error), error.c_str());
+        QCOMPARE(QFile::symLinkTarget(link), QString::fromStdString(third.slavePath()));
+        third.close();
+
+        // Anything that is not a link is never replaced.
+        QFile plain(link);
+        QVERIFY(plain.open(QIODevice::WriteOnly));
+        plain.close();
+        PtyPort fourth;
+        QVERIFY(fourth.open(&error));
+        QVERIFY(!fourth.publish(5, &error));
+        QVERIFY(QFileInfo(link).isFile());
+        qunsetenv("XDG_RUNTIME_DIR");
     }
 };
 
