@@ -31,8 +31,12 @@ const QString DefaultFileName = QStringLiteral("link-record.txt");
 }  // namespace
 
 TLinkMonitor::TLinkMonitor(TappedLine& tap, QWidget* parent)
-    : QWidget(parent, Qt::Window), tap_(tap) {
+    : QDialog(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
+      tap_(tap) {
     setObjectName(QStringLiteral("LinkMonitor"));
+    setModal(false);
+    setSizeGripEnabled(true);
     setWindowTitle(Caption);
     setAccessibleName(Caption);
     FormControls::setOuterSize(this, QSize(FormWidth, FormHeight), false);
@@ -99,7 +103,7 @@ void TLinkMonitor::showMonitor() {
 }
 
 void TLinkMonitor::showEvent(QShowEvent* event) {
-    QWidget::showEvent(event);
+    QDialog::showEvent(event);
     PullTimer_->start();
     // Once the window has its size, so that the view can scroll to its last line.
     QTimer::singleShot(0, this, &TLinkMonitor::pull);
@@ -109,7 +113,7 @@ void TLinkMonitor::hideEvent(QHideEvent* event) {
     // Closed or minimised, nobody looks: the tap keeps recording, bounded, and the next showing
     // takes what it holds.
     PullTimer_->stop();
-    QWidget::hideEvent(event);
+    QDialog::hideEvent(event);
 }
 
 bool TLinkMonitor::paused() const {

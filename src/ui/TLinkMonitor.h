@@ -1,7 +1,7 @@
 #pragma once
 
+#include <QDialog>
 #include <QString>
-#include <QWidget>
 #include <functional>
 
 #include "link/LinkTrace.h"
@@ -17,15 +17,16 @@ class TappedLine;
 // takes them from there on a timer of its own and appends them in one go, so that showing them
 // never holds up the pacing of a send.
 //
-// Created once, hidden when closed. While hidden nothing is taken from the tap; on showing, it
-// takes what the tap still holds, so that what happened before it was opened is there too.
-class TLinkMonitor : public QWidget {
+// A window of its own beside the frame (not a child of it), created once, hidden when closed. While
+// hidden nothing is taken from the tap; on showing, it takes what the tap still holds, so that what
+// happened before it was opened is there too.
+class TLinkMonitor : public QDialog {
     Q_OBJECT
 public:
-    static constexpr int FormLeft = 160;
-    static constexpr int FormTop = 120;
-    static constexpr int FormWidth = 820;
-    static constexpr int FormHeight = 480;
+    static constexpr int FormLeft = 150;
+    static constexpr int FormTop = 190;
+    static constexpr int FormWidth = 960;
+    static constexpr int FormHeight = 460;
     // How often the window takes what the tap recorded, in milliseconds.
     static constexpr int PullMs = 250;
     // Lines the view keeps; older ones leave it from the top.
