@@ -11,6 +11,7 @@ add_library(orve1widgets STATIC
     ui/TStatusBar.h ui/TStatusBar.cpp
     ui/TAboutBox.h ui/TAboutBox.cpp
     ui/TMainForm.h ui/TMainForm.cpp
+    ui/TLinkMonitor.h ui/TLinkMonitor.cpp
     ui/AppWindows.h ui/AppWindows.cpp
     ui/DebugHooks.h ui/DebugHooks.cpp
     link/TCOM_PORT_SETTING_FORM.h link/TCOM_PORT_SETTING_FORM.cpp

@@ -58,8 +58,12 @@ void LinkTrace::finish(std::vector<Line>& out) {
 }
 
 void LinkTrace::flush(std::vector<Line>& out) {
-    if (pendingOpen_ && stage_ != Stage::Idle)
+    if (pendingOpen_ && stage_ != Stage::Idle) {
+        // A frame cut off before its line end has no name yet: call it by what it started with.
+        if (pending_.label.isEmpty())
+            pending_.label = QString::fromLatin1(keyword_) + QStringLiteral(" frame");
         pending_.label += QStringLiteral(" (incomplete)");
+    }
     finish(out);
 }
 

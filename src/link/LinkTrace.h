@@ -24,6 +24,8 @@ public:
     void feed(const TappedLine::Event& event, std::vector<Line>& out);
     // Bytes sent that do not make a whole frame or data byte yet, as a line (appended to out).
     void flush(std::vector<Line>& out);
+    // Some bytes sent wait for the rest of their frame or data byte.
+    bool pending() const { return pendingOpen_; }
     // Forgets the time origin, so the next line starts at 0 again.
     void restartClock() { originSet_ = false; }
 

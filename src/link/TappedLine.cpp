@@ -18,6 +18,7 @@ void TappedLine::record(Event::Kind kind, QByteArray bytes) {
     while (static_cast<int>(ring_.size()) > capacity_) {
         ring_.pop_front();
         ++first_;
+        ++dropped_;
     }
 }
 
@@ -33,6 +34,7 @@ std::vector<TappedLine::Event> TappedLine::eventsSince(quint64 from, quint64* ne
 void TappedLine::clear() {
     first_ += ring_.size();
     ring_.clear();
+    dropped_ = 0;
 }
 
 int TappedLine::open(quint8 port) {

@@ -29,10 +29,13 @@ public:
     // Events from sequence number `from` on (the first event is number 0), as far as the ring
     // still holds them; next is set to the number the following call should ask from.
     std::vector<Event> eventsSince(quint64 from, quint64* next) const;
-    // Events recorded in all, and dropped from the ring because it was full.
+    // Events recorded in all, and those dropped from the ring because it was full (since the
+    // last clear).
     quint64 recorded() const { return first_ + ring_.size(); }
-    quint64 dropped() const { return first_; }
-    // Forgets what is recorded (the numbering goes on).
+    quint64 dropped() const { return dropped_; }
+    // Events the ring holds at most.
+    int capacity() const { return capacity_; }
+    // Forgets what is recorded and what was dropped; the numbering goes on.
     void clear();
 
     int open(quint8 port) override;
@@ -53,4 +56,5 @@ private:
     std::function<double()> now_;
     std::deque<Event> ring_;
     quint64 first_ = 0;  // sequence number of ring_.front()
+    quint64 dropped_ = 0;
 };

@@ -8,9 +8,10 @@
 #include "timing/TTiming_List.h"
 #include "timing/TTimings.h"
 #include "ui/TAboutBox.h"
+#include "ui/TLinkMonitor.h"
 #include "ui/TMainForm.h"
 
-AppWindows::AppWindows(LinkEngine& engine) {
+AppWindows::AppWindows(LinkEngine& engine, TappedLine* tap) {
     MainForm = std::make_unique<TMainForm>(engine);
     QWidget* owner = MainForm.get();
     AboutBox = std::make_unique<TAboutBox>(owner);
@@ -21,6 +22,8 @@ AppWindows::AppWindows(LinkEngine& engine) {
     Patterns = std::make_unique<TPatterns>(engine, owner);
     Programmer_Form = std::make_unique<TProgrammer_Form>(engine, owner);
     EDID_Block = std::make_unique<TEDID_Block>(engine, owner);
+    if (tap)
+        LinkMonitor = std::make_unique<TLinkMonitor>(*tap, owner);
 
     TMainForm::Forms forms;
     forms.AboutBox = AboutBox.get();
@@ -31,6 +34,7 @@ AppWindows::AppWindows(LinkEngine& engine) {
     forms.Pattern_List = Pattern_List.get();
     forms.Programmer_Form = Programmer_Form.get();
     forms.EDID_Block = EDID_Block.get();
+    forms.LinkMonitor = LinkMonitor.get();
     MainForm->setForms(forms);
 }
 

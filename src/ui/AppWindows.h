@@ -8,23 +8,26 @@ class QWidget;
 class TAboutBox;
 class TCOM_PORT_SETTING_FORM;
 class TEDID_Block;
+class TLinkMonitor;
 class TMainForm;
 class TPattern_List;
 class TPatterns;
 class TProgrammer_Form;
 class TTiming_List;
 class TTimings;
+class TappedLine;
 
 // The program's windows, created once in their fixed order and kept until the end; all but
 // the main window start hidden and are only hidden when closed.
 class AppWindows {
 public:
-    explicit AppWindows(LinkEngine& engine);
+    // With a tap on the engine's line, the Link Monitor is made as well.
+    explicit AppWindows(LinkEngine& engine, TappedLine* tap = nullptr);
     ~AppWindows();
     AppWindows(const AppWindows&) = delete;
     AppWindows& operator=(const AppWindows&) = delete;
 
-    // In the order of creation.
+    // The fixed set, in the order of creation (the Link Monitor is not one of them).
     QList<QWidget*> all() const;
 
     // Declared in creation order; destroyed in reverse, the main window last.
@@ -37,4 +40,6 @@ public:
     std::unique_ptr<TPatterns> Patterns;
     std::unique_ptr<TProgrammer_Form> Programmer_Form;
     std::unique_ptr<TEDID_Block> EDID_Block;
+    // Made last, after the fixed set; null without a tap.
+    std::unique_ptr<TLinkMonitor> LinkMonitor;
 };

@@ -17,14 +17,16 @@
 #include <QFile>
 #endif
 
+#include "link/LinkEngine.h"
+#include "link/TCOM_PORT_SETTING_FORM.h"
 #include "pattern/TPattern_List.h"
 #include "pattern/TPatterns.h"
 #include "programme/TProgrammer_Form.h"
-#include "link/LinkEngine.h"
 #include "timing/TTiming.h"
 #include "timing/TTiming_List.h"
 #include "timing/TTimings.h"
 #include "ui/AppWindows.h"
+#include "ui/TLinkMonitor.h"
 #include "ui/TMainForm.h"
 #include "ui/TStringGrid.h"
 
@@ -194,6 +196,29 @@ void stageEdidScene(AppWindows& windows, const QString& show) {
         windows.MainForm->loadEdidFile(file);
 }
 
+// The Link Monitor over an exchange with the generator on COM 1 (the virtual one): OK of the
+// port dialog (the presence query), then Run Timing with timing 6.
+void stageMonitorScene(AppWindows& windows, const QString& show) {
+    if (show != QLatin1String("LinkMonitor") || !windows.LinkMonitor)
+        return;
+    TMainForm* main = windows.MainForm.get();
+    TLinkMonitor* monitor = windows.LinkMonitor.get();
+    TCOM_PORT_SETTING_FORM* port = windows.COM_PORT_SETTING_FORM.get();
+    QTimer::singleShot(0, monitor, [monitor, port] {
+        monitor->showMonitor();
+        port->Button1Click();
+    });
+    QTimer::singleShot(1500, monitor, [main, monitor] {
+        main->Timing1Click();
+        if (auto* timing = main->findChild<TTiming*>()) {
+            for (int i = 0; i < 5; ++i) timing->UpDown1()->press(TUpDown::Direction::Down);
+            timing->Run_TimingClick();
+        }
+        monitor->raise();
+        monitor->activateWindow();
+    });
+}
+
 }  // namespace
 
 void DebugHooks::markMainStart() {
@@ -223,5 +248,6 @@ void DebugHooks::install(AppWindows& windows) {
         }
         stagePatternScene(windows, show);
         stageEdidScene(windows, show);
+        stageMonitorScene(windows, show);
     }
 }

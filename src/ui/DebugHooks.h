@@ -9,6 +9,8 @@ class AppWindows;
 //                                    Timing, Timing_List and Timings show them in use (timing
 //                                    20, a highlighted row, a few marks).
 //   ORVE1_SHOW_EDID=<file>           with ORVE1_SHOW=EDID_Block: the editor shows that EDID file.
+//   ORVE1_SHOW=LinkMonitor           the Link Monitor over OK of the port dialog (COM 1) and
+//                                    Run Timing with timing 6; needs a generator on COM 1.
 //   ORVE1_EXIT_AFTER_SHOW=1          prints when the main window was first exposed, then exits.
 class DebugHooks {
 public:

@@ -29,6 +29,7 @@
 #include "ui/Icons.h"
 #include "ui/TAboutBox.h"
 #include "ui/TCGauge.h"
+#include "ui/TLinkMonitor.h"
 #include "ui/TStatusBar.h"
 
 const QColor TMainForm::ClientColor(200, 200, 200);
@@ -99,6 +100,11 @@ TMainForm::~TMainForm() {
     engine_.setView(nullptr);
 }
 
+void TMainForm::setForms(const Forms& forms) {
+    forms_ = forms;
+    LinkMonitor1_->setEnabled(forms_.LinkMonitor != nullptr);
+}
+
 void TMainForm::FormCreate() {
     ProgressGauge_ = new TCGauge(StatusBar1_);
     ProgressGauge_->setObjectName(QStringLiteral("ProgressGauge"));
@@ -155,6 +161,9 @@ void TMainForm::createMenus() {
     COMPort1_ = addItem(config, "COMPort1", QStringLiteral("COM Port"));
     COMPort1_->setIcon(Icons::connect());
     connect(COMPort1_, &QAction::triggered, this, &TMainForm::COMPort1Click);
+    LinkMonitor1_ = addItem(config, "LinkMonitor1", QStringLiteral("Link Monitor"));
+    LinkMonitor1_->setEnabled(false);
+    connect(LinkMonitor1_, &QAction::triggered, this, &TMainForm::LinkMonitor1Click);
 
     QMenu* output = bar->addMenu(QStringLiteral("Output"));
     output->setObjectName(QStringLiteral("Output1"));
@@ -476,6 +485,12 @@ void TMainForm::DefaultSettingClick() {
 
 void TMainForm::COMPort1Click() {
     showModal(forms_.COM_PORT_SETTING_FORM);
+}
+
+void TMainForm::LinkMonitor1Click() {
+    // Non-modal: the operator watches the line while working in the other windows.
+    if (forms_.LinkMonitor)
+        forms_.LinkMonitor->showMonitor();
 }
 
 void TMainForm::Timing1Click() {

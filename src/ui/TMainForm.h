@@ -19,6 +19,7 @@ class QToolBar;
 class TAboutBox;
 class TCGauge;
 class TCOM_PORT_SETTING_FORM;
+class TLinkMonitor;
 class TPattern_List;
 class TStatusBar;
 class TStatusPanel;
@@ -48,6 +49,8 @@ public:
         TPattern_List* Pattern_List = nullptr;
         QDialog* Programmer_Form = nullptr;
         QDialog* EDID_Block = nullptr;
+        // Only where the line is tapped; without it the menu entry is disabled.
+        TLinkMonitor* LinkMonitor = nullptr;
     };
 
     enum class TileMode { Horizontal, Vertical };
@@ -69,7 +72,7 @@ public:
     explicit TMainForm(LinkEngine& engine, QWidget* parent = nullptr);
     ~TMainForm() override;
 
-    void setForms(const Forms& forms) { forms_ = forms; }
+    void setForms(const Forms& forms);
     // An empty hook restores the real message box.
     void setMessageHook(MessageHook hook) { messageHook_ = std::move(hook); }
     // Empty hooks restore the real boxes and dialogs.
@@ -128,6 +131,7 @@ public slots:
     void Program1Click();
     void DefaultSettingClick();
     void COMPort1Click();
+    void LinkMonitor1Click();
     void Timing1Click();
     void Pattern1Click();
     void EDID_READClick();
@@ -193,6 +197,7 @@ private:
     QAction* Program1_ = nullptr;
     QAction* DefaultSetting_ = nullptr;
     QAction* COMPort1_ = nullptr;
+    QAction* LinkMonitor1_ = nullptr;
     QAction* Timing1_ = nullptr;
     QAction* Pattern1_ = nullptr;
     QAction* EDID_READ_ = nullptr;

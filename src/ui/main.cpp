@@ -3,6 +3,7 @@
 #include "link/LinkEngine.h"
 #include "link/QtSerialLine.h"
 #include "link/SteadyClock.h"
+#include "link/TappedLine.h"
 #include "ui/AppWindows.h"
 #include "ui/DebugHooks.h"
 #include "ui/TMainForm.h"
@@ -15,9 +16,11 @@ int main(int argc, char* argv[]) {
     // The link and its buffers exist before any window.
     SteadyClock clock;
     QtSerialLine line;
-    LinkEngine engine(line, clock);
+    // Every byte to and from the generator is recorded for the Link Monitor.
+    TappedLine tap(line);
+    LinkEngine engine(tap, clock);
 
-    AppWindows windows(engine);
+    AppWindows windows(engine, &tap);
     // Closing the main window ends the program even while a list window is open.
     QObject::connect(windows.MainForm.get(), &TMainForm::formClosed, &app, &QApplication::quit,
                      Qt::QueuedConnection);

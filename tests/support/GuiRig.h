@@ -12,6 +12,7 @@
 #include "FakeClock.h"
 #include "FakeLine.h"
 #include "link/LinkEngine.h"
+#include "link/TappedLine.h"
 #include "ui/AppWindows.h"
 #include "ui/TMainForm.h"
 #include "ui/TStatusBar.h"
@@ -20,6 +21,9 @@
 struct GuiRig {
     FakeClock clock;
     FakeLine line{&clock};
+    // Records the fake line on the fake clock; the engine talks through it only when the rig
+    // is made tapped, and only then is the Link Monitor made.
+    TappedLine tap{line, TappedLine::DefaultCapacity, [this] { return double(clock.now); }};
     LinkEngine engine{line, clock};
     std::unique_ptr<AppWindows> windows;
     QStringList messages;
@@ -31,9 +35,10 @@ struct GuiRig {
     QStringList questions;
     bool confirmAnswer = false;
 
-    GuiRig() {
+    explicit GuiRig(bool tapped = false)
+        : engine(tapped ? static_cast<SerialLine&>(tap) : line, clock) {
         line.answerFrames = true;
-        windows = std::make_unique<AppWindows>(engine);
+        windows = std::make_unique<AppWindows>(engine, tapped ? &tap : nullptr);
         main().setMessageHook([this](const QString& text, const QString& detail) {
             messages << text;
             details << detail;

@@ -43,6 +43,9 @@ private slots:
         tap.clear();
         QVERIFY(tap.eventsSince(0, &next).empty());
         QCOMPARE(next, quint64(9));
+        QCOMPARE(tap.dropped(), quint64(0));  // cleared is not dropped
+        tap.putByte(2, 'C');
+        QCOMPARE(tap.eventsSince(next, &next).front().bytes, QByteArray("C"));
     }
 
     void aTimingRunReadsLineByLine() {
