@@ -220,7 +220,14 @@ private slots:
         const Run r = runProgram({}, env, 30000);
         QVERIFY(r.finished);
         QCOMPARE(r.status, 0);
-        QCOMPARE(contents(home.path()), QStringList());
+        // fontconfig may refresh its own cache of the system's fonts; that is the library's,
+        // shared by every program, not something this one keeps.
+        QStringList left = contents(home.path());
+        left.removeIf([](const QString& path) {
+            return path == QLatin1String(".cache") ||
+                   path.startsWith(QLatin1String(".cache/fontconfig"));
+        });
+        QCOMPARE(left, QStringList());
         QCOMPARE(contents(runtime.path()), QStringList());
     }
 
