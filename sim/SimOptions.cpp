@@ -61,8 +61,9 @@ SimOptions::Outcome SimOptions::parse(int argc, char** argv, std::string* error)
             *error = name + ": " + what;
             return Outcome::Error;
         };
-        const bool flag = name == "--help" || name == "-h" || name == "--timing-report" ||
-                          name == "--silent" || name == "--no-final" || name == "--split";
+        const bool flag = name == "--help" || name == "-h" || name == "--version" ||
+                          name == "--timing-report" || name == "--silent" || name == "--no-final" ||
+                          name == "--split";
         const bool valued = name == "--port" || name == "--edid" || name == "--reject" ||
                             name == "--delay" || name == "--burst" || name == "--hangup-after" ||
                             name == "--edid-fault";
@@ -81,6 +82,12 @@ SimOptions::Outcome SimOptions::parse(int argc, char** argv, std::string* error)
 
         if (name == "--help" || name == "-h") {
             return Outcome::Help;
+        } else if (name == "--version") {
+            // Help, anywhere on the line, still wins.
+            for (int j = i + 1; j < argc; ++j)
+                if (std::strcmp(argv[j], "--help") == 0 || std::strcmp(argv[j], "-h") == 0)
+                    return Outcome::Help;
+            return Outcome::Version;
         } else if (name == "--timing-report") {
             timingReport = true;
         } else if (name == "--silent") {
@@ -140,6 +147,7 @@ Options:
   --timing-report      after each exchange also print the gaps measured between
                        the received bytes: count, median and largest in ms
   -h, --help           show this text
+  --version            show the version
 
 Faults, for tests and demonstrations:
   --silent             never answer anything

@@ -7,7 +7,7 @@
 // plays on purpose. All fault fields off means a well-behaved generator.
 class SimOptions {
 public:
-    enum class Outcome { Run, Help, Error };
+    enum class Outcome { Run, Help, Version, Error };
 
     struct EdidFault {
         enum class Kind { Drop, Truncate, Corrupt };

@@ -10,6 +10,7 @@
 #include "PtyPort.h"
 #include "SimOptions.h"
 #include "SimServer.h"
+#include "Version.h"
 
 int main(int argc, char** argv) {
     SimOptions options;
@@ -17,6 +18,9 @@ int main(int argc, char** argv) {
     switch (options.parse(argc, argv, &error)) {
         case SimOptions::Outcome::Help:
             std::fputs(SimOptions::helpText(), stdout);
+            return 0;
+        case SimOptions::Outcome::Version:
+            std::printf("orve1-sim %s\n", ORVE1_VERSION);
             return 0;
         case SimOptions::Outcome::Error:
             std::fprintf(stderr, "orve1-sim: %s (see orve1-sim --help)\n", error.c_str());

@@ -14,6 +14,7 @@ add_library(orve1widgets STATIC
     ui/TLinkMonitor.h ui/TLinkMonitor.cpp
     ui/AppWindows.h ui/AppWindows.cpp
     ui/DebugHooks.h ui/DebugHooks.cpp
+    ui/ProgramStart.h ui/ProgramStart.cpp
     link/TCOM_PORT_SETTING_FORM.h link/TCOM_PORT_SETTING_FORM.cpp
     timing/TTiming.h timing/TTiming.cpp
     timing/TTiming_List.h timing/TTiming_List.cpp
