@@ -1,8 +1,8 @@
 #include "ctl/CtlRunner.h"
 
 #include "edid/EdidImageFile.h"
-#include "link/ComPortMap.h"
 #include "link/LinkEngine.h"
+#include "link/PortDescription.h"
 #include "link/TappedLine.h"
 #include "pattern/PatternTable.h"
 #include "programme/ProgramPacker.h"
@@ -51,7 +51,7 @@ void CtlRunner::start() {
     }
     if (request_.verbose) {
         std::fprintf(stderr, "orve1ctl: COM %d opened %s\n", request_.port,
-                     qPrintable(ComPortMap::device(request_.port)));
+                     qPrintable(PortDescription::describe(request_.port).oneLine()));
         if (request_.kind == CtlRequest::Kind::Timing) {
             // The timing as the timing window and its list show it.
             const TimingEntry& t = TimingTable[request_.index];

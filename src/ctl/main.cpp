@@ -7,8 +7,8 @@
 #include "ctl/ConsoleView.h"
 #include "ctl/CtlArguments.h"
 #include "ctl/CtlRunner.h"
-#include "link/ComPortMap.h"
 #include "link/LinkEngine.h"
+#include "link/PortDescription.h"
 #include "link/QtSerialLine.h"
 #include "link/SteadyClock.h"
 #include "link/TappedLine.h"
@@ -16,11 +16,8 @@
 namespace {
 
 void listPorts() {
-    for (int n = 1; n <= 8; ++n) {
-        const QString device = ComPortMap::device(n);
-        std::printf("COM %d  %s\n", n,
-                    qPrintable(device.isEmpty() ? QStringLiteral("(no device)") : device));
-    }
+    for (const PortDescription& port : PortDescription::describeAll(8))
+        std::printf("COM %d  %s\n", port.number(), qPrintable(port.oneLine()));
 }
 
 }  // namespace

@@ -70,6 +70,13 @@ private slots:
         QVERIFY2(r.status == 0, qPrintable(describe(r, sim)));
         QCOMPARE(r.out, QStringLiteral("Upload successful!!\n"));
 
+        // The ports as the system knows them; COM 1 is the simulator.
+        r = runCtl(sim, {"ports"});
+        QVERIFY2(r.status == 0 && r.out.count("\nCOM ") == 7 &&
+                     r.out.startsWith("COM 1  ") &&
+                     r.out.section('\n', 0, 0).contains("orve1-sim virtual generator"),
+                 qPrintable(describe(r, sim)));
+
         // Refused before anything is sent.
         r = runCtl(sim, {"timing", "36"});
         QCOMPARE(r.status, 2);
