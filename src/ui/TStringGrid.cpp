@@ -197,21 +197,21 @@ bool TStringGrid::eventFilter(QObject* watched, QEvent* event) {
         watched == horizontalHeader()->viewport() || watched == verticalHeader()->viewport();
     if (!onHeader)
         return QTableWidget::eventFilter(watched, event);
-    auto* mouse = static_cast<QMouseEvent*>(event);
+    const auto button = [event] { return static_cast<QMouseEvent*>(event)->button(); };
     switch (event->type()) {
         case QEvent::MouseButtonPress:
             if (OnMouseDown)
-                OnMouseDown(mouse->button(), false);
+                OnMouseDown(button(), false);
             return true;
         case QEvent::MouseButtonDblClick:
             if (OnMouseDown)
-                OnMouseDown(mouse->button(), true);
-            if (OnDblClick && mouse->button() == Qt::LeftButton)
+                OnMouseDown(button(), true);
+            if (OnDblClick && button() == Qt::LeftButton)
                 OnDblClick();
             return true;
         case QEvent::MouseButtonRelease:
             if (OnMouseUp)
-                OnMouseUp(mouse->button(), false);
+                OnMouseUp(button(), false);
             return true;
         default:
             return QTableWidget::eventFilter(watched, event);
