@@ -1,6 +1,8 @@
 #include "ui/AppWindows.h"
 
 #include "edid/TEDID_Block.h"
+#include "edid/TEDID_Import.h"
+#include "edid/TEDID_Inspector.h"
 #include "link/TCOM_PORT_SETTING_FORM.h"
 #include "pattern/TPattern_List.h"
 #include "pattern/TPatterns.h"
@@ -21,6 +23,15 @@ AppWindows::AppWindows(LinkEngine& engine) {
     Patterns = std::make_unique<TPatterns>(engine, owner);
     Programmer_Form = std::make_unique<TProgrammer_Form>(engine, owner);
     EDID_Block = std::make_unique<TEDID_Block>(engine, owner);
+    EDID_Import = std::make_unique<TEDID_Import>(owner);
+    EDID_Inspector = std::make_unique<TEDID_Inspector>(engine, owner);
+    TMainForm* main = MainForm.get();
+    EDID_Import->OnImport = [main](const QString& text) { return main->importEdidText(text); };
+    EDID_Import->OnMessage = [main](const QString& text, const QString& detail) {
+        main->showMessage(text, detail);
+    };
+    QObject::connect(main, &TMainForm::edidChanged, EDID_Inspector.get(),
+                     &TEDID_Inspector::refresh);
 
     TMainForm::Forms forms;
     forms.AboutBox = AboutBox.get();
@@ -31,6 +42,8 @@ AppWindows::AppWindows(LinkEngine& engine) {
     forms.Pattern_List = Pattern_List.get();
     forms.Programmer_Form = Programmer_Form.get();
     forms.EDID_Block = EDID_Block.get();
+    forms.EDID_Import = EDID_Import.get();
+    forms.EDID_Inspector = EDID_Inspector.get();
     MainForm->setForms(forms);
 }
 
@@ -39,5 +52,6 @@ AppWindows::~AppWindows() = default;
 QList<QWidget*> AppWindows::all() const {
     return {MainForm.get(),    AboutBox.get(),        COM_PORT_SETTING_FORM.get(),
             Timing_List.get(), Pattern_List.get(),    Timings.get(),
-            Patterns.get(),    Programmer_Form.get(), EDID_Block.get()};
+            Patterns.get(),    Programmer_Form.get(), EDID_Block.get(),
+            EDID_Import.get(), EDID_Inspector.get()};
 }

@@ -8,6 +8,8 @@ class QWidget;
 class TAboutBox;
 class TCOM_PORT_SETTING_FORM;
 class TEDID_Block;
+class TEDID_Import;
+class TEDID_Inspector;
 class TMainForm;
 class TPattern_List;
 class TPatterns;
@@ -37,4 +39,6 @@ public:
     std::unique_ptr<TPatterns> Patterns;
     std::unique_ptr<TProgrammer_Form> Programmer_Form;
     std::unique_ptr<TEDID_Block> EDID_Block;
+    std::unique_ptr<TEDID_Import> EDID_Import;
+    std::unique_ptr<TEDID_Inspector> EDID_Inspector;
 };

@@ -17,10 +17,10 @@
 #include <QFile>
 #endif
 
+#include "link/LinkEngine.h"
 #include "pattern/TPattern_List.h"
 #include "pattern/TPatterns.h"
 #include "programme/TProgrammer_Form.h"
-#include "link/LinkEngine.h"
 #include "timing/TTiming.h"
 #include "timing/TTiming_List.h"
 #include "timing/TTimings.h"
@@ -187,10 +187,13 @@ bool showTimingScene(AppWindows& windows, const QString& show) {
     return false;
 }
 
-// The memory editor showing the EDID file named by ORVE1_SHOW_EDID, as after File > Open.
+// The memory editor or the inspector showing the EDID file named by ORVE1_SHOW_EDID, as after
+// File > Open.
 void stageEdidScene(AppWindows& windows, const QString& show) {
     const QString file = qEnvironmentVariable("ORVE1_SHOW_EDID");
-    if (show == QLatin1String("EDID_Block") && !file.isEmpty())
+    const bool edidWindow =
+        show == QLatin1String("EDID_Block") || show == QLatin1String("EDID_Inspector");
+    if (edidWindow && !file.isEmpty())
         windows.MainForm->loadEdidFile(file);
 }
 
