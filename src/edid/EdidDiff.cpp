@@ -136,6 +136,13 @@ QString EdidDiff::fieldAt(const QByteArray& edid, const QByteArray& other, int o
     const QString theirs = fieldIn(other.size() > offset ? other : edid, offset);
     if (mine == theirs)
         return mine;
+    // "descriptor 3 (monitor name in A, range limits in B)" when only the kind differs.
+    const qsizetype open = mine.indexOf(QLatin1String(" ("));
+    if (open > 0 && theirs.startsWith(mine.left(open + 2)) && mine.endsWith(QLatin1Char(')')) &&
+        theirs.endsWith(QLatin1Char(')'))) {
+        return QStringLiteral("%1 (%2 in A, %3 in B)")
+            .arg(mine.left(open), mine.mid(open + 2).chopped(1), theirs.mid(open + 2).chopped(1));
+    }
     return QStringLiteral("%1 in A, %2 in B").arg(mine, theirs);
 }
 

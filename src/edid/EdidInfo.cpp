@@ -32,10 +32,9 @@ QString EdidInfo::headerProblem() const {
 QString EdidInfo::manufacturer() const {
     const int id = (image_[8] << 8) | image_[9];
     QString letters;
-    for (int shift : {10, 5, 0}) {
-        const int code = (id >> shift) & 0x1F;
-        letters += code >= 1 && code <= 26 ? QChar(u'A' + code - 1) : QChar(u'?');
-    }
+    // Codes 1 to 26 are A to Z; the others show as the characters around them ('@', '[' to
+    // '_'), as other EDID tools print them (Microsoft's devices say "MS_").
+    for (int shift : {10, 5, 0}) letters += QChar(u'@' + ((id >> shift) & 0x1F));
     return letters;
 }
 

@@ -39,7 +39,7 @@ public:
     QString headerProblem() const;
     int version() const { return image_[18]; }
     int revision() const { return image_[19]; }
-    // Three letters A to Z; a 5-bit code outside 1..26 shows as '?'.
+    // Three letters A to Z (a 5-bit code outside 1..26 as '@' or '[' to '_').
     QString manufacturer() const;
     quint16 productCode() const;
     quint32 serialNumber() const;
