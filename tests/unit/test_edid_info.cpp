@@ -72,10 +72,6 @@ EdidImage imageOf(const QByteArray& bytes) {
     return image;
 }
 
-QByteArray bytesOf(const EdidImage& image) {
-    return QByteArray(reinterpret_cast<const char*>(image.data()), int(image.size()));
-}
-
 // The AOC sample with block 1's checksum byte spoilt, as in a hand-edited file.
 QByteArray damagedAoc() {
     QByteArray b = readFile(dataPath("aoc-c24g1-hdmi.bin"));
