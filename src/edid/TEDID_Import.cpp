@@ -44,7 +44,7 @@ TEDID_Import::TEDID_Import(QWidget* parent)
 
     TextMemo_ = new QPlainTextEdit(this);
     TextMemo_->setObjectName(QStringLiteral("TextMemo"));
-    TextMemo_->setAccessibleName(QStringLiteral("EDID text"));
+    TextMemo_->setAccessibleName(QStringLiteral("TextMemo"));
     TextMemo_->setLineWrapMode(QPlainTextEdit::NoWrap);
     QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     mono.setPixelSize(TextPixels);

@@ -45,6 +45,8 @@ QPlainTextEdit* readOnlyText(QWidget* parent, const char* name, const QString& a
 QLabel* statusLabel(QWidget* parent, const char* name) {
     auto* label = new QLabel(parent);
     label->setObjectName(QLatin1String(name));
+    // Until it has something to say, the designer name.
+    label->setAccessibleName(QLatin1String(name));
     label->setTextInteractionFlags(Qt::TextSelectableByMouse);
     label->setWordWrap(true);
     return label;
@@ -116,7 +118,7 @@ TEDID_Inspector::TEDID_Inspector(LinkEngine& engine, QWidget* parent)
     decodeLayout->addWidget(ConformityLabel_);
     DecodeStatus_ = statusLabel(decodeGroup, "DecodeStatus");
     decodeLayout->addWidget(DecodeStatus_);
-    Report_ = readOnlyText(decodeGroup, "Report", QStringLiteral("edid-decode report"));
+    Report_ = readOnlyText(decodeGroup, "Report", QStringLiteral("Report"));
     decodeLayout->addWidget(Report_, 1);
     layout->addWidget(decodeGroup, 1);
 
@@ -147,7 +149,8 @@ void TEDID_Inspector::refresh() {
     Summary_->setPlainText(lines.mid(0, lines.size() - EdidInfo::ImageBlocks).join('\n'));
     showBlocks(info);
     FixNote_->clear();
-    FixNote_->setAccessibleName(QString());
+    // Nothing to say: the control keeps its designer name.
+    FixNote_->setAccessibleName(FixNote_->objectName());
     decodeStale_ = true;
     if (isVisible())
         startDecode();

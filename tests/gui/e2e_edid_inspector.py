@@ -62,7 +62,7 @@ def main():
         summary = find(window, "Summary", pyatspi.ROLE_TEXT)
         check(summary is not None and "Manufacturer: AOC" in text_of(summary),
               "the summary reads 'Manufacturer: AOC'")
-        report = find(window, "edid-decode report", pyatspi.ROLE_TEXT)
+        report = find(window, "Report", pyatspi.ROLE_TEXT)
         check(wait_for(lambda: report is not None and
                        ("EDID conformity: FAIL" in text_of(report) or
                         "sudo apt install edid-decode" in text_of(report)), 15),
@@ -82,7 +82,7 @@ def main():
 
         s.press_menu_in_background("File", "Import EDID Text...")
         dialog = wait_for(lambda: find_shown(s.app, "Import EDID Text"))
-        box = find(dialog, "EDID text", pyatspi.ROLE_TEXT) if dialog else None
+        box = find(dialog, "TextMemo", pyatspi.ROLE_TEXT) if dialog else None
         if check(box is not None, "File > Import EDID Text... opened its box"):
             box.queryEditableText().setTextContents(xrandr_text(damaged))
             press(find(dialog, "Import", pyatspi.ROLE_PUSH_BUTTON))

@@ -4,6 +4,7 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
+#include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -142,6 +143,14 @@ private slots:
         QCOMPARE(in.colour(0), TEDID_Inspector::SoundColor);
         QCOMPARE(in.colour(1), TEDID_Inspector::FailColor);
         QCOMPARE(in.w.BlockLabel(1)->accessibleName(), in.block(1));
+        for (QWidget* form : {static_cast<QWidget*>(&in.w),
+                              static_cast<QWidget*>(rig.windows->EDID_Import.get())}) {
+            for (QWidget* c : form->findChildren<QWidget*>()) {
+                if (qobject_cast<QLabel*>(c) || qobject_cast<QAbstractButton*>(c) ||
+                    qobject_cast<QPlainTextEdit*>(c) || qobject_cast<QGroupBox*>(c))
+                    QVERIFY2(!c->accessibleName().isEmpty(), qPrintable(c->objectName()));
+            }
+        }
         QVERIFY(in.w.FixChecksums()->isEnabled());
         QVERIFY(in.summary().contains("\nManufacturer: AOC\n"));
         QVERIFY(in.summary().contains("\nMonitor name: 24G1WG4\n"));
@@ -306,7 +315,7 @@ private slots:
     void importDialog() {
         GuiRig rig;
         TEDID_Import& d = *rig.windows->EDID_Import;
-        QCOMPARE(d.TextMemo()->accessibleName(), QStringLiteral("EDID text"));
+        QCOMPARE(d.TextMemo()->accessibleName(), QStringLiteral("TextMemo"));
         QCOMPARE(d.ImportButton()->accessibleName(), QStringLiteral("Import"));
         QTemporaryDir dir;
         QString choose;
