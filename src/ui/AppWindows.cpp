@@ -52,6 +52,9 @@ AppWindows::~AppWindows() = default;
 QList<QWidget*> AppWindows::all() const {
     return {MainForm.get(),    AboutBox.get(),        COM_PORT_SETTING_FORM.get(),
             Timing_List.get(), Pattern_List.get(),    Timings.get(),
-            Patterns.get(),    Programmer_Form.get(), EDID_Block.get(),
-            EDID_Import.get(), EDID_Inspector.get()};
+            Patterns.get(),    Programmer_Form.get(), EDID_Block.get()};
+}
+
+QList<QWidget*> AppWindows::tools() const {
+    return {EDID_Import.get(), EDID_Inspector.get()};
 }

@@ -26,8 +26,10 @@ public:
     AppWindows(const AppWindows&) = delete;
     AppWindows& operator=(const AppWindows&) = delete;
 
-    // In the order of creation.
+    // The nine windows of the start-up order, in the order of creation.
     QList<QWidget*> all() const;
+    // The windows created after them (the EDID import dialog and inspector), hidden too.
+    QList<QWidget*> tools() const;
 
     // Declared in creation order; destroyed in reverse, the main window last.
     std::unique_ptr<TMainForm> MainForm;

@@ -215,7 +215,7 @@ void DebugHooks::install(AppWindows& windows) {
         QTimer::singleShot(0, form, [form] { showProgrammeScene(form); });
     }
     if (!show.isEmpty() && !showTimingScene(windows, show)) {
-        for (QWidget* w : windows.all()) {
+        for (QWidget* w : windows.all() + windows.tools()) {
             if (w->objectName() != show || w == windows.MainForm.get())
                 continue;
             QTimer::singleShot(0, w, [w] {
