@@ -209,7 +209,7 @@ Found cArraySections(const QString& source) {
                     found.error = QStringLiteral(
                                       "No EDID: '%1' on line %2 of the C array is not a byte "
                                       "(0 to 255, 0x00 to 0xff).")
-                                      .arg(element.left(20))
+                                      .arg(element.simplified().left(20))
                                       .arg(elementLine);
                     return found;
                 }
