@@ -23,6 +23,10 @@ add_library(orve1core STATIC
     edid/RegularFile.h edid/RegularFile.cpp
     edid/EdidHeader.h edid/EdidHeader.cpp
     edid/EdidImageFile.h edid/EdidImageFile.cpp
+    edid/EdidInfo.h edid/EdidInfo.cpp
+    edid/EdidText.h edid/EdidText.cpp
+    edid/EdidDiff.h edid/EdidDiff.cpp
+    edid/EdidDecodeRun.h edid/EdidDecodeRun.cpp
 )
 target_include_directories(orve1core PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(orve1core PUBLIC Qt6::Core)

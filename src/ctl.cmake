@@ -4,6 +4,7 @@ add_library(orve1ctllib STATIC
     ctl/CtlArguments.h ctl/CtlArguments.cpp
     ctl/ConsoleView.h ctl/ConsoleView.cpp
     ctl/CtlRunner.h ctl/CtlRunner.cpp
+    ctl/EdidCommands.h ctl/EdidCommands.cpp
 )
 target_link_libraries(orve1ctllib PUBLIC orve1core orve1serial)
 

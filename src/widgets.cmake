@@ -26,6 +26,8 @@ add_library(orve1widgets STATIC
     edid/HexByteValidator.h edid/HexByteValidator.cpp
     edid/EdidCellDelegate.h edid/EdidCellDelegate.cpp
     edid/TEDID_Block.h edid/TEDID_Block.cpp
+    edid/TEDID_Import.h edid/TEDID_Import.cpp
+    edid/TEDID_Inspector.h edid/TEDID_Inspector.cpp
 )
 target_link_libraries(orve1widgets PUBLIC orve1core orve1serial Qt6::Widgets)
 

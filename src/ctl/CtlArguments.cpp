@@ -30,6 +30,13 @@ QString CtlArguments::usage() {
         "                        00 FF FF FF FF FF FF 00, or --force is given\n"
         "  edid-write            have the generator write its EDID\n"
         "  ports                 list COM 1..8 with the device each opens\n"
+        "  edid-info FILE        what the EDID in FILE declares and whether the checksum\n"
+        "                        of each block holds; no generator needed\n"
+        "  edid-diff A B         the bytes in which two EDIDs differ, with the fields they\n"
+        "                        touch; no generator needed\n"
+        "                        Both read raw files and EDID text: hex bytes (blank- or\n"
+        "                        colon-separated, with or without 0x), edid-decode's hex\n"
+        "                        dump, the EDID lines of xrandr --verbose, a C array\n"
         "\n"
         "options:\n"
         "  --port N              COM port 1..8 (default 1)\n"
@@ -44,7 +51,9 @@ QString CtlArguments::usage() {
         "The generator's own texts are printed verbatim, one a line: success texts\n"
         "(\"Upload successful!!\") on standard output, failure texts (\"No Response !!\",\n"
         "\"Error!!\", \"Write EDID Fail!!\") on standard error.\n"
-        "exit status: 0 done, 1 failed, 2 usage error (nothing sent)\n");
+        "exit status: 0 done, 1 failed, 2 usage error (nothing sent)\n"
+        "  edid-info: 0 every checksum holds, 1 a checksum fails, 2 not an EDID\n"
+        "  edid-diff: 0 equal, 1 different, 2 a file unreadable or not an EDID\n");
 }
 
 bool CtlArguments::takeOptions(QStringList& args, CtlRequest& out, QString& error) {
@@ -194,6 +203,8 @@ bool CtlArguments::parse(const QStringList& argsIn, CtlRequest& out, QString& er
         {"edid-upload", CtlRequest::Kind::EdidUpload, 1},
         {"edid-write", CtlRequest::Kind::EdidWrite, 0},
         {"ports", CtlRequest::Kind::Ports, 0},
+        {"edid-info", CtlRequest::Kind::EdidInfo, 1},
+        {"edid-diff", CtlRequest::Kind::EdidDiff, 2},
     };
     const Shape* shape = nullptr;
     for (const Shape& s : Shapes)
@@ -272,6 +283,13 @@ bool CtlArguments::parse(const QStringList& argsIn, CtlRequest& out, QString& er
             out.file = arg;
             return true;
         }
+        case CtlRequest::Kind::EdidInfo:
+        case CtlRequest::Kind::EdidDiff:
+            // Read when the command runs: what is wrong with them is its answer, not a usage
+            // error.
+            out.file = arg;
+            out.otherFile = shape->operands > 1 ? args[2] : QString();
+            return true;
         default:
             return true;
     }

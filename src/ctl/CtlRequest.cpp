@@ -23,6 +23,8 @@ Command CtlRequest::command() const {
         case Kind::EdidWrite:
             return Command::Wedid;
         case Kind::Ports:
+        case Kind::EdidInfo:
+        case Kind::EdidDiff:
         case Kind::Help:
         case Kind::Version:
             break;
@@ -31,5 +33,6 @@ Command CtlRequest::command() const {
 }
 
 bool CtlRequest::usesGenerator() const {
-    return kind != Kind::Ports && kind != Kind::Help && kind != Kind::Version;
+    return kind != Kind::Ports && kind != Kind::EdidInfo && kind != Kind::EdidDiff &&
+           kind != Kind::Help && kind != Kind::Version;
 }

@@ -21,9 +21,11 @@ struct CtlRequest {
         EdidRead,
         EdidUpload,
         EdidWrite,
-        Ports,    // lists COM 1..8; talks to no generator
-        Help,     // --help
-        Version,  // --version
+        Ports,     // lists COM 1..8; talks to no generator
+        EdidInfo,  // what an EDID file declares and whether its checksums hold; offline
+        EdidDiff,  // the bytes and fields in which two EDID files differ; offline
+        Help,      // --help
+        Version,   // --version
     };
 
     Kind kind = Kind::Probe;
@@ -33,7 +35,8 @@ struct CtlRequest {
     std::array<quint8, CommandData::PatternCount> patterns{};
     ProgramColumns programme;
     EdidImage edid{};
-    QString file;  // edid-read: where the image goes
+    QString file;       // edid-read: where the image goes; edid-info, edid-diff: the (first) file
+    QString otherFile;  // edid-diff: the second file
 
     // Options, anywhere on the line.
     bool trace = false;     // --trace: the wire record on standard error

@@ -7,6 +7,7 @@
 #include "ctl/ConsoleView.h"
 #include "ctl/CtlArguments.h"
 #include "ctl/CtlRunner.h"
+#include "ctl/EdidCommands.h"
 #include "link/LinkEngine.h"
 #include "link/PortDescription.h"
 #include "link/QtSerialLine.h"
@@ -40,6 +41,18 @@ int main(int argc, char** argv) {
         case CtlRequest::Kind::Ports:
             listPorts();
             return 0;
+        case CtlRequest::Kind::EdidInfo:
+        case CtlRequest::Kind::EdidDiff: {
+            QString out;
+            QString err;
+            const int status = request.kind == CtlRequest::Kind::EdidInfo
+                                   ? EdidCommands::info(request.file, out, err)
+                                   : EdidCommands::diff(request.file, request.otherFile, out, err);
+            std::fputs(out.toUtf8().constData(), stdout);
+            if (!err.isEmpty())
+                std::fprintf(stderr, "orve1ctl: %s\n", err.toUtf8().constData());
+            return status;
+        }
         default:
             break;
     }

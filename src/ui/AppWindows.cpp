@@ -1,6 +1,8 @@
 #include "ui/AppWindows.h"
 
 #include "edid/TEDID_Block.h"
+#include "edid/TEDID_Import.h"
+#include "edid/TEDID_Inspector.h"
 #include "link/TCOM_PORT_SETTING_FORM.h"
 #include "pattern/TPattern_List.h"
 #include "pattern/TPatterns.h"
@@ -24,6 +26,15 @@ AppWindows::AppWindows(LinkEngine& engine, TappedLine* tap) {
     EDID_Block = std::make_unique<TEDID_Block>(engine, owner);
     if (tap)
         LinkMonitor = std::make_unique<TLinkMonitor>(*tap, owner);
+    EDID_Import = std::make_unique<TEDID_Import>(owner);
+    EDID_Inspector = std::make_unique<TEDID_Inspector>(engine, owner);
+    TMainForm* main = MainForm.get();
+    EDID_Import->OnImport = [main](const QString& text) { return main->importEdidText(text); };
+    EDID_Import->OnMessage = [main](const QString& text, const QString& detail) {
+        main->showMessage(text, detail);
+    };
+    QObject::connect(main, &TMainForm::edidChanged, EDID_Inspector.get(),
+                     &TEDID_Inspector::refresh);
 
     TMainForm::Forms forms;
     forms.AboutBox = AboutBox.get();
@@ -35,6 +46,8 @@ AppWindows::AppWindows(LinkEngine& engine, TappedLine* tap) {
     forms.Programmer_Form = Programmer_Form.get();
     forms.EDID_Block = EDID_Block.get();
     forms.LinkMonitor = LinkMonitor.get();
+    forms.EDID_Import = EDID_Import.get();
+    forms.EDID_Inspector = EDID_Inspector.get();
     MainForm->setForms(forms);
 }
 
@@ -44,4 +57,8 @@ QList<QWidget*> AppWindows::all() const {
     return {MainForm.get(),    AboutBox.get(),        COM_PORT_SETTING_FORM.get(),
             Timing_List.get(), Pattern_List.get(),    Timings.get(),
             Patterns.get(),    Programmer_Form.get(), EDID_Block.get()};
+}
+
+QList<QWidget*> AppWindows::tools() const {
+    return {EDID_Import.get(), EDID_Inspector.get()};
 }

@@ -9,6 +9,8 @@ class TAboutBox;
 class TCOM_PORT_SETTING_FORM;
 class TEDID_Block;
 class TLinkMonitor;
+class TEDID_Import;
+class TEDID_Inspector;
 class TMainForm;
 class TPattern_List;
 class TPatterns;
@@ -27,8 +29,11 @@ public:
     AppWindows(const AppWindows&) = delete;
     AppWindows& operator=(const AppWindows&) = delete;
 
-    // The fixed set, in the order of creation (the Link Monitor is not one of them).
+    // The nine windows of the start-up order, in the order of creation (the EDID tools and the
+    // Link Monitor are made after them).
     QList<QWidget*> all() const;
+    // The windows created after them (the EDID import dialog and inspector), hidden too.
+    QList<QWidget*> tools() const;
 
     // Declared in creation order; destroyed in reverse, the main window last.
     std::unique_ptr<TMainForm> MainForm;
@@ -42,4 +47,6 @@ public:
     std::unique_ptr<TEDID_Block> EDID_Block;
     // Made last, after the fixed set; null without a tap.
     std::unique_ptr<TLinkMonitor> LinkMonitor;
+    std::unique_ptr<TEDID_Import> EDID_Import;
+    std::unique_ptr<TEDID_Inspector> EDID_Inspector;
 };

@@ -189,10 +189,13 @@ bool showTimingScene(AppWindows& windows, const QString& show) {
     return false;
 }
 
-// The memory editor showing the EDID file named by ORVE1_SHOW_EDID, as after File > Open.
+// The memory editor or the inspector showing the EDID file named by ORVE1_SHOW_EDID, as after
+// File > Open.
 void stageEdidScene(AppWindows& windows, const QString& show) {
     const QString file = qEnvironmentVariable("ORVE1_SHOW_EDID");
-    if (show == QLatin1String("EDID_Block") && !file.isEmpty())
+    const bool edidWindow =
+        show == QLatin1String("EDID_Block") || show == QLatin1String("EDID_Inspector");
+    if (edidWindow && !file.isEmpty())
         windows.MainForm->loadEdidFile(file);
 }
 
@@ -237,7 +240,7 @@ void DebugHooks::install(AppWindows& windows) {
         QTimer::singleShot(0, form, [form] { showProgrammeScene(form); });
     }
     if (!show.isEmpty() && !showTimingScene(windows, show)) {
-        for (QWidget* w : windows.all()) {
+        for (QWidget* w : windows.all() + windows.tools()) {
             if (w->objectName() != show || w == windows.MainForm.get())
                 continue;
             QTimer::singleShot(0, w, [w] {

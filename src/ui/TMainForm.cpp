@@ -21,6 +21,8 @@
 
 #include "edid/EdidHeader.h"
 #include "edid/EdidImageFile.h"
+#include "edid/EdidText.h"
+#include "link/CommandTable.h"
 #include "link/LinkEngine.h"
 #include "link/TCOM_PORT_SETTING_FORM.h"
 #include "pattern/TPatternForm.h"
@@ -139,9 +141,11 @@ void TMainForm::createMenus() {
     FileOpenItem_ = addItem(file, "FileOpenItem", QStringLiteral("&Open"));
     FileOpenItem_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
     FileSaveAsItem_ = addItem(file, "FileSaveAsItem", QStringLiteral("Save &As..."));
+    FileImportItem_ = addItem(file, "FileImportItem", QStringLiteral("Import EDID Text..."));
     FileExit1_ = addItem(file, "FileExit1", QStringLiteral("E&xit"));
     connect(FileOpenItem_, &QAction::triggered, this, &TMainForm::FileOpenItemClick);
     connect(FileSaveAsItem_, &QAction::triggered, this, &TMainForm::FileSaveAsItemClick);
+    connect(FileImportItem_, &QAction::triggered, this, &TMainForm::FileImportItemClick);
     connect(FileExit1_, &QAction::triggered, this, &TMainForm::FileExit1Execute);
 
     QMenu* edit = bar->addMenu(QStringLiteral("&Edit"));
@@ -180,10 +184,12 @@ void TMainForm::createMenus() {
     WRITE_EDID_ = addItem(edid, "WRITE_EDID", QStringLiteral("Upload EDID"));
     WriteEDID1_ = addItem(edid, "WriteEDID1", QStringLiteral("Write EDID"));
     EDID_Memorys_ = addItem(edid, "EDID_Memorys", QStringLiteral("Memory"));
+    EDID_Inspect_ = addItem(edid, "EDID_Inspect", QStringLiteral("Inspect..."));
     connect(EDID_READ_, &QAction::triggered, this, &TMainForm::EDID_READClick);
     connect(WRITE_EDID_, &QAction::triggered, this, &TMainForm::WRITE_EDIDClick);
     connect(WriteEDID1_, &QAction::triggered, this, &TMainForm::WriteEDID1Click);
     connect(EDID_Memorys_, &QAction::triggered, this, &TMainForm::EDID_MemorysClick);
+    connect(EDID_Inspect_, &QAction::triggered, this, &TMainForm::EDID_InspectClick);
 
     WindowMenu_ = bar->addMenu(QStringLiteral("&Window"));
     WindowMenu_->setObjectName(QStringLiteral("Window1"));
@@ -256,6 +262,10 @@ void TMainForm::createStatusBar() {
 // ---- LinkView ------------------------------------------------------------------------------
 
 void TMainForm::showMessage(const QString& text, const QString& detail) {
+    // A completed read has just put the generator's EDID into the image; whoever shows it
+    // hears of it before the box waits for the operator.
+    if (text == QLatin1String(commandRow(Command::Redid).successMessage))
+        emit edidChanged();
     if (messageHook_) {
         messageHook_(text, detail);
         return;
@@ -438,6 +448,21 @@ bool TMainForm::loadEdidFile(const QString& path) {
         showMessage(OpenFileErrorText, error);
         return false;
     }
+    emit edidChanged();
+    return true;
+}
+
+bool TMainForm::importEdidText(const QString& text) {
+    QByteArray bytes;
+    QString error;
+    if (!EdidText::parse(text, bytes, error)) {
+        showMessage(error, QStringLiteral("The EDID image is unchanged."));
+        return false;
+    }
+    EdidImage& image = engine_.edid();
+    std::copy_n(bytes.constBegin(), std::min<qsizetype>(bytes.size(), qsizetype(image.size())),
+                image.begin());
+    emit edidChanged();
     return true;
 }
 
@@ -460,6 +485,10 @@ void TMainForm::FileSaveAsItemClick() {
     const QString path = chooseFile(FileDialogKind::Save);
     if (!path.isEmpty())
         saveEdidFile(path);
+}
+
+void TMainForm::FileImportItemClick() {
+    showModal(forms_.EDID_Import);
 }
 
 void TMainForm::FileExit1Execute() {
@@ -532,7 +561,17 @@ void TMainForm::WriteEDID1Click() {
 }
 
 void TMainForm::EDID_MemorysClick() {
-    showModal(forms_.EDID_Block);
+    if (forms_.EDID_Block && forms_.EDID_Block->exec() == QDialog::Accepted)
+        emit edidChanged();
+}
+
+void TMainForm::EDID_InspectClick() {
+    QWidget* inspector = forms_.EDID_Inspector;
+    if (!inspector)
+        return;
+    inspector->show();
+    inspector->raise();
+    inspector->activateWindow();
 }
 
 void TMainForm::WindowCascadeItemClick() {

@@ -51,6 +51,8 @@ public:
         QDialog* EDID_Block = nullptr;
         // Only where the line is tapped; without it the menu entry is disabled.
         TLinkMonitor* LinkMonitor = nullptr;
+        QDialog* EDID_Import = nullptr;
+        QWidget* EDID_Inspector = nullptr;
     };
 
     enum class TileMode { Horizontal, Vertical };
@@ -83,6 +85,10 @@ public:
     // The two EDID file operations after their dialogs; "Open file error" when they fail.
     bool loadEdidFile(const QString& path);
     bool saveEdidFile(const QString& path);
+    // File > Import EDID Text: the EDID in text into the image as a file opens (up to 256
+    // bytes from byte 0, the rest kept). False, after one message saying what the text holds,
+    // with the image unchanged, when it holds no single EDID.
+    bool importEdidText(const QString& text);
 
     // LinkView
     void showMessage(const QString& text, const QString& detail = QString()) override;
@@ -121,10 +127,14 @@ public:
 signals:
     // The window has closed; the program ends with it.
     void formClosed();
+    // The EDID image may hold other bytes: a file opened, a text imported, the editor's OK, a
+    // read completed.
+    void edidChanged();
 
 public slots:
     void FileOpenItemClick();
     void FileSaveAsItemClick();
+    void FileImportItemClick();
     void FileExit1Execute();
     void Timing2Click();
     void Pattern2Click();
@@ -138,6 +148,7 @@ public slots:
     void WRITE_EDIDClick();
     void WriteEDID1Click();
     void EDID_MemorysClick();
+    void EDID_InspectClick();
     void WindowCascadeItemClick();
     void WindowTileItemClick();
     void WindowTileItem2Click();
@@ -191,6 +202,7 @@ private:
 
     QAction* FileOpenItem_ = nullptr;
     QAction* FileSaveAsItem_ = nullptr;
+    QAction* FileImportItem_ = nullptr;
     QAction* FileExit1_ = nullptr;
     QAction* Timing2_ = nullptr;
     QAction* Pattern2_ = nullptr;
@@ -204,6 +216,7 @@ private:
     QAction* WRITE_EDID_ = nullptr;
     QAction* WriteEDID1_ = nullptr;
     QAction* EDID_Memorys_ = nullptr;
+    QAction* EDID_Inspect_ = nullptr;
     QAction* WindowCascadeItem_ = nullptr;
     QAction* WindowTileItem_ = nullptr;
     QAction* WindowTileItem2_ = nullptr;

@@ -1,0 +1,239 @@
+#include "edid/TEDID_Inspector.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QFontDatabase>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QTextDocument>
+#include <QVBoxLayout>
+
+#include "edid/EdidDecodeRun.h"
+#include "link/LinkEngine.h"
+#include "ui/FormControls.h"
+
+const QString TEDID_Inspector::Caption = QStringLiteral("EDID Inspector");
+const QColor TEDID_Inspector::SoundColor(0, 128, 0);
+const QColor TEDID_Inspector::FailColor(200, 0, 0);
+const QColor TEDID_Inspector::UnusedColor(110, 110, 110);
+
+namespace {
+
+constexpr int TextPixels = 13;
+constexpr int ConformityPixels = 16;
+constexpr int SummaryLines = 9;
+
+QPlainTextEdit* readOnlyText(QWidget* parent, const char* name, const QString& accessible) {
+    auto* text = new QPlainTextEdit(parent);
+    text->setObjectName(QLatin1String(name));
+    text->setAccessibleName(accessible);
+    text->setReadOnly(true);
+    // Selectable and copyable with the keyboard too.
+    text->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    text->setLineWrapMode(QPlainTextEdit::NoWrap);
+    QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    mono.setPixelSize(TextPixels);
+    text->setFont(mono);
+    return text;
+}
+
+QLabel* statusLabel(QWidget* parent, const char* name) {
+    auto* label = new QLabel(parent);
+    label->setObjectName(QLatin1String(name));
+    // Until it has something to say, the designer name.
+    label->setAccessibleName(QLatin1String(name));
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    label->setWordWrap(true);
+    return label;
+}
+
+void setLabel(QLabel* label, const QString& text, const QColor& colour, bool bold) {
+    label->setText(text);
+    label->setAccessibleName(text);
+    QPalette p = label->palette();
+    p.setColor(QPalette::WindowText, colour);
+    label->setPalette(p);
+    QFont f = label->font();
+    f.setBold(bold);
+    label->setFont(f);
+}
+
+}  // namespace
+
+TEDID_Inspector::TEDID_Inspector(LinkEngine& engine, QWidget* parent)
+    : QDialog(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
+      engine_(engine),
+      decoder_(new EdidDecodeRun(this)) {
+    setObjectName(QStringLiteral("EDID_Inspector"));
+    setWindowTitle(Caption);
+    setAccessibleName(Caption);
+    setModal(false);
+    setSizeGripEnabled(true);
+    FormControls::setOuterSize(this, QSize(FormWidth, FormHeight), false);
+
+    auto* layout = new QVBoxLayout(this);
+
+    QGroupBox* summaryGroup =
+        FormControls::group(this, "SummaryGroup", QStringLiteral("Summary"), QRect());
+    auto* summaryLayout = new QVBoxLayout(summaryGroup);
+    Summary_ = readOnlyText(summaryGroup, "Summary", QStringLiteral("Summary"));
+    // Tall enough for every summary line, so that none hides behind a scroll bar.
+    Summary_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    Summary_->setFixedHeight(Summary_->fontMetrics().lineSpacing() * SummaryLines +
+                             2 * int(Summary_->document()->documentMargin()) +
+                             2 * Summary_->frameWidth() + 4);
+    summaryLayout->addWidget(Summary_);
+    layout->addWidget(summaryGroup);
+
+    QGroupBox* checksumGroup =
+        FormControls::group(this, "ChecksumGroup", QStringLiteral("Checksums"), QRect());
+    auto* checksumLayout = new QGridLayout(checksumGroup);
+    for (int i = 0; i < EdidInfo::ImageBlocks; ++i) {
+        BlockLabels_[i] = statusLabel(checksumGroup, i == 0 ? "Block0Label" : "Block1Label");
+        checksumLayout->addWidget(BlockLabels_[i], i, 0);
+    }
+    FixChecksums_ = FormControls::button(checksumGroup, "FixChecksums",
+                                         QStringLiteral("Fix checksums"), QRect());
+    FixChecksums_->setToolTip(
+        QStringLiteral("Write the correct checksum byte into each block in use that fails"));
+    checksumLayout->addWidget(FixChecksums_, 0, 1, 2, 1, Qt::AlignRight | Qt::AlignVCenter);
+    FixNote_ = statusLabel(checksumGroup, "FixNote");
+    checksumLayout->addWidget(FixNote_, 2, 0, 1, 2);
+    checksumLayout->setColumnStretch(0, 1);
+    layout->addWidget(checksumGroup);
+
+    QGroupBox* decodeGroup =
+        FormControls::group(this, "DecodeGroup", QStringLiteral("edid-decode -c"), QRect());
+    auto* decodeLayout = new QVBoxLayout(decodeGroup);
+    ConformityLabel_ = statusLabel(decodeGroup, "ConformityLabel");
+    QFont big = ConformityLabel_->font();
+    big.setPixelSize(ConformityPixels);
+    ConformityLabel_->setFont(big);
+    decodeLayout->addWidget(ConformityLabel_);
+    DecodeStatus_ = statusLabel(decodeGroup, "DecodeStatus");
+    decodeLayout->addWidget(DecodeStatus_);
+    Report_ = readOnlyText(decodeGroup, "Report", QStringLiteral("Report"));
+    decodeLayout->addWidget(Report_, 1);
+    layout->addWidget(decodeGroup, 1);
+
+    auto* buttons = new QHBoxLayout;
+    CopyReport_ = FormControls::button(this, "CopyReport", QStringLiteral("Copy Report"), QRect());
+    CopyReport_->setToolTip(
+        QStringLiteral("Copy the summary, the checksums and edid-decode's report"));
+    CloseButton_ = FormControls::button(this, "CloseButton", QStringLiteral("Close"), QRect());
+    buttons->addWidget(CopyReport_);
+    buttons->addStretch(1);
+    buttons->addWidget(CloseButton_);
+    layout->addLayout(buttons);
+
+    connect(FixChecksums_, &QPushButton::clicked, this, &TEDID_Inspector::FixChecksumsClick);
+    connect(CopyReport_, &QPushButton::clicked, this, &TEDID_Inspector::CopyReportClick);
+    connect(CloseButton_, &QPushButton::clicked, this, &QDialog::close);
+    connect(decoder_, &EdidDecodeRun::finished, this, &TEDID_Inspector::showDecodeResult);
+
+    refresh();
+}
+
+TEDID_Inspector::~TEDID_Inspector() = default;
+
+void TEDID_Inspector::refresh() {
+    const EdidInfo info(engine_.edid());
+    const QStringList lines = info.summaryLines();
+    // The block lines stand in the checksum group, in colour.
+    Summary_->setPlainText(lines.mid(0, lines.size() - EdidInfo::ImageBlocks).join('\n'));
+    showBlocks(info);
+    FixNote_->clear();
+    // Nothing to say: the control keeps its designer name.
+    FixNote_->setAccessibleName(FixNote_->objectName());
+    decodeStale_ = true;
+    if (isVisible())
+        startDecode();
+}
+
+void TEDID_Inspector::showBlocks(const EdidInfo& info) {
+    for (int i = 0; i < EdidInfo::ImageBlocks; ++i) {
+        const EdidInfo::Block& b = info.block(i);
+        const QColor colour = !b.inUse ? UnusedColor : b.sound() ? SoundColor : FailColor;
+        setLabel(BlockLabels_[i], info.blockLine(i), colour, b.inUse && !b.sound());
+    }
+    FixChecksums_->setEnabled(!info.checksumsSound());
+}
+
+void TEDID_Inspector::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (decodeStale_)
+        startDecode();
+}
+
+void TEDID_Inspector::startDecode() {
+    decodeStale_ = false;
+    const EdidInfo info(engine_.edid());
+    // Only the blocks in use: a block 1 that byte 126 does not announce is not part of it.
+    const int blocks = info.block(1).inUse ? 2 : 1;
+    decodedBytes_ = QByteArray(reinterpret_cast<const char*>(engine_.edid().data()),
+                               blocks * EdidInfo::BlockSize);
+    setLabel(ConformityLabel_, QStringLiteral("EDID conformity: being checked..."),
+             palette().color(QPalette::WindowText), false);
+    DecodeStatus_->setText(QStringLiteral("edid-decode is decoding the image..."));
+    DecodeStatus_->setAccessibleName(DecodeStatus_->text());
+    Report_->clear();
+    decoder_->start(decodedBytes_);
+}
+
+void TEDID_Inspector::showDecodeResult() {
+    using Outcome = EdidDecodeRun::Outcome;
+    const Outcome outcome = decoder_->outcome();
+    const QString conformity = decoder_->conformityLine();
+    if (!conformity.isEmpty()) {
+        const bool pass = conformity.endsWith(QLatin1String("PASS"));
+        setLabel(ConformityLabel_, conformity, pass ? SoundColor : FailColor, true);
+    } else if (outcome == Outcome::Missing) {
+        setLabel(ConformityLabel_,
+                 QStringLiteral("EDID conformity: not checked (edid-decode is not installed)"),
+                 UnusedColor, true);
+    } else {
+        setLabel(ConformityLabel_, QStringLiteral("EDID conformity: not known"), FailColor, true);
+    }
+    DecodeStatus_->setText(decoder_->outcomeText());
+    DecodeStatus_->setAccessibleName(DecodeStatus_->text());
+    Report_->setPlainText(outcome == Outcome::Missing ? EdidDecodeRun::InstallHint
+                                                      : decoder_->report());
+}
+
+void TEDID_Inspector::FixChecksumsClick() {
+    EdidImage& image = engine_.edid();
+    const EdidImage before = image;
+    const QList<int> fixed = EdidInfo::fixChecksums(image);
+    if (fixed.isEmpty())
+        return;
+    refresh();
+    QStringList done;
+    for (int b : fixed) {
+        const int at = b * EdidInfo::BlockSize + EdidInfo::BlockSize - 1;
+        done << QStringLiteral("block %1's checksum byte (offset %2) from %3 to %4")
+                    .arg(b)
+                    .arg(at)
+                    .arg(EdidInfo::hexByte(before[at]), EdidInfo::hexByte(image[at]));
+    }
+    const QString note = QStringLiteral("Changed %1.").arg(done.join(QStringLiteral(" and ")));
+    FixNote_->setText(note);
+    FixNote_->setAccessibleName(note);
+}
+
+QString TEDID_Inspector::reportText() const {
+    QStringList parts{Summary_->toPlainText()};
+    for (QLabel* l : BlockLabels_) parts << l->text();
+    parts << QString() << ConformityLabel_->text() << DecodeStatus_->text() << QString()
+          << Report_->toPlainText();
+    return parts.join(QLatin1Char('\n'));
+}
+
+void TEDID_Inspector::CopyReportClick() {
+    QApplication::clipboard()->setText(reportText());
+}
