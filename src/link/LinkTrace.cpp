@@ -134,11 +134,12 @@ QString LinkTrace::hex(const QByteArray& bytes) {
     return QString::fromLatin1(bytes.toHex(' ').toUpper());
 }
 
-QString LinkTrace::text(const QByteArray& bytes) {
+QString LinkTrace::text(const QByteArray& bytes, bool keepLineFeeds) {
     QString out;
+    out.reserve(bytes.size());
     for (char c : bytes) {
         const auto b = static_cast<quint8>(c);
-        if (b >= 0x20 && b < 0x7F && b != '\\')
+        if ((b >= 0x20 && b < 0x7F && b != '\\') || (keepLineFeeds && b == '\n'))
             out += QLatin1Char(c);
         else if (b == '\\')
             out += QStringLiteral("\\\\");

@@ -32,8 +32,8 @@ public:
     // One line of text; times are relative to the first line fed since the last restart.
     QString format(const Line& line) const;
     static QString hex(const QByteArray& bytes);
-    // Printable ASCII as it is, everything else as \xNN.
-    static QString text(const QByteArray& bytes);
+    // Printable ASCII as it is (line feeds too, when asked), everything else as \xNN.
+    static QString text(const QByteArray& bytes, bool keepLineFeeds = false);
 
 private:
     enum class Stage { Idle, Keyword, Argument, Blank, LineFeed, Return, Value, Trail };

@@ -24,6 +24,7 @@
 #include "edid/EdidText.h"
 #include "link/CommandTable.h"
 #include "link/LinkEngine.h"
+#include "link/LinkTrace.h"
 #include "link/TCOM_PORT_SETTING_FORM.h"
 #include "pattern/TPatternForm.h"
 #include "timing/TTiming.h"
@@ -340,19 +341,7 @@ void TMainForm::appendLog(const QByteArray& bytes) {
 }
 
 QString TMainForm::logText(const QByteArray& bytes) {
-    QString out;
-    out.reserve(bytes.size());
-    for (char c : bytes) {
-        const auto b = static_cast<unsigned char>(c);
-        if ((b >= 0x20 && b < 0x7F && b != '\\') || b == '\n')
-            out += QLatin1Char(c);
-        else if (b == '\\')
-            out += QStringLiteral("\\\\");
-        else
-            out += QStringLiteral("\\x") +
-                   QString::number(b, 16).toUpper().rightJustified(2, QLatin1Char('0'));
-    }
-    return out;
+    return LinkTrace::text(bytes, true);
 }
 
 void TMainForm::setPanel0OwnerDrawn() {

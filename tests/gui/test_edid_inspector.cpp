@@ -15,6 +15,7 @@
 
 #include "GuiRig.h"
 #include "ModelGenerator.h"
+#include "TestFiles.h"
 #include "ctl/EdidCommands.h"
 #include "edid/EdidCodec.h"
 #include "edid/EdidDecodeRun.h"
@@ -25,22 +26,6 @@
 #include "ui/TStringGrid.h"
 
 namespace {
-
-QByteArray readFile(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-QString writeFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    f.open(QIODevice::WriteOnly);
-    f.write(bytes);
-    return path;
-}
-
-QByteArray bytesOf(const EdidImage& image) {
-    return QByteArray(reinterpret_cast<const char*>(image.data()), int(image.size()));
-}
 
 QByteArray aoc() {
     return readFile(qEnvironmentVariable("ORVE1_TEST_DATA") + "/aoc-c24g1-hdmi.bin");

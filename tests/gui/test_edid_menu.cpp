@@ -6,28 +6,13 @@
 #include <QtTest>
 
 #include "GuiRig.h"
+#include "TestFiles.h"
 #include "edid/TEDID_Block.h"
 #include "ui/TStringGrid.h"
 
 namespace {
 
 using Kind = TMainForm::FileDialogKind;
-
-QByteArray bytesOf(const EdidImage& image) {
-    return QByteArray(reinterpret_cast<const char*>(image.data()), int(image.size()));
-}
-
-QByteArray readFile(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
-
-QString writeFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    f.open(QIODevice::WriteOnly);
-    f.write(bytes);
-    return path;
-}
 
 }  // namespace
 

@@ -9,25 +9,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "TestFiles.h"
 #include "edid/EdidImageFile.h"
 
 namespace {
-
-QByteArray bytesOf(const EdidImage& image) {
-    return QByteArray(reinterpret_cast<const char*>(image.data()), int(image.size()));
-}
-
-QByteArray readFile(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
-
-QString writeFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    f.open(QIODevice::WriteOnly);
-    f.write(bytes);
-    return path;
-}
 
 // A failed save names the path and the reason, keeps the old file and leaves nothing beside it.
 void expectFailedSave(const QString& path, const QByteArray& old, const char* what) {

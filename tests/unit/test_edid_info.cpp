@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "TestFiles.h"
 #include "ctl/CtlArguments.h"
 #include "ctl/EdidCommands.h"
 #include "edid/EdidDecodeRun.h"
@@ -23,18 +24,6 @@ struct Sample {
     QString manifestBlocks;  // "b0:tag=00:csum=b0:ok b1:..."
     int manifestExtensions = -1;
 };
-
-QByteArray readFile(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-QString writeFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    f.open(QIODevice::WriteOnly);
-    f.write(bytes);
-    return path;
-}
 
 QString dataPath(const QString& name) {
     return qEnvironmentVariable("ORVE1_TEST_DATA") + QLatin1Char('/') + name;
