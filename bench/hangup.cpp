@@ -1,6 +1,6 @@
 // The processor time a hang-up costs: orve1ctl edid-write against a virtual generator that
-// hangs up after the write's data byte, so the program waits out the final answer's 10 s
-// time-out on a device that reads as end of file. Prints the wall and CPU time of orve1ctl.
+// hangs up after the write's data byte, while the program waits for the final answer on a
+// device that now reads as end of file. Prints the wall and CPU time of orve1ctl.
 //
 //   bench_hangup [--bin DIR]      (DIR holds orve1ctl and orve1-sim; default: next to this)
 //
