@@ -1,8 +1,8 @@
 #include "ui/AppWindows.h"
 
 #include "edid/TEDID_Block.h"
+#include "edid/TEDID_Examiner.h"
 #include "edid/TEDID_Import.h"
-#include "edid/TEDID_Inspector.h"
 #include "link/TCOM_PORT_SETTING_FORM.h"
 #include "pattern/TPattern_List.h"
 #include "pattern/TPatterns.h"
@@ -27,14 +27,13 @@ AppWindows::AppWindows(LinkEngine& engine, TappedLine* tap) {
     if (tap)
         LinkMonitor = std::make_unique<TLinkMonitor>(*tap, owner);
     EDID_Import = std::make_unique<TEDID_Import>(owner);
-    EDID_Inspector = std::make_unique<TEDID_Inspector>(engine, owner);
+    EDID_Examiner = std::make_unique<TEDID_Examiner>(engine, owner);
     TMainForm* main = MainForm.get();
     EDID_Import->OnImport = [main](const QString& text) { return main->importEdidText(text); };
     EDID_Import->OnMessage = [main](const QString& text, const QString& detail) {
         main->showMessage(text, detail);
     };
-    QObject::connect(main, &TMainForm::edidChanged, EDID_Inspector.get(),
-                     &TEDID_Inspector::refresh);
+    QObject::connect(main, &TMainForm::edidChanged, EDID_Examiner.get(), &TEDID_Examiner::refresh);
 
     TMainForm::Forms forms;
     forms.AboutBox = AboutBox.get();
@@ -47,7 +46,7 @@ AppWindows::AppWindows(LinkEngine& engine, TappedLine* tap) {
     forms.EDID_Block = EDID_Block.get();
     forms.LinkMonitor = LinkMonitor.get();
     forms.EDID_Import = EDID_Import.get();
-    forms.EDID_Inspector = EDID_Inspector.get();
+    forms.EDID_Examiner = EDID_Examiner.get();
     MainForm->setForms(forms);
 }
 
@@ -60,5 +59,5 @@ QList<QWidget*> AppWindows::all() const {
 }
 
 QList<QWidget*> AppWindows::tools() const {
-    return {EDID_Import.get(), EDID_Inspector.get()};
+    return {EDID_Import.get(), EDID_Examiner.get()};
 }

@@ -10,7 +10,7 @@ class TCOM_PORT_SETTING_FORM;
 class TEDID_Block;
 class TLinkMonitor;
 class TEDID_Import;
-class TEDID_Inspector;
+class TEDID_Examiner;
 class TMainForm;
 class TPattern_List;
 class TPatterns;
@@ -48,5 +48,5 @@ public:
     // Made last, after the fixed set; null without a tap.
     std::unique_ptr<TLinkMonitor> LinkMonitor;
     std::unique_ptr<TEDID_Import> EDID_Import;
-    std::unique_ptr<TEDID_Inspector> EDID_Inspector;
+    std::unique_ptr<TEDID_Examiner> EDID_Examiner;
 };

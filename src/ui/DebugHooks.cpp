@@ -194,7 +194,7 @@ bool showTimingScene(AppWindows& windows, const QString& show) {
 void stageEdidScene(AppWindows& windows, const QString& show) {
     const QString file = qEnvironmentVariable("ORVE1_SHOW_EDID");
     const bool edidWindow =
-        show == QLatin1String("EDID_Block") || show == QLatin1String("EDID_Inspector");
+        show == QLatin1String("EDID_Block") || show == QLatin1String("EDID_Examiner");
     if (edidWindow && !file.isEmpty())
         windows.MainForm->loadEdidFile(file);
 }

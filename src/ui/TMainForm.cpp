@@ -555,7 +555,7 @@ void TMainForm::EDID_MemorysClick() {
 }
 
 void TMainForm::EDID_InspectClick() {
-    QWidget* inspector = forms_.EDID_Inspector;
+    QWidget* inspector = forms_.EDID_Examiner;
     if (!inspector)
         return;
     inspector->show();

@@ -52,7 +52,7 @@ public:
         // Only where the line is tapped; without it the menu entry is disabled.
         TLinkMonitor* LinkMonitor = nullptr;
         QDialog* EDID_Import = nullptr;
-        QWidget* EDID_Inspector = nullptr;
+        QWidget* EDID_Examiner = nullptr;
     };
 
     enum class TileMode { Horizontal, Vertical };

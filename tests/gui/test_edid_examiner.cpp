@@ -21,8 +21,8 @@
 #include "edid/EdidDecodeRun.h"
 #include "edid/EdidInfo.h"
 #include "edid/TEDID_Block.h"
+#include "edid/TEDID_Examiner.h"
 #include "edid/TEDID_Import.h"
-#include "edid/TEDID_Inspector.h"
 #include "ui/TStringGrid.h"
 
 namespace {
@@ -58,12 +58,12 @@ QStringList captions(QMenu* menu) {
     return out;
 }
 
-struct Inspector {
+struct Examiner {
     GuiRig& rig;
-    TEDID_Inspector& w;
+    TEDID_Examiner& w;
 
-    explicit Inspector(GuiRig& r, const QString& decoder = QStringLiteral("/no/such/edid-decode"))
-        : rig(r), w(*r.windows->EDID_Inspector) {
+    explicit Examiner(GuiRig& r, const QString& decoder = QStringLiteral("/no/such/edid-decode"))
+        : rig(r), w(*r.windows->EDID_Examiner) {
         w.decoder()->setProgram(decoder);
     }
     QString block(int i) const { return w.BlockLabel(i)->text(); }
@@ -94,14 +94,14 @@ bool runUntilMessage(GuiRig& rig, ModelGenerator& model, const QString& text) {
 
 }  // namespace
 
-class TestEdidInspector : public QObject {
+class TestEdidExaminer : public QObject {
     Q_OBJECT
 
 private slots:
     // The window shows the image and follows it; opening it and refreshing change no byte.
     void showsTheImageAndFollowsIt() {
         GuiRig rig;
-        Inspector in(rig);
+        Examiner in(rig);
         QCOMPARE(captions(rig.main().findChild<QMenu*>("File1")),
                  QStringList({"&Open", "Save &As...", "Import EDID Text...", "E&xit"}));
         QCOMPARE(captions(rig.main().findChild<QMenu*>("EDID1")),
@@ -125,8 +125,8 @@ private slots:
         rig.main().loadEdidFile(writeFile(dir.filePath("damaged.bin"), damaged()));
         QCOMPARE(in.block(0), QStringLiteral("Block 0: checksum 0xb0 OK"));
         QCOMPARE(in.block(1), QStringLiteral("Block 1: checksum 0x37, should be 0xf1"));
-        QCOMPARE(in.colour(0), TEDID_Inspector::SoundColor);
-        QCOMPARE(in.colour(1), TEDID_Inspector::FailColor);
+        QCOMPARE(in.colour(0), TEDID_Examiner::SoundColor);
+        QCOMPARE(in.colour(1), TEDID_Examiner::FailColor);
         QCOMPARE(in.w.BlockLabel(1)->accessibleName(), in.block(1));
         for (QWidget* form : {static_cast<QWidget*>(&in.w),
                               static_cast<QWidget*>(rig.windows->EDID_Import.get())}) {
@@ -198,7 +198,7 @@ private slots:
     // orve1ctl edid-info.
     void fixChecksumsThenUploadAndReadBack() {
         GuiRig rig;
-        Inspector in(rig);
+        Examiner in(rig);
         QTemporaryDir dir;
         const QString opened = writeFile(dir.filePath("damaged.bin"), damaged());
         QString out, err;
@@ -247,8 +247,8 @@ private slots:
     void decodeReport() {
         GuiRig rig;
         QTemporaryDir dir;
-        Inspector in(rig,
-                     fakeDecoder(dir, "echo \"bytes: $(wc -c)\"; echo 'EDID conformity: PASS'"));
+        Examiner in(rig,
+                    fakeDecoder(dir, "echo \"bytes: $(wc -c)\"; echo 'EDID conformity: PASS'"));
         QTemporaryDir files;
         const QByteArray sony =
             readFile(qEnvironmentVariable("ORVE1_TEST_DATA") + "/sony-gdmf520-vga.bin");
@@ -257,7 +257,7 @@ private slots:
         QVERIFY(in.decoded());
         QCOMPARE(in.w.ConformityLabel()->text(), QStringLiteral("EDID conformity: PASS"));
         QCOMPARE(in.w.ConformityLabel()->palette().color(QPalette::WindowText),
-                 TEDID_Inspector::SoundColor);
+                 TEDID_Examiner::SoundColor);
         QCOMPARE(in.w.DecodeStatus()->text(),
                  QStringLiteral("edid-decode decoded the EDID (exit status 0)."));
         QVERIFY(in.w.Report()->toPlainText().startsWith("bytes: 128\n"));
@@ -275,7 +275,7 @@ private slots:
         QVERIFY(in.decoded());
         QCOMPARE(in.w.decodedBytes(), aoc());
         QCOMPARE(in.w.ConformityLabel()->palette().color(QPalette::WindowText),
-                 TEDID_Inspector::FailColor);
+                 TEDID_Examiner::FailColor);
         QVERIFY(in.w.DecodeStatus()->text().contains("(exit status 254)"));
 
         in.w.decoder()->setProgram(fakeDecoder(dir, "echo 'EDID length 5 is odd.'; exit 255"));
@@ -340,5 +340,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestEdidInspector)
-#include "test_edid_inspector.moc"
+QTEST_MAIN(TestEdidExaminer)
+#include "test_edid_examiner.moc"

@@ -4,7 +4,7 @@ fails, EDID > Inspect... says so in words, "Fix checksums" puts it right, File >
 it, and orve1ctl edid-info gives the same verdicts for both files; File > Import EDID Text
 takes the xrandr --verbose text of the damaged EDID back in.
 
-    xvfb-run -a dbus-run-session /usr/bin/python3 tests/gui/e2e_edid_inspector.py build/bin
+    xvfb-run -a dbus-run-session /usr/bin/python3 tests/gui/e2e_edid_examiner.py build/bin
 """
 
 import os

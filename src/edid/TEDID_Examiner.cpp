@@ -1,4 +1,4 @@
-#include "edid/TEDID_Inspector.h"
+#include "edid/TEDID_Examiner.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -17,10 +17,10 @@
 #include "link/LinkEngine.h"
 #include "ui/FormControls.h"
 
-const QString TEDID_Inspector::Caption = QStringLiteral("EDID Inspector");
-const QColor TEDID_Inspector::SoundColor(0, 128, 0);
-const QColor TEDID_Inspector::FailColor(200, 0, 0);
-const QColor TEDID_Inspector::UnusedColor(110, 110, 110);
+const QString TEDID_Examiner::Caption = QStringLiteral("EDID Inspector");
+const QColor TEDID_Examiner::SoundColor(0, 128, 0);
+const QColor TEDID_Examiner::FailColor(200, 0, 0);
+const QColor TEDID_Examiner::UnusedColor(110, 110, 110);
 
 namespace {
 
@@ -65,12 +65,12 @@ void setLabel(QLabel* label, const QString& text, const QColor& colour, bool bol
 
 }  // namespace
 
-TEDID_Inspector::TEDID_Inspector(LinkEngine& engine, QWidget* parent)
+TEDID_Examiner::TEDID_Examiner(LinkEngine& engine, QWidget* parent)
     : QDialog(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
       engine_(engine),
       decoder_(new EdidDecodeRun(this)) {
-    setObjectName(QStringLiteral("EDID_Inspector"));
+    setObjectName(QStringLiteral("EDID_Examiner"));
     setWindowTitle(Caption);
     setAccessibleName(Caption);
     setModal(false);
@@ -132,17 +132,17 @@ TEDID_Inspector::TEDID_Inspector(LinkEngine& engine, QWidget* parent)
     buttons->addWidget(CloseButton_);
     layout->addLayout(buttons);
 
-    connect(FixChecksums_, &QPushButton::clicked, this, &TEDID_Inspector::FixChecksumsClick);
-    connect(CopyReport_, &QPushButton::clicked, this, &TEDID_Inspector::CopyReportClick);
+    connect(FixChecksums_, &QPushButton::clicked, this, &TEDID_Examiner::FixChecksumsClick);
+    connect(CopyReport_, &QPushButton::clicked, this, &TEDID_Examiner::CopyReportClick);
     connect(CloseButton_, &QPushButton::clicked, this, &QDialog::close);
-    connect(decoder_, &EdidDecodeRun::finished, this, &TEDID_Inspector::showDecodeResult);
+    connect(decoder_, &EdidDecodeRun::finished, this, &TEDID_Examiner::showDecodeResult);
 
     refresh();
 }
 
-TEDID_Inspector::~TEDID_Inspector() = default;
+TEDID_Examiner::~TEDID_Examiner() = default;
 
-void TEDID_Inspector::refresh() {
+void TEDID_Examiner::refresh() {
     const EdidInfo info(engine_.edid());
     const QStringList lines = info.summaryLines();
     // The block lines stand in the checksum group, in colour.
@@ -156,7 +156,7 @@ void TEDID_Inspector::refresh() {
         startDecode();
 }
 
-void TEDID_Inspector::showBlocks(const EdidInfo& info) {
+void TEDID_Examiner::showBlocks(const EdidInfo& info) {
     for (int i = 0; i < EdidInfo::ImageBlocks; ++i) {
         const EdidInfo::Block& b = info.block(i);
         const QColor colour = !b.inUse ? UnusedColor : b.sound() ? SoundColor : FailColor;
@@ -165,13 +165,13 @@ void TEDID_Inspector::showBlocks(const EdidInfo& info) {
     FixChecksums_->setEnabled(!info.checksumsSound());
 }
 
-void TEDID_Inspector::showEvent(QShowEvent* event) {
+void TEDID_Examiner::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (decodeStale_)
         startDecode();
 }
 
-void TEDID_Inspector::startDecode() {
+void TEDID_Examiner::startDecode() {
     decodeStale_ = false;
     const EdidInfo info(engine_.edid());
     // Only the blocks in use: a block 1 that byte 126 does not announce is not part of it.
@@ -186,7 +186,7 @@ void TEDID_Inspector::startDecode() {
     decoder_->start(decodedBytes_);
 }
 
-void TEDID_Inspector::showDecodeResult() {
+void TEDID_Examiner::showDecodeResult() {
     using Outcome = EdidDecodeRun::Outcome;
     const Outcome outcome = decoder_->outcome();
     const QString conformity = decoder_->conformityLine();
@@ -206,7 +206,7 @@ void TEDID_Inspector::showDecodeResult() {
                                                       : decoder_->report());
 }
 
-void TEDID_Inspector::FixChecksumsClick() {
+void TEDID_Examiner::FixChecksumsClick() {
     EdidImage& image = engine_.edid();
     const EdidImage before = image;
     const QList<int> fixed = EdidInfo::fixChecksums(image);
@@ -226,7 +226,7 @@ void TEDID_Inspector::FixChecksumsClick() {
     FixNote_->setAccessibleName(note);
 }
 
-QString TEDID_Inspector::reportText() const {
+QString TEDID_Examiner::reportText() const {
     QStringList parts{Summary_->toPlainText()};
     for (QLabel* l : BlockLabels_) parts << l->text();
     parts << QString() << ConformityLabel_->text() << DecodeStatus_->text() << QString()
@@ -234,6 +234,6 @@ QString TEDID_Inspector::reportText() const {
     return parts.join(QLatin1Char('\n'));
 }
 
-void TEDID_Inspector::CopyReportClick() {
+void TEDID_Examiner::CopyReportClick() {
     QApplication::clipboard()->setText(reportText());
 }

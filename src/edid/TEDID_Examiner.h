@@ -18,7 +18,7 @@ class QPushButton;
 // report of it. Non-modal; created once, hidden, and only hidden when closed. It follows the
 // image through refresh(), which the main window calls whenever the image has changed.
 // Nothing here changes the image except "Fix checksums".
-class TEDID_Inspector : public QDialog {
+class TEDID_Examiner : public QDialog {
     Q_OBJECT
 public:
     static constexpr int FormWidth = 640;
@@ -28,8 +28,8 @@ public:
     static const QColor FailColor;
     static const QColor UnusedColor;
 
-    explicit TEDID_Inspector(LinkEngine& engine, QWidget* parent = nullptr);
-    ~TEDID_Inspector() override;
+    explicit TEDID_Examiner(LinkEngine& engine, QWidget* parent = nullptr);
+    ~TEDID_Examiner() override;
 
     QPlainTextEdit* Summary() const { return Summary_; }
     QLabel* BlockLabel(int index) const { return BlockLabels_[index]; }
