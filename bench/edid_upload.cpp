@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "ScriptedLine.h"
 #include "link/LinkEngine.h"
 #include "link/SerialLine.h"
 #include "link/SteadyClock.h"
@@ -19,44 +20,25 @@
 namespace {
 
 // Answers every command frame, and the 768 bytes of the upload's data phase, with "OK".
-class AnsweringLine : public SerialLine {
-public:
-    int open(quint8) override { return 0; }
-    int setLine(quint8, qint32, quint8, Parity, quint8) override { return 0; }
-    int setFlowControl(quint8, FlowControl) override { return 0; }
-    void putByte(quint8, quint8 value) override {
+class AnsweringLine : public ScriptedLine {
+protected:
+    void onByte(quint8 value) override {
         sent_.append(char(value));
         if (sent_.endsWith("\n\r")) {
-            inbound_ += "OK\r\n";
+            answer("OK\r\n");
             dataBytes_ = 0;
             sent_.clear();
         } else if (++dataBytes_ == 768) {
-            inbound_ += "OK\r\n";
+            answer("OK\r\n");
         }
         if (sent_.size() > 64)
             sent_ = sent_.right(2);
     }
-    int readAvailable(quint8, quint8* buffer, int capacity) override {
-        const int n = std::min(capacity, int(inbound_.size()));
-        std::copy(inbound_.constBegin(), inbound_.constBegin() + n, buffer);
-        inbound_.remove(0, n);
-        return n;
-    }
-    void close(quint8) override {}
-    void discardInput(quint8) override { inbound_.clear(); }
-    bool isUsable(quint8) const override { return true; }
 
 private:
     QByteArray sent_;
-    QByteArray inbound_;
     int dataBytes_ = 0;
 };
-
-double cpuSeconds() {
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return ts.tv_sec + ts.tv_nsec / 1e9;
-}
 
 }  // namespace
 

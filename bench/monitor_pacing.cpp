@@ -31,6 +31,7 @@
 #include <numeric>
 #include <vector>
 
+#include "ScriptedLine.h"
 #include "link/LinkEngine.h"
 #include "link/SerialLine.h"
 #include "link/SteadyClock.h"
@@ -47,46 +48,28 @@ constexpr double MarginMs = 0.3;    // allowed worsening of mean and largest int
 constexpr double MarginPoints = 2;  // allowed worsening of the processor share
 
 // Timestamps every byte put and answers each frame and each framed byte with "OK".
-class AnsweringLine : public SerialLine {
+class AnsweringLine : public ScriptedLine {
 public:
     std::vector<Steady::time_point> stamps;
 
-    int open(quint8) override { return 0; }
-    int setLine(quint8, qint32, quint8, Parity, quint8) override { return 0; }
-    int setFlowControl(quint8, FlowControl) override { return 0; }
-    void putByte(quint8, quint8 value) override {
+protected:
+    void onByte(quint8 value) override {
         stamps.push_back(Steady::now());
         last_.append(static_cast<char>(value));
         if (last_.endsWith("\n\r")) {
-            inbound_ += "OK\r\n";
+            answer("OK\r\n");
             last_.clear();
         } else if (last_.size() == 3 && last_.front() == ' ' && last_.back() == ' ') {
-            inbound_ += "OK\r\n";
+            answer("OK\r\n");
             last_.clear();
         }
         if (last_.size() > 16)
             last_.clear();
     }
-    int readAvailable(quint8, quint8* buffer, int capacity) override {
-        const int n = std::min(capacity, static_cast<int>(inbound_.size()));
-        std::copy(inbound_.constBegin(), inbound_.constBegin() + n, buffer);
-        inbound_.remove(0, n);
-        return n;
-    }
-    void close(quint8) override {}
-    void discardInput(quint8) override { inbound_.clear(); }
-    bool isUsable(quint8) const override { return true; }
 
 private:
     QByteArray last_;
-    QByteArray inbound_;
 };
-
-double cpuSeconds() {
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return ts.tv_sec + ts.tv_nsec / 1e9;
-}
 
 double ms(Steady::duration d) {
     return std::chrono::duration<double, std::milli>(d).count();

@@ -8,6 +8,7 @@
 #include <numeric>
 #include <vector>
 
+#include "ScriptedLine.h"
 #include "link/LinkEngine.h"
 #include "link/SerialLine.h"
 #include "link/SteadyClock.h"
@@ -15,24 +16,13 @@
 namespace {
 
 // A line that only timestamps what it is handed.
-class TimestampLine : public SerialLine {
+class TimestampLine : public ScriptedLine {
 public:
     std::vector<std::chrono::steady_clock::time_point> stamps;
-    int open(quint8) override { return 0; }
-    int setLine(quint8, qint32, quint8, Parity, quint8) override { return 0; }
-    int setFlowControl(quint8, FlowControl) override { return 0; }
-    void putByte(quint8, quint8) override { stamps.push_back(std::chrono::steady_clock::now()); }
-    int readAvailable(quint8, quint8*, int) override { return 0; }
-    void close(quint8) override {}
-    void discardInput(quint8) override {}
-    bool isUsable(quint8) const override { return true; }
-};
 
-double cpuSeconds() {
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return ts.tv_sec + ts.tv_nsec / 1e9;
-}
+protected:
+    void onByte(quint8) override { stamps.push_back(std::chrono::steady_clock::now()); }
+};
 
 }  // namespace
 

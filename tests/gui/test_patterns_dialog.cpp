@@ -6,17 +6,11 @@
 #include <QtTest>
 
 #include "GuiRig.h"
+#include "Wire.h"
 #include "pattern/TPatterns.h"
 #include "ui/TStringGrid.h"
 
 namespace {
-
-// The data bytes of a framed data phase (blank, byte, blank each).
-QByteArray unframe(const QByteArray& wire) {
-    QByteArray out;
-    for (int i = 1; i < wire.size(); i += 3) out += wire[i];
-    return out;
-}
 
 QByteArray flags(GuiRig& rig) {
     const auto& sel = rig.engine.data().PatternSelection;

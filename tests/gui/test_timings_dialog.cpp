@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "GuiRig.h"
+#include "Wire.h"
 #include "timing/TTimings.h"
 #include "ui/TCGauge.h"
 #include "ui/TStringGrid.h"
@@ -37,17 +38,6 @@ QList<int> marked(GuiRig& rig) {
         if (rig.engine.data().TimingSelection[i] != 0)
             numbers << i + 1;
     return numbers;
-}
-
-// The data bytes of a framed data phase (each byte goes out as blank, byte, blank).
-QByteArray unframe(const QByteArray& wire) {
-    QByteArray out;
-    for (int i = 0; i + 2 < wire.size(); i += 3) {
-        if (wire[i] != ' ' || wire[i + 2] != ' ')
-            return "bad framing";
-        out += wire[i + 1];
-    }
-    return out;
 }
 
 // Opens the dialog with Edit > Timing, runs inside while it is up, then closes it.

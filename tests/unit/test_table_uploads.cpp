@@ -3,20 +3,10 @@
 
 #include "EngineRig.h"
 #include "ProgrammeSteps.h"
+#include "Wire.h"
 #include "programme/ProgramPacker.h"
 
 namespace {
-
-// The data bytes of a framed data phase (every byte travels as blank, byte, blank).
-QByteArray unframe(const QByteArray& wire) {
-    QByteArray out;
-    for (int i = 0; i + 2 < wire.size(); i += 3) {
-        if (wire[i] != ' ' || wire[i + 2] != ' ')
-            return "bad framing";
-        out += wire[i + 1];
-    }
-    return out;
-}
 
 QByteArray runUpload(EngineRig& rig, Command c) {
     if (!rig.start(c))
