@@ -1,3 +1,9 @@
+# The file seam: one implementation per platform.
+if(WIN32)
+    set(ORVE1_SAFEFILE_SOURCE files/SafeFileWindows.cpp)
+else()
+    set(ORVE1_SAFEFILE_SOURCE files/SafeFilePosix.cpp)
+endif()
 add_library(orve1core STATIC
     link/CommandSlot.h
     link/CommandTable.h
@@ -18,9 +24,10 @@ add_library(orve1core STATIC
     programme/ProgramPacker.h programme/ProgramPacker.cpp
     programme/ProgramTable.h
     programme/ProgramFile.h programme/ProgramFile.cpp
+    files/SafeFile.h
+    ${ORVE1_SAFEFILE_SOURCE}
     edid/EdidImage.h
     edid/EdidCodec.h edid/EdidCodec.cpp
-    edid/RegularFile.h edid/RegularFile.cpp
     edid/EdidHeader.h edid/EdidHeader.cpp
     edid/EdidImageFile.h edid/EdidImageFile.cpp
     edid/EdidInfo.h edid/EdidInfo.cpp

@@ -5,7 +5,7 @@
 #include <QRegularExpression>
 
 #include "edid/EdidHeader.h"
-#include "edid/RegularFile.h"
+#include "files/SafeFile.h"
 #include "programme/ProgramFile.h"
 #include "programme/ProgramPacker.h"
 
@@ -242,7 +242,7 @@ bool CtlArguments::parse(const QStringList& argsIn, CtlRequest& out, QString& er
             return parseList(arg, out.patterns, error);
         case CtlRequest::Kind::Programme: {
             QByteArray text;
-            if (!RegularFile::read(arg, ProgramFile::MaxFileBytes, text, error)) {
+            if (!SafeFile::readRegular(arg, ProgramFile::MaxFileBytes, text, error)) {
                 error = QStringLiteral("cannot read ") + error;
                 return false;
             }
@@ -254,7 +254,7 @@ bool CtlArguments::parse(const QStringList& argsIn, CtlRequest& out, QString& er
         }
         case CtlRequest::Kind::EdidUpload: {
             QByteArray bytes;
-            if (!RegularFile::read(arg, static_cast<qint64>(out.edid.size()), bytes, error)) {
+            if (!SafeFile::readRegular(arg, static_cast<qint64>(out.edid.size()), bytes, error)) {
                 error = QStringLiteral("cannot read ") + error;
                 return false;
             }

@@ -12,9 +12,8 @@ public:
     // changes nothing. False, with the image untouched and a reason naming the path, when the
     // file is not a regular file or cannot be read.
     static bool load(const QString& path, EdidImage& image, QString& error);
-    // Writes the whole image to a new file beside path and renames it over path only once every
-    // byte is written and the file closed without error, so that a failure (a full disk, a
-    // folder or file that may not be written) leaves any file of that name as it was. False,
-    // with a reason naming the path, on any failure.
+    // Makes path hold exactly the image's bytes, complete or not at all (SafeFile::replace): a
+    // failure (a full disk, a folder or file that may not be written) leaves any file of that
+    // name as it was. False, with a reason naming the path, on any failure.
     static bool save(const QString& path, const EdidImage& image, QString& error);
 };

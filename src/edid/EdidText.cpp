@@ -7,7 +7,7 @@
 
 #include "edid/EdidHeader.h"
 #include "edid/EdidInfo.h"
-#include "edid/RegularFile.h"
+#include "files/SafeFile.h"
 
 namespace {
 
@@ -370,7 +370,7 @@ bool EdidText::looksLikeText(const QByteArray& bytes) {
 bool EdidText::loadFile(const QString& path, QByteArray& bytes, QString& error, bool* wasText,
                         Form* form) {
     QByteArray content;
-    if (!RegularFile::read(path, MaxTextBytes + 1, content, error))
+    if (!SafeFile::readRegular(path, MaxTextBytes + 1, content, error))
         return false;
     const bool text = looksLikeText(content);
     if (wasText)

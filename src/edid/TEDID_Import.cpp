@@ -9,7 +9,7 @@
 #include <QVBoxLayout>
 
 #include "edid/EdidText.h"
-#include "edid/RegularFile.h"
+#include "files/SafeFile.h"
 #include "ui/FormControls.h"
 
 const QString TEDID_Import::Caption = QStringLiteral("Import EDID Text");
@@ -86,7 +86,7 @@ QString TEDID_Import::chooseTextFile() {
 bool TEDID_Import::loadTextFile(const QString& path) {
     QByteArray bytes;
     QString error;
-    bool ok = RegularFile::read(path, EdidText::MaxTextBytes + 1, bytes, error);
+    bool ok = SafeFile::readRegular(path, EdidText::MaxTextBytes + 1, bytes, error);
     if (ok && (bytes.size() > EdidText::MaxTextBytes || !EdidText::looksLikeText(bytes))) {
         ok = false;
         error = bytes.size() > EdidText::MaxTextBytes

@@ -2,10 +2,9 @@
 
 #include <QFile>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QStringList>
 
-#include "edid/RegularFile.h"
+#include "files/SafeFile.h"
 #include "pattern/PatternTable.h"
 #include "timing/TimingTable.h"
 
@@ -142,8 +141,10 @@ QString ProgramFile::write(const ProgramTable& table) {
 bool ProgramFile::load(const QString& path, ProgramTable& table, QString& error,
                        QList<int>* stepLines) {
     QByteArray bytes;
-    if (!RegularFile::read(path, MaxFileBytes + 1, bytes, error))
+    if (!SafeFile::readRegular(path, MaxFileBytes + 1, bytes, error)) {
+        error = error.mid(path.size() + 2);  // the caller names the file
         return false;
+    }
     if (bytes.size() > MaxFileBytes || bytes.contains('\0')) {
         error = QStringLiteral("not a programme file (binary or larger than %1 KiB)")
                     .arg(MaxFileBytes / 1024);
@@ -153,15 +154,8 @@ bool ProgramFile::load(const QString& path, ProgramTable& table, QString& error,
 }
 
 bool ProgramFile::save(const QString& path, const ProgramTable& table, QString& error) {
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Text)) {
-        error = f.errorString();
-        return false;
-    }
-    const QByteArray bytes = write(table).toUtf8();
-    if (f.write(bytes) != bytes.size() || !f.commit()) {
-        error = f.errorString();
-        return false;
-    }
-    return true;
+    if (SafeFile::replace(path, write(table).toUtf8(), error))
+        return true;
+    error = error.mid(path.size() + 2);  // the caller names the file
+    return false;
 }

@@ -9,13 +9,13 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QScrollBar>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <vector>
 
+#include "files/SafeFile.h"
 #include "link/TappedLine.h"
 #include "ui/FormControls.h"
 #include "ui/TMainForm.h"
@@ -242,20 +242,9 @@ bool TLinkMonitor::saveRecord(const QString& path, QString& error) const {
     if (!text.isEmpty())
         text += QLatin1Char('\n');
     const QByteArray bytes = text.toUtf8();
-    // Written beside the file and renamed over it once complete: a failure leaves any file of
-    // that name as it was.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        error = file.errorString();
-        return false;
-    }
-    if (file.write(bytes) != bytes.size()) {
-        error = file.errorString();
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit()) {
-        error = file.errorString();
+    // Complete or not at all: a failure leaves any file of that name as it was.
+    if (!SafeFile::replace(path, bytes, error)) {
+        error = error.mid(path.size() + 2);
         return false;
     }
     return true;
