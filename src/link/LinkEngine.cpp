@@ -3,6 +3,7 @@
 #include <QByteArrayView>
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "edid/EdidCodec.h"
 #include "link/Clock.h"
@@ -126,17 +127,22 @@ void LinkEngine::lineLost() {
     // now rather than after the outstanding command's time-out, and stop touching the port.
     state_.portOpen = 0;
     line_.close(state_.portNumber);
-    bool outstanding = false;
+    std::vector<Command> outstanding;
     for (int i = 0; i < CommandCount; ++i) {
         CommandSlot& s = state_.slot(static_cast<Command>(i));
-        outstanding = outstanding || s != CommandSlot::Idle;
+        if (s != CommandSlot::Idle)
+            outstanding.push_back(static_cast<Command>(i));
         s = CommandSlot::Idle;
     }
     lastBlock_ = 0;
     ShowDeviceAbsent();
-    if (outstanding)
-        view_->showMessage(QStringLiteral("No Response !!"),
-                           QStringLiteral("The serial device went away."));
+    // One message, however many commands were outstanding (a presence query beside another).
+    bool shown = false;
+    for (Command c : outstanding) {
+        const QString message = shown ? QString() : QStringLiteral("No Response !!");
+        shown = true;
+        report(c, false, message, QStringLiteral("The serial device went away."));
+    }
 }
 
 // ---- Wire ----------------------------------------------------------------------------------
@@ -189,19 +195,54 @@ bool LinkEngine::CheckReply(const char* expected) {
 
 // ---- Start rule and presence ---------------------------------------------------------------
 
-bool LinkEngine::mayStart() const {
-    return state_.portOpen == 1 && state_.devicePresent == 1 && !AnyCommandBusy();
+bool LinkEngine::mayStart(const LinkHolder* by) const {
+    return state_.portOpen == 1 && state_.devicePresent == 1 && !AnyCommandBusy() &&
+           (holder_ == nullptr || holder_ == by);
 }
 
-bool LinkEngine::startCommand(Command c) {
+bool LinkEngine::startCommand(Command c, LinkHolder* by) {
+    return start(c, by, &edid_, &edid_);
+}
+
+bool LinkEngine::startEdidUpload(const EdidImage& image, LinkHolder* by) {
+    return start(Command::Uedid, by, &image, &edid_);
+}
+
+bool LinkEngine::startEdidRead(EdidImage& into, LinkHolder* by) {
+    return start(Command::Redid, by, &edid_, &into);
+}
+
+bool LinkEngine::hold(LinkHolder* holder) {
+    if (holder_ != nullptr && holder_ != holder)
+        return false;
+    holder_ = holder;
+    return true;
+}
+
+void LinkEngine::release(LinkHolder* holder) {
+    if (holder_ != holder || holder == nullptr)
+        return;
+    holder_ = nullptr;
+    // What it started may still end; nobody is left to hear of it or to take its image.
+    for (LinkHolder*& by : startedBy_) {
+        if (by == holder)
+            by = nullptr;
+    }
+    if (readTarget_ != &edid_)
+        readTarget_ = &readDiscard_;
+}
+
+bool LinkEngine::start(Command c, LinkHolder* by, const EdidImage* uploadSource,
+                       EdidImage* readTarget) {
     const CommandRow& row = commandRow(c);
     if (c == Command::Urtcnt) {
         // Exempt from the start rule, but pointless without an open port.
         if (!state_.portOpen)
             return false;
-    } else if (!mayStart()) {
+    } else if (!mayStart(by)) {
         return false;
     }
+    startedBy_[static_cast<int>(c)] = by;
     if (c != Command::Urtcnt)
         view_->clearLog();
     switch (c) {
@@ -209,12 +250,14 @@ bool LinkEngine::startCommand(Command c) {
             state_.redidSlot = CommandSlot::AwaitingReply;
             readOffset_ = 0;
             lastBlock_ = 0;
+            readTarget_ = readTarget;
             setGauge(0);
             break;
         case Command::Uedid:
             state_.uedidSlot = CommandSlot::AwaitingReply;
             setGauge(0);
-            takeUploadCopy(c);
+            // The image the upload sends is the one it started with, whatever changes it later.
+            uploadImage_ = *uploadSource;
             break;
         case Command::Tmgs:
         case Command::Ptns:
@@ -243,6 +286,16 @@ void LinkEngine::ShowDeviceAbsent() {
     state_.devicePresent = 0;
     view_->showDeviceAbsent();
     setGauge(0);
+}
+
+void LinkEngine::report(Command c, bool ok, const QString& message, const QString& detail) {
+    LinkHolder*& by = startedBy_[static_cast<int>(c)];
+    LinkHolder* const holder = by;
+    by = nullptr;
+    if (holder && holder == holder_ && holder->commandEnded(c, ok, message, detail))
+        return;
+    if (!message.isEmpty())
+        view_->showMessage(message, detail);
 }
 
 // ---- Receive poll --------------------------------------------------------------------------
@@ -330,7 +383,7 @@ void LinkEngine::timeOut(Command c, bool finalPhase) {
     if (c == Command::Redid)
         lastBlock_ = 0;
     ShowDeviceAbsent();
-    view_->showMessage(QStringLiteral("No Response !!"));
+    report(c, false, QStringLiteral("No Response !!"));
 }
 
 void LinkEngine::acceptFirstReply(Command c) {
@@ -339,8 +392,7 @@ void LinkEngine::acceptFirstReply(Command c) {
         case DataPhase::None:
             state_.slot(c) = CommandSlot::Idle;
             ShowDevicePresent();
-            if (row.successMessage)
-                view_->showMessage(QString::fromLatin1(row.successMessage));
+            report(c, true, QString::fromLatin1(row.successMessage));
             break;
         case DataPhase::IndexByte:
             state_.slot(c) = CommandSlot::AwaitingFinal;
@@ -372,8 +424,7 @@ void LinkEngine::rejectFirst(Command c) {
         state_.firstReplyTicks = 0;
     if (row.firstReject == AbsentOnReject::BeforeMessage)
         ShowDeviceAbsent();
-    if (row.firstRejectMessage)
-        view_->showMessage(QString::fromLatin1(row.firstRejectMessage));
+    report(c, false, QString::fromLatin1(row.firstRejectMessage));
     if (row.firstReject == AbsentOnReject::AfterMessage)
         ShowDeviceAbsent();
 }
@@ -386,14 +437,13 @@ void LinkEngine::finishFinal(Command c, bool accepted) {
         state_.slot(c) = CommandSlot::Idle;
         if (row.presentOnSuccess)
             ShowDevicePresent();
-        if (row.successMessage)
-            view_->showMessage(QString::fromLatin1(row.successMessage));
+        report(c, true, QString::fromLatin1(row.successMessage));
         return;
     }
     state_.slot(c) = CommandSlot::Idle;
     if (row.finalReject == AbsentOnReject::BeforeMessage)
         ShowDeviceAbsent();
-    view_->showMessage(QString::fromLatin1(row.finalRejectMessage));
+    report(c, false, QString::fromLatin1(row.finalRejectMessage));
     if (row.finalReject == AbsentOnReject::AfterMessage)
         ShowDeviceAbsent();
 }
@@ -426,8 +476,6 @@ void LinkEngine::takeUploadCopy(Command c) {
             uploadTable_[4 * i + 2] = p.unit[i];
             uploadTable_[4 * i + 3] = p.showTime[i];
         }
-    } else if (c == Command::Uedid) {
-        uploadImage_ = edid_;
     }
 }
 
@@ -662,15 +710,15 @@ void LinkEngine::failEdidRead() {
     discardReply();
     endEdidRead();
     ShowDeviceAbsent();
-    view_->showMessage(QStringLiteral("No Response !!"));
+    report(Command::Redid, false, QStringLiteral("No Response !!"));
 }
 
 void LinkEngine::completeEdidRead() {
-    edid_ = edidStaging_;
+    *readTarget_ = edidStaging_;
     setGauge(100);
     endEdidRead();
     readOffset_ = 256;
-    view_->showMessage(QString::fromLatin1(commandRow(Command::Redid).successMessage));
+    report(Command::Redid, true, QString::fromLatin1(commandRow(Command::Redid).successMessage));
 }
 
 void LinkEngine::discardReply() {

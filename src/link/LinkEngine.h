@@ -8,6 +8,7 @@
 #include "edid/EdidImage.h"
 #include "link/CommandData.h"
 #include "link/CommandSlot.h"
+#include "link/LinkHolder.h"
 #include "link/LinkState.h"
 
 class Clock;
@@ -62,12 +63,23 @@ public:
     void PaceDelay(quint32 ms);
     bool CheckReply(const char* expected);
 
-    // Start rule: port open, generator present, nothing outstanding.
+    // Start rule: port open, generator present, nothing outstanding, and the link not held by
+    // another than by.
     bool AnyCommandBusy() const { return state_.anyCommandBusy(); }
-    bool mayStart() const;
+    bool mayStart(const LinkHolder* by = nullptr) const;
     // Starts c under the start rule; false (and nothing done) when the rule refuses.
     // The presence query ignores the rule, as the port dialog sends it.
-    bool startCommand(Command c);
+    bool startCommand(Command c, LinkHolder* by = nullptr);
+    // The EDID commands on an image of the caller's own, the program's image left alone: the
+    // upload sends image as it is now; the read fills into only when it completes.
+    bool startEdidUpload(const EdidImage& image, LinkHolder* by = nullptr);
+    bool startEdidRead(EdidImage& into, LinkHolder* by = nullptr);
+
+    // While a holder holds the link, only it starts commands (hold is false when another
+    // holds it). Releasing it while its read is outstanding sends that read's image nowhere.
+    bool hold(LinkHolder* holder);
+    void release(LinkHolder* holder);
+    LinkHolder* holder() const { return holder_; }
 
     void ShowDevicePresent();
     void ShowDeviceAbsent();
@@ -80,6 +92,9 @@ public:
     int readOffset() const { return readOffset_; }
 
 private:
+    bool start(Command c, LinkHolder* by, const EdidImage* uploadSource, EdidImage* readTarget);
+    // c has ended: its holder hears of it, else the view shows message (when there is one).
+    void report(Command c, bool ok, const QString& message, const QString& detail = QString());
     void tickCommand(Command c);
     void acceptFirstReply(Command c);
     void rejectFirst(Command c);
@@ -113,6 +128,11 @@ private:
     CommandData data_;
     EdidImage edid_{};
     int gauge_ = 0;
+    LinkHolder* holder_ = nullptr;
+    // Who started each command's outstanding run (nullptr: the operator's windows).
+    std::array<LinkHolder*, CommandCount> startedBy_{};
+    EdidImage* readTarget_ = &edid_;  // where the outstanding read's image goes
+    EdidImage readDiscard_{};         // ... once its holder has let go of the link
     // What the upload started last sends: the table's bytes in sending order, or the image.
     std::array<quint8, 4 * ProgramColumns::StepCount> uploadTable_{};
     EdidImage uploadImage_{};

@@ -3,6 +3,7 @@
 #include <QtTest>
 
 #include "EngineRig.h"
+#include "edid/EdidCodec.h"
 #include "link/CommandTable.h"
 
 namespace {
@@ -353,6 +354,56 @@ private slots:
         QCOMPARE(rig.slot(Command::Uedid), CommandSlot::AwaitingFinal);
         QCOMPARE(rig.st().finalReplyTicks, quint8(3));
         QVERIFY(rig.view.messages.isEmpty());
+    }
+
+    void aHolderAloneStartsAndHearsItsOutcomes() {
+        struct Holder : LinkHolder {
+            QStringList heard;
+            bool showsItself = true;
+            bool commandEnded(Command c, bool ok, const QString& m, const QString&) override {
+                heard << QStringLiteral("%1 %2 %3").arg(int(c)).arg(ok).arg(m);
+                return showsItself;
+            }
+        } holder, other;
+        EngineRig rig;
+        QVERIFY(rig.engine.hold(&holder));
+        QVERIFY(!rig.engine.hold(&other));
+        QVERIFY(!rig.start(Command::Dfset));  // the windows are refused silently
+        QVERIFY(!rig.engine.startCommand(Command::Tmix, &other));
+        QVERIFY(rig.engine.startCommand(Command::Tmix, &holder));
+        rig.answer("OK");
+        rig.answer("OK");
+        rig.engine.state().devicePresent = 1;
+
+        // Upload and read on images of the holder's own; the program's image stays as it was.
+        EdidImage mine{}, readBack{};
+        mine.fill(0x42);
+        rig.engine.edid().fill(0x11);
+        QVERIFY(rig.engine.startEdidUpload(mine, &holder));
+        rig.engine.edid().fill(0x22);
+        rig.line.clearSent();
+        rig.answer("OK");
+        QCOMPARE(rig.line.sent().mid(1, 1), QByteArray("\x42"));
+        rig.answer("OK");
+        QVERIFY(rig.engine.startEdidRead(readBack, &holder));
+        rig.answer("OK1");
+        for (int b = 0; b < 8; ++b) rig.answer(EdidCodec::encodeBlock(mine.data()));
+        rig.tick();  // equal blocks: one quiet tick confirms
+        QCOMPARE(readBack, mine);
+        QCOMPARE(rig.engine.edid()[0], quint8(0x22));
+        QCOMPARE(holder.heard, QStringList({"1 1 ", "8 1 Upload successful!!",
+                                            "7 1   Read EDID Successful!!  "}));
+        QVERIFY(rig.view.messages.isEmpty());
+
+        // Let go in the middle of a read: it ends for nobody, the box shows as for the windows.
+        QVERIFY(rig.engine.startEdidRead(readBack, &holder));
+        rig.engine.release(&holder);
+        rig.answer("OK1");
+        for (int b = 0; b < 8; ++b) rig.answer(EdidCodec::encodeBlock(mine.data()));
+        rig.tick();
+        QCOMPARE(rig.view.messages, QStringList{"  Read EDID Successful!!  "});
+        QCOMPARE(holder.heard.size(), 3);
+        QVERIFY(rig.start(Command::Dfset));
     }
 };
 
