@@ -358,7 +358,7 @@ bool ProtocolMachine::blockRequest(quint8 offset, Outcome* out) {
         }
         break;
     }
-    answerBytes(out, text, ReplyKind::Block);
+    answerBytes(out, text + QByteArray::fromStdString(options_.blockTrailer), ReplyKind::Block);
     return true;
 }
 

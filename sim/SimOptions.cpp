@@ -1,5 +1,6 @@
 #include "SimOptions.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -44,6 +45,31 @@ bool parseEdidFault(const std::string& text, SimOptions::EdidFault* fault) {
     return true;
 }
 
+// C-style escapes \r \n \t \\ and \xNN; false on any other backslash.
+bool unescape(const std::string& text, std::string* out) {
+    out->clear();
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\') {
+            *out += text[i];
+            continue;
+        }
+        if (++i >= text.size())
+            return false;
+        const char c = text[i];
+        if (c == 'r' || c == 'n' || c == 't' || c == '\\') {
+            *out += c == 'r' ? '\r' : c == 'n' ? '\n' : c == 't' ? '\t' : '\\';
+        } else if (c == 'x' && i + 2 < text.size() &&
+                   std::isxdigit(static_cast<unsigned char>(text[i + 1])) &&
+                   std::isxdigit(static_cast<unsigned char>(text[i + 2]))) {
+            *out += char(std::stoi(text.substr(i + 1, 2), nullptr, 16));
+            i += 2;
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 SimOptions::Outcome SimOptions::parse(int argc, char** argv, std::string* error) {
@@ -66,7 +92,7 @@ SimOptions::Outcome SimOptions::parse(int argc, char** argv, std::string* error)
                           name == "--split";
         const bool valued = name == "--port" || name == "--edid" || name == "--reject" ||
                             name == "--delay" || name == "--burst" || name == "--hangup-after" ||
-                            name == "--edid-fault";
+                            name == "--edid-fault" || name == "--block-trailer";
         if (!flag && !valued) {
             *error = (name.compare(0, 1, "-") == 0 ? "unknown option '" : "unexpected argument '") +
                      name + "'";
@@ -124,6 +150,9 @@ SimOptions::Outcome SimOptions::parse(int argc, char** argv, std::string* error)
             if (!parseEdidFault(value, &fault))
                 return bad("needs KIND:BLOCK[:COUNT], KIND drop|truncate|corrupt, BLOCK 0..7");
             edidFaults.push_back(fault);
+        } else if (name == "--block-trailer") {
+            if (!unescape(value, &blockTrailer) || blockTrailer.size() > 200)
+                return bad("needs text of at most 200 bytes; escapes \\r \\n \\t \\\\ \\xNN");
         }
     }
     return Outcome::Run;
@@ -164,6 +193,9 @@ Faults, for tests and demonstrations:
                        BLOCK (0..7, offset 32*BLOCK): drop = send nothing,
                        truncate = only the first 30 of the 66 bytes,
                        corrupt = one digit replaced by 'G'; may be repeated
+  --block-trailer TEXT
+                       send TEXT after every EDID block, in the same write
+                       (escapes \r \n \t \\ \xNN), e.g. '\r\nOK\r\n'
   --burst N            send N random bytes (never an 'O') just before each
                        first reply
   --hangup-after N     once the N-th framed data byte of a data phase has come

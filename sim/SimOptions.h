@@ -28,6 +28,7 @@ public:
     int burst = 0;
     int hangupAfter = 0;  // 0: never
     std::vector<EdidFault> edidFaults;
+    std::string blockTrailer;  // sent after every EDID block, in the same write
 
     // Fills the fields from the arguments; on Error, *error holds a one-line reason.
     Outcome parse(int argc, char** argv, std::string* error);

@@ -15,6 +15,7 @@ add_library(orve1core STATIC
     link/Clock.h
     link/SteadyClock.h link/SteadyClock.cpp
     link/LinkView.h
+    link/EdidBlockReader.h link/EdidBlockReader.cpp
     link/LinkEngine.h link/LinkEngine.cpp
     link/ComPortMap.h link/ComPortMap.cpp
     timing/TimingTable.h

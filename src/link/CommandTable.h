@@ -56,7 +56,7 @@ inline constexpr CommandRow CommandTable[CommandCount] = {
      AbsentOnReject::No, "Error!!", "Error!!", AbsentOnReject::No, false},
     {Command::Dfset, "DFSET", 0, "OK", 16, 0, DataPhase::None, "Upload Successful!!", true,
      AbsentOnReject::BeforeMessage, "Error!!", nullptr, AbsentOnReject::No, false},
-    // The read's block phase keeps time-outs of its own (LinkEngine::EdidBlockTimeoutTicks).
+    // The read's block phase keeps time-outs of its own (EdidBlockReader::BlockTimeoutTicks).
     {Command::Redid, "REDID", 0, "OK1", 45, 0, DataPhase::EdidBlocks, "  Read EDID Successful!!  ",
      false, AbsentOnReject::BeforeMessage, "Error!!", nullptr, AbsentOnReject::No, true},
     {Command::Uedid, "UEDID", 255, "OK", 16, 70, DataPhase::EdidUpload, "Upload successful!!", true,

@@ -134,7 +134,6 @@ void LinkEngine::lineLost() {
             outstanding.push_back(static_cast<Command>(i));
         s = CommandSlot::Idle;
     }
-    lastBlock_ = 0;
     ShowDeviceAbsent();
     // One message, however many commands were outstanding (a presence query beside another).
     bool shown = false;
@@ -163,6 +162,9 @@ void LinkEngine::SendCommand(const char* keyword, quint8 argument) {
     put(Blank);
     // Line feed before carriage return: the generator expects them in this order.
     put(LineFeed);
+    // What came before the generator had the whole frame cannot answer it (text after an
+    // earlier answer, say): it goes to the log, not into the reply.
+    takeStaleInput();
     put(CarriageReturn);
     state_.firstReplyTicks = 0;
     state_.finalReplyTicks = 0;
@@ -178,6 +180,14 @@ void LinkEngine::SendFramedByte(quint8 value) {
     state_.firstReplyTicks = 0;
     state_.finalReplyTicks = 0;
     state_.replyLength = 0;
+}
+
+void LinkEngine::takeStaleInput() {
+    const int n = std::clamp(
+        line_.readAvailable(state_.portNumber, state_.readBuffer.data(), LinkState::BufferSize), 0,
+        LinkState::BufferSize);
+    if (n > 0)
+        view_->appendLog(QByteArray(reinterpret_cast<const char*>(state_.readBuffer.data()), n));
 }
 
 bool LinkEngine::CheckReply(const char* expected) {
@@ -248,8 +258,6 @@ bool LinkEngine::start(Command c, LinkHolder* by, const EdidImage* uploadSource,
     switch (c) {
         case Command::Redid:
             state_.redidSlot = CommandSlot::AwaitingReply;
-            readOffset_ = 0;
-            lastBlock_ = 0;
             readTarget_ = readTarget;
             setGauge(0);
             break;
@@ -380,8 +388,6 @@ void LinkEngine::tickCommand(Command c) {
 void LinkEngine::timeOut(Command c, bool finalPhase) {
     (finalPhase ? state_.finalReplyTicks : state_.firstReplyTicks) = 0;
     state_.slot(c) = CommandSlot::Idle;
-    if (c == Command::Redid)
-        lastBlock_ = 0;
     ShowDeviceAbsent();
     report(c, false, QStringLiteral("No Response !!"));
 }
@@ -525,20 +531,10 @@ void LinkEngine::edidUpload() {
 
 // ---- EDID read -----------------------------------------------------------------------------
 
-void LinkEngine::requestEdidBlock(int offset) {
-    // A cleared accumulator means an old block can never pass for the one requested now.
-    discardReply();
-    SendFramedByte(static_cast<quint8>(offset));
-    requestTick_ = readTicks_;
-    ++blockRequests_;
-    lastReplyLength_ = 0;
-}
-
 void LinkEngine::endEdidRead() {
     state_.firstReplyTicks = 0;
     state_.finalReplyTicks = 0;
     state_.redidSlot = CommandSlot::Idle;
-    lastBlock_ = 0;
 }
 
 void LinkEngine::tickEdidRead() {
@@ -556,157 +552,40 @@ void LinkEngine::tickEdidRead() {
                 return;
             }
             state_.redidSlot = CommandSlot::AwaitingFinal;
-            readTicks_ = 0;
-            slowestTicks_ = 1;
-            readRestarts_ = 0;
-            restartEdidRead();
+            follow(reader_.begin());
             state_.firstReplyTicks = 0;
             return;
         case CommandSlot::AwaitingFinal:
         case CommandSlot::FinalArrived:
-            // Bytes or none, the blocks are judged the same way and the read's own time-outs
-            // bound every wait.
-            tickEdidBlocks();
+            // Bytes or none, the reader judges the blocks, and its own time-outs bound every
+            // wait.
+            follow(reader_.tick(state_.replyBuffer.data(), state_.replyLength));
             return;
     }
 }
 
-void LinkEngine::tickEdidBlocks() {
-    ++readTicks_;
-    const int age = readTicks_ - requestTick_;
-    const int length = state_.replyLength;
-    const bool arriving = length != lastReplyLength_;
-    lastReplyLength_ = length;
-    const quint8* reply = state_.replyBuffer.data();
-    const int blockOffset = readOffset_ - EdidBlockSize;
-
-    switch (readPhase_) {
-        case EdidReadPhase::Awaiting:
-            if (length > EdidMaxBlockReply) {
-                doubtfulEdidRead();
-                return;
-            }
-            if (EdidCodec::isBlock(reply, length)) {
-                ++blockAnswers_;
-                EdidCodec::decodeDigits(reply + 1, EdidBlockSize,
-                                        edidStaging_.data() + blockOffset);
-                slowestTicks_ = std::max(slowestTicks_, age);
-                discardReply();
-                if (blockAnswers_ < blockRequests_) {
-                    readPhase_ = EdidReadPhase::Settling;
-                    return;
-                }
-                edidBlockDone();
-                return;
-            }
-            if (length >= EdidCodec::BlockTextLength && !arriving) {
-                // A block behind other bytes came with another answer before it.
-                if (EdidCodec::findBlock(reply, length) > 0) {
-                    doubtfulEdidRead();
-                    return;
-                }
-                // A whole answer that is not a block (a spoilt digit): ask again at once.
-                ++blockAnswers_;
-                repeatEdidRequest();
-                return;
-            }
-            // Nothing, or part of an answer: wait for it as long as it may still come.
-            if (age > EdidBlockTimeoutTicks)
-                repeatEdidRequest();
+void LinkEngine::follow(const EdidBlockReader::Action& action) {
+    if (action.discard)
+        discardReply();
+    switch (action.step) {
+        case EdidBlockReader::Step::Wait:
             return;
-
-        case EdidReadPhase::Settling:
-            if (length >= EdidCodec::BlockTextLength) {
-                blockAnswers_ += length / EdidCodec::BlockTextLength;
-                discardReply();
-            }
-            if (blockAnswers_ >= blockRequests_ || (age > EdidBlockTimeoutTicks && !arriving))
-                edidBlockDone();
+        case EdidBlockReader::Step::Request:
+            SendFramedByte(static_cast<quint8>(action.offset));
+            if (action.gauge >= 0)
+                setGauge(action.gauge);
             return;
-
-        case EdidReadPhase::Quieting:
-            // Whatever was asked so far may still be answered (or repeated) until its time-out;
-            // only after that can nothing old answer a new request.
-            discardReply();
-            if (age > EdidBlockTimeoutTicks && !arriving)
-                restartEdidRead();
+        case EdidBlockReader::Step::Complete:
+            completeEdidRead();
             return;
-
-        case EdidReadPhase::Confirming:
-            // An answer after the last block means one block took another's place.
-            if (length > 0) {
-                doubtfulEdidRead();
-                return;
-            }
-            // A little longer than the slowest answer, for answers a little slower than that.
-            if (age > slowestTicks_)
-                completeEdidRead();
+        case EdidBlockReader::Step::Fail:
+            failEdidRead();
             return;
     }
-}
-
-void LinkEngine::edidBlockDone() {
-    if (!lastBlock_) {
-        requestNextEdidBlock();
-        return;
-    }
-    if (edidHasRepeatedBlock()) {
-        readPhase_ = EdidReadPhase::Confirming;
-        return;
-    }
-    completeEdidRead();
-}
-
-bool LinkEngine::edidHasRepeatedBlock() const {
-    const auto block = [this](int i) { return edidStaging_.begin() + i * EdidBlockSize; };
-    const int blocks = static_cast<int>(edidStaging_.size()) / EdidBlockSize;
-    for (int i = 1; i < blocks; ++i) {
-        for (int k = 0; k < i; ++k) {
-            if (std::equal(block(k), block(k) + EdidBlockSize, block(i)))
-                return true;
-        }
-    }
-    return false;
-}
-
-void LinkEngine::doubtfulEdidRead() {
-    // More answers than requests: which block holds which answer is no longer certain.
-    if (readRestarts_ >= EdidReadRestarts) {
-        failEdidRead();
-        return;
-    }
-    ++readRestarts_;
-    discardReply();
-    readPhase_ = EdidReadPhase::Quieting;
-}
-
-void LinkEngine::restartEdidRead() {
-    readOffset_ = 0;
-    lastBlock_ = 0;
-    requestNextEdidBlock();
-}
-
-void LinkEngine::requestNextEdidBlock() {
-    readPhase_ = EdidReadPhase::Awaiting;
-    blockRequests_ = 0;
-    blockAnswers_ = 0;
-    requestEdidBlock(readOffset_);
-    if (readOffset_ >= 223)
-        lastBlock_ = 1;
-    setGauge(100 * readOffset_ / 255);
-    readOffset_ += EdidBlockSize;
-}
-
-void LinkEngine::repeatEdidRequest() {
-    if (blockRequests_ > EdidBlockRetries) {
-        failEdidRead();
-        return;
-    }
-    requestEdidBlock(readOffset_ - EdidBlockSize);
 }
 
 void LinkEngine::failEdidRead() {
-    // The image keeps what it held: the blocks read so far are in the staging copy only.
+    // The image keeps what it held: the blocks read so far are in the reader only.
     discardReply();
     endEdidRead();
     ShowDeviceAbsent();
@@ -714,15 +593,13 @@ void LinkEngine::failEdidRead() {
 }
 
 void LinkEngine::completeEdidRead() {
-    *readTarget_ = edidStaging_;
+    *readTarget_ = reader_.image();
     setGauge(100);
     endEdidRead();
-    readOffset_ = 256;
     report(Command::Redid, true, QString::fromLatin1(commandRow(Command::Redid).successMessage));
 }
 
 void LinkEngine::discardReply() {
     state_.replyBuffer.fill(0);
     state_.replyLength = 0;
-    lastReplyLength_ = 0;
 }

@@ -8,6 +8,7 @@
 #include "edid/EdidImage.h"
 #include "link/CommandData.h"
 #include "link/CommandSlot.h"
+#include "link/EdidBlockReader.h"
 #include "link/LinkHolder.h"
 #include "link/LinkState.h"
 
@@ -25,16 +26,6 @@ class SerialLine;
 class LinkEngine {
 public:
     static constexpr quint32 PaceMs = 35;
-    static constexpr int EdidBlockSize = 32;
-    // Requests of one block beyond the first before the read gives up.
-    static constexpr int EdidBlockRetries = 2;
-    // Fresh starts of a read after the generator answered twice at once.
-    static constexpr int EdidReadRestarts = 1;
-    // Supervision ticks a block's answer may take; an answer that has not come by then is lost.
-    static constexpr int EdidBlockTimeoutTicks = 9;
-    // One block's answer with what may follow its "T" (a line end); more than this at once
-    // holds a second answer.
-    static constexpr int EdidMaxBlockReply = 70;
 
     LinkEngine(SerialLine& line, Clock& clock);
     // Until a view is set the engine talks to a view that shows nothing.
@@ -61,6 +52,8 @@ public:
     void SendCommand(const char* keyword, quint8 argument);
     void SendFramedByte(quint8 value);
     void PaceDelay(quint32 ms);
+    // Reads what has come and nobody has read yet into the log only.
+    void takeStaleInput();
     bool CheckReply(const char* expected);
 
     // Start rule: port open, generator present, nothing outstanding, and the link not held by
@@ -88,9 +81,6 @@ public:
     void receivePoll();
     void supervisionTick();
 
-    // EDID read progress, for tests and the status of a read.
-    int readOffset() const { return readOffset_; }
-
 private:
     bool start(Command c, LinkHolder* by, const EdidImage* uploadSource, EdidImage* readTarget);
     // c has ended: its holder hears of it, else the view shows message (when there is one).
@@ -108,14 +98,8 @@ private:
     void awaitAnswerToWholeDataPhase(Command c);
     void edidUpload();
     void tickEdidRead();
-    void tickEdidBlocks();
-    void requestEdidBlock(int offset);
-    void requestNextEdidBlock();
-    void repeatEdidRequest();
-    void doubtfulEdidRead();
-    void restartEdidRead();
-    bool edidHasRepeatedBlock() const;
-    void edidBlockDone();
+    // Does what the block reader says.
+    void follow(const EdidBlockReader::Action& action);
     void failEdidRead();
     void completeEdidRead();
     void discardReply();
@@ -137,34 +121,5 @@ private:
     std::array<quint8, 4 * ProgramColumns::StepCount> uploadTable_{};
     EdidImage uploadImage_{};
 
-    // EDID read. Block answers carry no offset, so a block is taken in only when it cannot
-    // be the answer to an earlier request:
-    // - a block is asked for again only once the earlier request's answer has come spoilt or
-    //   can no longer come (its time-out), so a slow block is waited for, not asked for twice;
-    // - when a block was asked for more than once, the next request waits until every answer
-    //   has come or can no longer come;
-    // - two answers at once (the generator repeated itself) are never taken: once nothing
-    //   asked so far can still be answered, the read starts again from the first block, once;
-    // - a repeated answer that came alone would have been taken for a later block, which then
-    //   holds the same 32 bytes as an earlier one, and the last request's own answer would
-    //   still be on its way. So when the image holds two equal blocks, the read ends only
-    //   after the line stays quiet for longer than the slowest answer seen.
-    // A healthy generator that answers at once still gives one block per tick.
-    enum class EdidReadPhase {
-        Awaiting,    // the answer to the current block's request is awaited
-        Settling,    // the block is in; answers to its repeated requests may still come
-        Quieting,    // two answers came at once; waiting until nothing old can still come
-        Confirming,  // the last block is in; no answer to an earlier request may still come
-    };
-    qint32 readOffset_ = 0;  // offset of the next block to request
-    quint8 lastBlock_ = 0;   // the request of the last block has gone out
-    EdidReadPhase readPhase_ = EdidReadPhase::Awaiting;
-    int readTicks_ = 0;      // supervision ticks since the first block request
-    int requestTick_ = 0;    // readTicks_ when the current block was last requested
-    int blockRequests_ = 0;  // requests sent for the current block
-    int blockAnswers_ = 0;   // whole answers (taken or spoilt) seen for the current block
-    int slowestTicks_ = 1;   // the most ticks a block's answer has taken in this read
-    int readRestarts_ = 0;
-    int lastReplyLength_ = 0;
-    EdidImage edidStaging_{};
+    EdidBlockReader reader_;
 };

@@ -72,8 +72,7 @@ private slots:
 
         // The ports as the system knows them; COM 1 is the simulator.
         r = runCtl(sim, {"ports"});
-        QVERIFY2(r.status == 0 && r.out.count("\nCOM ") == 7 &&
-                     r.out.startsWith("COM 1  ") &&
+        QVERIFY2(r.status == 0 && r.out.count("\nCOM ") == 7 && r.out.startsWith("COM 1  ") &&
                      r.out.section('\n', 0, 0).contains("orve1-sim virtual generator"),
                  qPrintable(describe(r, sim)));
 
@@ -94,7 +93,8 @@ private slots:
         SimProcess sim;
         const QString served = sim.runtimeDir() + "/generator.bin";
         QVERIFY(QFile::copy(sample, served));
-        QVERIFY(sim.start({"--port", "2", "--edid", served}));
+        // A generator that follows every block with a line end and "OK".
+        QVERIFY(sim.start({"--port", "2", "--edid", served, "--block-trailer", "\\r\\nOK\\r\\n"}));
         const QString outFile = sim.runtimeDir() + "/read.bin";
         CtlResult rd = runCtl(sim, {"--port", "2", "edid-read", outFile});
         QVERIFY2(rd.status == 0, qPrintable(describe(rd, sim)));

@@ -5,6 +5,9 @@
 //   byte 0     bit 0: a healthy generator (every answer whole, within 250 ms)
 //              bits 1-2: the image it serves: 0 all blocks differ, 1 one block and padding,
 //              2 from the input (256 bytes follow)
+//              bits 3-6: text after every block answer: 0 none, 1 "\r\nOK\r\n", k > 1 (k - 1) x 4
+//              bytes of anything but "A" (the same for the whole run)
+//              bit 7: that text comes as a write of its own, 150 ms after the block
 //   byte 1     how long each message box stays open, in 50 ms
 //   byte 2     n, the number of answer plans; then n plans of 3 bytes: delay in 50 ms, fault
 //              (0 none, 1 dropped, 2 cut to 30 bytes, 3 a spoilt digit, 4 split in two,
@@ -22,10 +25,10 @@
 // its answers at most carries a fault. Other answers take any plan.
 //
 // Oracles: a read that says it succeeded holds exactly the generator's image; an upload that
-// says it succeeded delivered exactly the image it started with; a healthy generator never
-// gives a failure message; what the device sent while the port was closed never passes for a
-// reply; the engine never breaks the protocol; every command ends within the bound below; the
-// accumulator and the slots keep their invariants after every poll and tick.
+// says it succeeded delivered exactly the image it started with; a healthy generator (text
+// after its blocks or not) never gives a failure message; what the device sent while the port was
+// closed never passes for a reply; the engine never breaks the protocol; every command ends within
+// the bound below; the accumulator and the slots keep their invariants after every poll and tick.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -83,7 +86,7 @@ public:
 // ATRN 130 x 105 ms, with 1 ms per gauge step); the final answer's time-out (101 polls for
 // WEDID) and its tick; and every message box held open (a command shows at most two, the
 // presence query one more). A read adds its block phase: at most 2 passes of 8 blocks, each
-// block at most 3 requests of 10 ticks and 10 ticks settling, then 11 ticks of quiet and
+// block at most 3 requests of 10 ticks and 10 ticks settling, then up to 19 ticks of quiet and
 // 11 of confirmation.
 quint32 boundMs(Command c, quint32 holdMs) {
     quint32 ms = 11 * 35 + 500 + 4600 + 500 + 10100 + 500 + 3 * holdMs + 1000;
@@ -92,7 +95,7 @@ quint32 boundMs(Command c, quint32 holdMs) {
     if (c == Command::Atrn || c == Command::Tmgs || c == Command::Ptns)
         ms += 130 * 105 + 100;
     if (c == Command::Redid)
-        ms += (2 * 8 * (3 * 10 + 10) + 11 + 11) * 500;
+        ms += (2 * 8 * (3 * 10 + 10) + 19 + 11) * 500;
     return ms;
 }
 
@@ -108,6 +111,16 @@ public:
             std::fill(model_.image.begin() + 128, model_.image.end(), quint8(0));
         if (imageKind == 2)
             for (quint8& b : model_.image) b = in.byte();
+        const int trailer = (head >> 3) & 15;
+        if (trailer == 1)
+            model_.blockTrailer = "\r\nOK\r\n";
+        quint32 seed = head * 2246822519u + 7;
+        for (int i = 0; trailer > 1 && i < (trailer - 1) * 4; ++i) {
+            seed = seed * 1103515245u + 12345u;
+            const char c = char(seed >> 24);
+            model_.blockTrailer += c == 'A' ? 'a' : c;
+        }
+        model_.trailerDelayMs = (head & 0x80) ? 150 : 0;
         const int plans = in.byte();
         for (int i = 0; i < plans; ++i) {
             ModelGenerator::Plan p;
@@ -159,7 +172,7 @@ private:
         }
         // Block answers: about the same delay throughout the read, one fault at most, and
         // nothing later than the read's time-out.
-        constexpr quint32 TimeoutMs = LinkEngine::EdidBlockTimeoutTicks * TimerLoop::TickMs;
+        constexpr quint32 TimeoutMs = EdidBlockReader::BlockTimeoutTicks * TimerLoop::TickMs;
         if (readBlocks_++ == 0)
             readDelay_ = std::min(p.delayMs, TimeoutMs - 600);
         const int jitter = int(p.delayMs % 21) - 10;  // -10 .. +10 %

@@ -35,7 +35,9 @@ def main():
     work = tempfile.TemporaryDirectory(prefix="orve1-edid-")
     written = os.path.join(work.name, "generator.bin")
     saved = os.path.join(work.name, "read back.bin")
-    with Session(bin_dir_from_args(), sim_args=["--edid", written]) as s:
+    # The generator follows every EDID block with a line end and "OK".
+    with Session(bin_dir_from_args(),
+                 sim_args=["--edid", written, "--block-trailer", r"\r\nOK\r\n"]) as s:
         if not (check(s.app is not None, "orve1 is on the accessibility bus") and
                 check(len(expected or b"") == 256, "a 256-byte EDID to open") and
                 s.connect(check)):

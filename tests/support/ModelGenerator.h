@@ -34,6 +34,10 @@ public:
 
     EdidImage image{};  // what REDID serves and UEDID replaces
     bool silent = false;
+    // Text after every block answer ("\r\nOK\r\n", ...), in the same write or, when
+    // trailerDelayMs is not 0, as a write of its own that much later.
+    QByteArray blockTrailer;
+    quint32 trailerDelayMs = 0;
 
     // What the model took in.
     struct Exchange {
@@ -52,7 +56,11 @@ public:
     void attach(FakeLine& line, FakeClock& clock) {
         line_ = &line;
         clock_ = &clock;
-        line.onPut = [this](FakeLine& l) { feed(l.puts.back().byte); };
+        // Answers reach the line when they are due, also while the program is sending.
+        line.onPut = [this](FakeLine& l) {
+            deliver(clock_->tickMs());
+            feed(l.puts.back().byte);
+        };
     }
 
     // Hands every answer that is due by now to the line.
@@ -246,6 +254,12 @@ private:
             return;
         const quint32 due =
             clock_->tickMs() + plan.delayMs + (plan.fault == Fault::Late ? plan.faultDelayMs : 0);
+        if (kind == ReplyKind::Block && !blockTrailer.isEmpty()) {
+            if (trailerDelayMs == 0)
+                bytes += blockTrailer;
+            else
+                queue_.push_back({due + trailerDelayMs, blockTrailer});
+        }
         switch (plan.fault) {
             case Fault::Truncate:
                 bytes.truncate(30);

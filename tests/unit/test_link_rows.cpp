@@ -129,9 +129,9 @@ private slots:
                          [](EngineRig& rig) {
                              QVERIFY(rig.start(Command::Redid));
                              rig.answer("OK1");
-                             // Spoilt answers, each judged once the line has gone quiet.
+                             // Answers cut short, each asked for again until none is left.
                              for (int i = 0; i < 3; ++i) {
-                                 rig.answer(QByteArray(66, 'x'));
+                                 rig.answer("A" + QByteArray(40, '0') + "\r\n");
                                  rig.tick();
                              }
                          },
