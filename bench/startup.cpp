@@ -1,9 +1,10 @@
-// Starts orve1 again and again until its main window is on screen and reports how long that
-// took and how much memory the program held at most.
+// Starts orve1 (as orve1-stage, the same program with the staging hooks) again and again until
+// its main window is on screen and reports how long that took and how much memory the program
+// held at most.
 //
 //   bench_startup [-n RUNS] [--pause MS] [--bin DIR] [--offscreen]
 //
-// orve1 runs with ORVE1_EXIT_AFTER_SHOW=1: it prints the moment its main window was first
+// orve1-stage runs with ORVE1_EXIT_AFTER_SHOW=1: it prints the moment its main window was first
 // exposed and painted, then exits. Without --offscreen the runs use DISPLAY, or a private Xvfb
 // when DISPLAY is unset. Runs are spaced by a pause (default 300 ms): started back to back, each
 // run also pays for the X server still tearing down the windows of the one before. Targets:
@@ -142,7 +143,7 @@ int main(int argc, char* argv[]) {
         const size_t slash = bin.rfind('/');
         bin = slash == std::string::npos ? "." : bin.substr(0, slash);
     }
-    const std::string program = bin + "/orve1";
+    const std::string program = bin + "/orve1-stage";
     if (access(program.c_str(), X_OK) != 0) {
         std::fprintf(stderr, "no %s\n", program.c_str());
         return 1;

@@ -2,6 +2,7 @@
 add_library(orve1widgets STATIC
     ui/Icons.h ui/Icons.cpp
     ui/FormControls.h ui/FormControls.cpp
+    ui/TFormDialog.h ui/TFormDialog.cpp
     ui/TStringGrid.h ui/TStringGrid.cpp
     ui/TUpDown.h ui/TUpDown.cpp
     ui/TSimpleComboBox.h ui/TSimpleComboBox.cpp
@@ -13,7 +14,7 @@ add_library(orve1widgets STATIC
     ui/TMainForm.h ui/TMainForm.cpp
     ui/TLinkMonitor.h ui/TLinkMonitor.cpp
     ui/AppWindows.h ui/AppWindows.cpp
-    ui/DebugHooks.h ui/DebugHooks.cpp
+    ui/ApplicationMain.h ui/ApplicationMain.cpp
     ui/ProgramStart.h ui/ProgramStart.cpp
     link/TCOM_PORT_SETTING_FORM.h link/TCOM_PORT_SETTING_FORM.cpp
     timing/TTiming.h timing/TTiming.cpp

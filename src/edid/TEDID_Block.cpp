@@ -44,8 +44,8 @@ bool isArrow(int key) {
 }  // namespace
 
 TEDID_Block::TEDID_Block(LinkEngine& engine, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+    : TFormDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                              Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       engine_(engine) {
     setObjectName(QStringLiteral("EDID_Block"));
     setWindowTitle(Caption);
@@ -192,15 +192,6 @@ void TEDID_Block::showEvent(QShowEvent* event) {
 void TEDID_Block::hideEvent(QHideEvent* event) {
     delegate_->closeOpenEditor();
     QDialog::hideEvent(event);
-}
-
-void TEDID_Block::keyPressEvent(QKeyEvent* event) {
-    // Escape would close the dialog and lose every edit; only "OK" and the close box leave it.
-    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
-        event->accept();
-        return;
-    }
-    QDialog::keyPressEvent(event);
 }
 
 bool TEDID_Block::eventFilter(QObject* watched, QEvent* event) {

@@ -4,6 +4,8 @@
 #include <QString>
 #include <array>
 
+#include "ui/TFormDialog.h"
+
 class EdidCellDelegate;
 class LinkEngine;
 class QPushButton;
@@ -12,7 +14,7 @@ class TStringGrid;
 // Shows the EDID image as a 16 x 16 grid of hexadecimal bytes for editing. Created once,
 // hidden; shown modally. Every showing fills the grid from the image; "OK" stores it back, the
 // close box leaves the image as it was.
-class TEDID_Block : public QDialog {
+class TEDID_Block : public TFormDialog {
     Q_OBJECT
 public:
     static constexpr int FormWidth = 625;
@@ -45,7 +47,6 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:

@@ -85,8 +85,8 @@ TCOM_PORT_SETTING_FORM::TCOM_PORT_SETTING_FORM(LinkEngine& engine, QWidget* pare
 }
 
 void TCOM_PORT_SETTING_FORM::FormCreate() {
+    // The devices behind the ports are looked up when the dialog is shown, not at start-up.
     ComboBox1_->setCurrentIndex(0);
-    updatePortList();
 }
 
 void TCOM_PORT_SETTING_FORM::Button1Click() {

@@ -23,8 +23,8 @@ constexpr int RowHeight = 24;
 }  // namespace
 
 TPattern_List::TPattern_List(LinkEngine& engine, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+    : TFormDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                              Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       engine_(engine) {
     setObjectName(QStringLiteral("Pattern_List"));
     setWindowTitle(Caption);
@@ -76,7 +76,8 @@ void TPattern_List::StringGrid2DrawCell(QPainter& painter, int col, int row, con
         return;
     const QColor fill = row == PatternListHighlightRow_ ? TStringGrid::activeCaptionColor()
                                                         : StringGrid2_->windowColor();
-    TStringGrid::fillCell(painter, rect, fill, StringGrid2_->Cells(col, row), StringGrid2_->font());
+    StringGrid2_->fillCell(painter, rect, fill, StringGrid2_->Cells(col, row),
+                           StringGrid2_->font());
 }
 
 void TPattern_List::StringGrid2DblClick() {

@@ -2,13 +2,15 @@
 
 #include <QDialog>
 
+#include "ui/TFormDialog.h"
+
 class LinkEngine;
 class QPainter;
 class TStringGrid;
 
 // Lists all patterns; a double-click picks one for the pattern window. Created once, hidden;
 // closing it only hides it.
-class TPattern_List : public QDialog {
+class TPattern_List : public TFormDialog {
     Q_OBJECT
 public:
     static constexpr int FormWidth = 338;

@@ -44,8 +44,8 @@ constexpr int ColumnCount = static_cast<int>(std::size(Columns));
 }  // namespace
 
 TPatterns::TPatterns(LinkEngine& engine, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+    : TFormDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                              Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       engine_(engine) {
     setObjectName(QStringLiteral("Patterns"));
     setWindowTitle(Caption);
@@ -136,15 +136,15 @@ void TPatterns::StringGrid4DrawCell(QPainter& painter, int col, int row, const Q
     if (row < StringGrid4_->FixedRows() || row > PatternCount)
         return;
     if (col == TickCol && engine_.data().PatternSelection[row - 1] != 0) {
-        TStringGrid::fillCell(painter, rect, StringGrid4_->windowColor(), TickText,
-                              StringGrid4_->font());
+        StringGrid4_->fillCell(painter, rect, StringGrid4_->windowColor(), TickText,
+                               StringGrid4_->font());
         return;
     }
     // Until the first press the grid's marking of its current cell is painted over.
     if (PatternGridClicked_)
         return;
-    TStringGrid::fillCell(painter, rect, StringGrid4_->windowColor(), StringGrid4_->Cells(col, row),
-                          StringGrid4_->font());
+    StringGrid4_->fillCell(painter, rect, StringGrid4_->windowColor(),
+                           StringGrid4_->Cells(col, row), StringGrid4_->font());
 }
 
 void TPatterns::Button1Click() {

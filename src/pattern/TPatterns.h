@@ -2,6 +2,8 @@
 
 #include <QDialog>
 
+#include "ui/TFormDialog.h"
+
 class LinkEngine;
 class QPainter;
 class QPushButton;
@@ -9,7 +11,7 @@ class TStringGrid;
 
 // Ticks the patterns the generator offers and uploads that selection. Created once, hidden;
 // shown modally; closing it only hides it and clears the ticks.
-class TPatterns : public QDialog {
+class TPatterns : public TFormDialog {
     Q_OBJECT
 public:
     static constexpr int FormWidth = 318;

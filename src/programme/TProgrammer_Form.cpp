@@ -77,8 +77,8 @@ QString unitText(int unit) {
 }  // namespace
 
 TProgrammer_Form::TProgrammer_Form(LinkEngine& engine, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+    : TFormDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                              Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       engine_(engine) {
     setObjectName(QStringLiteral("Programmer_Form"));
     setWindowTitle(QStringLiteral("Program"));
@@ -235,16 +235,6 @@ void TProgrammer_Form::clearProgramme() {
     refreshSummary();
 }
 
-void TProgrammer_Form::keyPressEvent(QKeyEvent* event) {
-    // Escape would close the editor, and the next opening starts empty: an accidental key
-    // must not throw the programme away. The close box is the way out.
-    if (event->key() == Qt::Key_Escape) {
-        event->accept();
-        return;
-    }
-    QDialog::keyPressEvent(event);
-}
-
 // ---- Grid ----------------------------------------------------------------------------------
 
 void TProgrammer_Form::StringGrid5MouseDown(Qt::MouseButton, bool) {
@@ -257,7 +247,8 @@ void TProgrammer_Form::StringGrid5DrawCell(QPainter& painter, int col, int row, 
         return;
     const QColor fill =
         row == CurrentStepRow ? TStringGrid::activeCaptionColor() : StringGrid5_->windowColor();
-    TStringGrid::fillCell(painter, rect, fill, StringGrid5_->Cells(col, row), StringGrid5_->font());
+    StringGrid5_->fillCell(painter, rect, fill, StringGrid5_->Cells(col, row),
+                           StringGrid5_->font());
 }
 
 bool TProgrammer_Form::eventFilter(QObject* watched, QEvent* event) {

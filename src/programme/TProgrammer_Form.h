@@ -4,6 +4,7 @@
 #include <QString>
 
 #include "programme/ProgramTable.h"
+#include "ui/TFormDialog.h"
 
 class LinkEngine;
 class QComboBox;
@@ -17,7 +18,7 @@ class TStringGrid;
 // Edits the generator's automatic run programme of up to 32 steps and uploads it. Each opening
 // starts with an empty programme; the four combo boxes write into the step last chosen with the
 // mouse. Load... and Save... keep programmes in the text format that orve1ctl reads too.
-class TProgrammer_Form : public QDialog {
+class TProgrammer_Form : public TFormDialog {
     Q_OBJECT
 public:
     static constexpr int FormWidth = 661;
@@ -64,7 +65,6 @@ public slots:
 protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:

@@ -20,8 +20,8 @@ constexpr int GridText = 16;      // pixel height of the grid's Arial
 }  // namespace
 
 TTiming_List::TTiming_List(LinkEngine& engine, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+    : TFormDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                              Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       engine_(engine) {
     setObjectName(QStringLiteral("Timing_List"));
     setWindowTitle(QStringLiteral("List of Timings"));
@@ -80,7 +80,8 @@ void TTiming_List::StringGrid1DrawCell(QPainter& painter, int col, int row, cons
         return;  // the grid's own painting, with its marking of the current cell
     const QColor fill = row == TimingListHighlightRow ? TStringGrid::activeCaptionColor()
                                                       : StringGrid1_->windowColor();
-    TStringGrid::fillCell(painter, rect, fill, StringGrid1_->Cells(col, row), StringGrid1_->font());
+    StringGrid1_->fillCell(painter, rect, fill, StringGrid1_->Cells(col, row),
+                           StringGrid1_->font());
 }
 
 void TTiming_List::StringGrid1DblClick() {

@@ -2,13 +2,15 @@
 
 #include <QDialog>
 
+#include "ui/TFormDialog.h"
+
 class LinkEngine;
 class QPainter;
 class TStringGrid;
 
 // "List of Timings": every timing with its rates. A press highlights a row; a double-click
 // picks that timing for the timing window and hides the list.
-class TTiming_List : public QDialog {
+class TTiming_List : public TFormDialog {
     Q_OBJECT
 public:
     static constexpr int FormLeft = 238;

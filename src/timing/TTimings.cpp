@@ -42,8 +42,8 @@ constexpr int LargeText = 16;  // pixel height of the grid's and the buttons' Ar
 }  // namespace
 
 TTimings::TTimings(LinkEngine& engine, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+    : TFormDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                              Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       engine_(engine) {
     setObjectName(QStringLiteral("Timings"));
     setWindowTitle(QStringLiteral("Timings"));
@@ -145,14 +145,14 @@ void TTimings::StringGrid3DrawCell(QPainter& painter, int col, int row, const QR
     if (row < 1)
         return;
     if (col == SelectColumn && flag(row) != 0) {
-        TStringGrid::fillCell(painter, rect, StringGrid3_->windowColor(), Mark,
-                              StringGrid3_->font());
+        StringGrid3_->fillCell(painter, rect, StringGrid3_->windowColor(), Mark,
+                               StringGrid3_->font());
         return;
     }
     if (TimingGridMouseHeld == 1)
         return;  // the grid's own painting, with its marking of the current cell
-    TStringGrid::fillCell(painter, rect, StringGrid3_->windowColor(), StringGrid3_->Cells(col, row),
-                          StringGrid3_->font());
+    StringGrid3_->fillCell(painter, rect, StringGrid3_->windowColor(),
+                           StringGrid3_->Cells(col, row), StringGrid3_->font());
 }
 
 void TTimings::Button1Click() {

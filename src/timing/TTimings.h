@@ -2,6 +2,8 @@
 
 #include <QDialog>
 
+#include "ui/TFormDialog.h"
+
 class LinkEngine;
 class QPainter;
 class QPushButton;
@@ -9,7 +11,7 @@ class TStringGrid;
 
 // "Timings": marks the timings the generator is to offer and uploads that selection (TMGS).
 // The marks are TimingSelection itself; closing the dialog clears them.
-class TTimings : public QDialog {
+class TTimings : public TFormDialog {
     Q_OBJECT
 public:
     static constexpr int FormLeft = 222;

@@ -1,26 +1,61 @@
 #include "ui/Icons.h"
 
+#include <QApplication>
+#include <QHash>
+#include <QIconEngine>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
+#include <QStyle>
+#include <QStyleOption>
 #include <functional>
 
 namespace {
 
-// Draws the picture at 16 and 32 pixels so that menus and high-density screens both look sharp.
-QIcon drawn(const std::function<void(QPainter&)>& paint) {
-    QIcon icon;
-    for (int size : {16, 32}) {
-        QPixmap pixmap(size, size);
+// Paints the picture at the size asked for, when it is first shown (menus and toolbar buttons
+// need it at 16 pixels, high-density screens at 32), rather than when the window is made.
+class DrawnIconEngine : public QIconEngine {
+public:
+    explicit DrawnIconEngine(std::function<void(QPainter&)> paint) : paint_(std::move(paint)) {}
+
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode,
+               QIcon::State state) override {
+        painter->drawPixmap(rect, pixmap(rect.size(), mode, state));
+    }
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State) override {
+        const int side = qMax(1, qMin(size.width(), size.height()));
+        const quint64 key = quint64(side) << 8 | quint64(mode);
+        auto found = cache_.constFind(key);
+        if (found != cache_.constEnd())
+            return *found;
+        QPixmap pixmap(side, side);
         pixmap.fill(Qt::transparent);
         QPainter p(&pixmap);
         p.setRenderHint(QPainter::Antialiasing);
-        p.scale(size / 16.0, size / 16.0);
-        paint(p);
+        p.scale(side / 16.0, side / 16.0);
+        paint_(p);
         p.end();
-        icon.addPixmap(pixmap);
+        if (mode != QIcon::Normal && QApplication::style()) {
+            QStyleOption option;
+            option.palette = QApplication::palette();
+            pixmap = QApplication::style()->generatedIconPixmap(mode, pixmap, &option);
+        }
+        cache_.insert(key, pixmap);
+        return pixmap;
     }
-    return icon;
+    QSize actualSize(const QSize& size, QIcon::Mode, QIcon::State) override {
+        const int side = qMin(size.width(), size.height());
+        return QSize(side, side);
+    }
+    QIconEngine* clone() const override { return new DrawnIconEngine(paint_); }
+
+private:
+    std::function<void(QPainter&)> paint_;
+    QHash<quint64, QPixmap> cache_;
+};
+
+QIcon drawn(std::function<void(QPainter&)> paint) {
+    return QIcon(new DrawnIconEngine(std::move(paint)));
 }
 
 void colourBars(QPainter& p, const QRectF& area) {

@@ -33,9 +33,7 @@ constexpr int TextOffset = 2;
 }  // namespace
 
 TStringGrid::TStringGrid(int colCount, int rowCount, int fixedCols, int fixedRows, QWidget* parent)
-    : QTableWidget(parent),
-      fixedCols_(fixedCols),
-      fixedRows_(fixedRows) {
+    : QTableWidget(parent), fixedCols_(fixedCols), fixedRows_(fixedRows) {
     setItemDelegate(new CellDelegate(this));
     setSelectionMode(QAbstractItemView::SingleSelection);
     setSelectionBehavior(QAbstractItemView::SelectItems);
@@ -150,10 +148,12 @@ void TStringGrid::repaintGrid() {
 }
 
 void TStringGrid::fillCell(QPainter& painter, const QRect& rect, const QColor& fill,
-                           const QString& text, const QFont& font) {
+                           const QString& text, const QFont& font) const {
     painter.fillRect(rect, fill);
     painter.setFont(font);
-    painter.setPen(Qt::black);
+    const QColor onFill = fill.lightnessF() > 0.5 ? QColor(Qt::black) : QColor(Qt::white);
+    painter.setPen(fill == windowColor() ? palette().color(QPalette::Active, QPalette::Text)
+                                         : onFill);
     const QRect textRect = rect.adjusted(TextOffset, TextOffset, 0, 0);
     painter.drawText(textRect, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, text);
 }
@@ -184,6 +184,12 @@ void TStringGrid::mouseDoubleClickEvent(QMouseEvent* event) {
         OnMouseDown(event->button(), true);
     if (OnDblClick && event->button() == Qt::LeftButton)
         OnDblClick();
+    // A grid edited in place starts the edit of the cell double-clicked, which the first press
+    // has made current, as any view would.
+    const QModelIndex at = indexAt(event->position().toPoint());
+    if (event->button() == Qt::LeftButton && at.isValid() && at == currentIndex() &&
+        editTriggers().testFlag(QAbstractItemView::DoubleClicked) && state() != EditingState)
+        edit(at, QAbstractItemView::DoubleClicked, event);
 }
 
 void TStringGrid::mouseReleaseEvent(QMouseEvent* event) {

@@ -52,9 +52,11 @@ public:
     void repaintGrid();
 
     // The one way a grid that marks rows paints a body cell: the rectangle filled with a colour
-    // and the text written 2 pixels right of and below its top-left corner.
-    static void fillCell(QPainter& painter, const QRect& rect, const QColor& fill,
-                         const QString& text, const QFont& font);
+    // and the text written 2 pixels right of and below its top-left corner, in the colour that
+    // reads on that fill: the palette's text colour on its window colour (light or dark, as the
+    // desktop has it), black or white on any other fill, whichever stands out.
+    void fillCell(QPainter& painter, const QRect& rect, const QColor& fill, const QString& text,
+                  const QFont& font) const;
     // The system colours those grids use: an active window's caption and the window background.
     static QColor activeCaptionColor();
     QColor windowColor() const;

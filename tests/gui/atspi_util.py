@@ -215,7 +215,6 @@ class Session:
         self.env["QT_LINUX_ACCESSIBILITY_ALWAYS_ON"] = "1"
         self.env["QT_ACCESSIBILITY"] = "1"
         self.env["QT_QPA_PLATFORM"] = "xcb"
-        self.env.pop("ORVE1_SHOW", None)
         self.env.update(env_extra or {})
         self.sim = None
         self.sim_lines = []

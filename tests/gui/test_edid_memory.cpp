@@ -142,7 +142,11 @@ private slots:
         e.open([&] {
             e.type("C");    // short, never put right
             e.erase(2, 1);  // erased: stores 0
-            e.grid.setCurrentCell(16, 16);
+            // A double-click on a cell edits it (its first press makes it current).
+            const QRect at = e.grid.cellRect(5, 5);
+            QTest::mouseClick(e.grid.viewport(), Qt::LeftButton, {}, at.center());
+            QTest::mouseDClick(e.grid.viewport(), Qt::LeftButton, {}, at.center());
+            QVERIFY(e.d.cellDelegate()->editor());
             e.type("e7");
             e.d.Button1()->click();
         });
@@ -150,7 +154,7 @@ private slots:
         expected.fill(0x33);
         expected[0] = 0x0C;
         expected[1] = 0x00;
-        expected[255] = 0xE7;
+        expected[68] = 0xE7;
         QVERIFY(rig.engine.edid() == expected);
         // Edits left by the close box are lost; the next opening shows the image.
         e.open([&] {

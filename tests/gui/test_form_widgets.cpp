@@ -69,24 +69,32 @@ private slots:
     }
 
     void fillCellPaintsColourAndTextAtTwoTwo() {
-        QImage img(40, 24, QImage::Format_RGB32);
-        img.fill(Qt::white);
-        QPainter p(&img);
-        QFont font(QStringLiteral("Arial"));
-        font.setPixelSize(16);
-        TStringGrid::fillCell(p, QRect(0, 0, 40, 24), TStringGrid::activeCaptionColor(), "V", font);
-        p.end();
-        QCOMPARE(img.pixelColor(0, 0), TStringGrid::activeCaptionColor());
-        QCOMPARE(img.pixelColor(39, 23), TStringGrid::activeCaptionColor());
-        // The text starts right of x = 2 and below y = 2.
-        int firstInk = -1;
-        for (int x = 0; x < 40 && firstInk < 0; ++x)
-            for (int y = 0; y < 24; ++y)
-                if (qGray(img.pixel(x, y)) < 100) {
-                    firstInk = x;
-                    break;
-                }
-        QVERIFY(firstInk >= 2 && firstInk < 8);
+        // On the caption colour the text is black; on the window colour of a dark desktop it is
+        // that desktop's text colour.
+        TStringGrid grid(2, 2, 0, 1, nullptr);
+        QPalette dark = grid.palette();
+        dark.setColor(QPalette::Base, QColor(30, 30, 30));
+        dark.setColor(QPalette::Text, QColor(230, 230, 230));
+        grid.setPalette(dark);
+        for (const QColor& fill : {TStringGrid::activeCaptionColor(), grid.windowColor()}) {
+            QImage img(40, 24, QImage::Format_RGB32);
+            QPainter p(&img);
+            QFont font(QStringLiteral("Arial"));
+            font.setPixelSize(16);
+            grid.fillCell(p, QRect(0, 0, 40, 24), fill, "V", font);
+            p.end();
+            QCOMPARE(img.pixelColor(0, 0), fill);
+            QCOMPARE(img.pixelColor(39, 23), fill);
+            // The text starts right of x = 2 and below y = 2, and stands out from the fill.
+            int firstInk = -1;
+            for (int x = 0; x < 40 && firstInk < 0; ++x)
+                for (int y = 0; y < 24; ++y)
+                    if (std::abs(qGray(img.pixel(x, y)) - qGray(fill.rgb())) > 100) {
+                        firstInk = x;
+                        break;
+                    }
+            QVERIFY(firstInk >= 2 && firstInk < 8);
+        }
     }
 
     void simpleComboMatchesWholeItemsAndStepsOneItemPerArrow() {

@@ -468,14 +468,21 @@ void TestMainWindow::menuDialogsAreModal() {
     };
     for (const Case& c : cases) {
         bool modal = false;
+        bool keptOnEscape = false;
         QWidget* seen = runModal([&] { rig.menuItem(c.item)->trigger(); },
                                  [&](QWidget* active) {
                                      modal = active && active->isModal();
-                                     if (active)
-                                         active->close();
+                                     if (!active)
+                                         return;
+                                     QTest::keyClick(active, Qt::Key_Escape);
+                                     keptOnEscape = active->isVisible();
+                                     active->close();
                                  });
         QVERIFY2(seen == c.dialog, c.item);
         QVERIFY2(modal, c.item);
+        // Only the port dialog and the About box have a button that Escape stands for.
+        QCOMPARE(keptOnEscape,
+                 c.dialog != w.COM_PORT_SETTING_FORM.get() && c.dialog != w.AboutBox.get());
         QCOMPARE(c.dialog->windowTitle(), c.caption);
         if (c.size.isValid())
             QCOMPARE(c.dialog->size(), c.size);
@@ -485,6 +492,13 @@ void TestMainWindow::menuDialogsAreModal() {
     QCOMPARE(w.Timing_List->size(), QSize(588, 512));
     QCOMPARE(w.Pattern_List->windowTitle(), QStringLiteral("List of patterns"));
     QCOMPARE(w.Pattern_List->size(), QSize(338, 474));
+    for (QWidget* list : {static_cast<QWidget*>(w.Timing_List.get()),
+                          static_cast<QWidget*>(w.Pattern_List.get())}) {
+        list->show();
+        QTest::keyClick(list, Qt::Key_Escape);
+        QVERIFY(list->isVisible());
+        list->close();
+    }
     // The EDID editor is sizeable, the dialogs with a system menu only are not.
     QVERIFY(w.EDID_Block->minimumSize() != w.EDID_Block->maximumSize());
     QVERIFY(!(w.EDID_Block->windowFlags() & Qt::WindowMaximizeButtonHint));

@@ -38,11 +38,16 @@ struct Run {
     QString err;
 };
 
-// orve1 with the given environment; a run that takes longer than timeoutMs is killed.
+// orve1 with the given environment; a run that takes longer than timeoutMs is killed. With
+// ORVE1_EXIT_AFTER_SHOW set, orve1-stage (the same program, which ends once its main window is
+// shown) takes its place.
 Run runProgram(const QStringList& args, const QProcessEnvironment& env, int timeoutMs = 15000) {
     QProcess p;
     p.setProcessEnvironment(env);
-    p.start(qEnvironmentVariable("ORVE1_BIN_DIR") + QStringLiteral("/orve1"), args);
+    const bool staged = env.contains(QStringLiteral("ORVE1_EXIT_AFTER_SHOW"));
+    p.start(qEnvironmentVariable("ORVE1_BIN_DIR") +
+                (staged ? QStringLiteral("/orve1-stage") : QStringLiteral("/orve1")),
+            args);
     Run r;
     r.finished = p.waitForFinished(timeoutMs);
     if (!r.finished) {

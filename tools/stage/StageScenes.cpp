@@ -1,4 +1,4 @@
-#include "ui/DebugHooks.h"
+#include "StageScenes.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -224,11 +224,11 @@ void stageMonitorScene(AppWindows& windows, const QString& show) {
 
 }  // namespace
 
-void DebugHooks::markMainStart() {
+void StageScenes::markMainStart() {
     mainClock.start();
 }
 
-void DebugHooks::install(AppWindows& windows) {
+void StageScenes::install(AppWindows& windows) {
     if (qEnvironmentVariableIntValue("ORVE1_EXIT_AFTER_SHOW") == 1) {
         QWindow* handle = windows.MainForm->windowHandle();
         if (handle)

@@ -2,7 +2,8 @@
 
 class AppWindows;
 
-// Hooks for the screenshot script and the start-up benchmark; the operator never sets them.
+// Staging for the screenshot script and the start-up benchmark, in orve1-stage only (never
+// installed): orve1 itself reads none of these.
 //   ORVE1_SHOW=<window object name>  shows that window (non-modally) once the main window is up,
 //                                    e.g. AboutBox, COM_PORT_SETTING_FORM, Timings, EDID_Block.
 //   ORVE1_SHOW=Programmer_Form_steps the programme editor with three steps, the second current.
@@ -12,7 +13,7 @@ class AppWindows;
 //   ORVE1_SHOW=LinkMonitor           the Link Monitor over OK of the port dialog (COM 1) and
 //                                    Run Timing with timing 6; needs a generator on COM 1.
 //   ORVE1_EXIT_AFTER_SHOW=1          prints when the main window was first exposed, then exits.
-class DebugHooks {
+class StageScenes {
 public:
     // Call first thing in main().
     static void markMainStart();
