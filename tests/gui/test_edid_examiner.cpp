@@ -23,6 +23,7 @@
 #include "edid/TEDID_Block.h"
 #include "edid/TEDID_Examiner.h"
 #include "edid/TEDID_Import.h"
+#include "timing/TTimings.h"
 #include "ui/TStringGrid.h"
 
 namespace {
@@ -337,6 +338,52 @@ private slots:
             readFile(qEnvironmentVariable("ORVE1_TEST_DATA") + "/sony-gdmf520-vga.bin")
                 .toHex(' ')));
         QCOMPARE(bytesOf(rig.engine.edid()).mid(128), QByteArray(128, 0x11));
+    }
+
+    // The built-in timings a real EDID declares; "Mark in Timings" opens Edit > Timing with
+    // exactly those rows marked and sends nothing; an EDID that declares none says so.
+    void declaredTimingsMarkedInTimings() {
+        GuiRig rig;
+        Examiner in(rig);
+        rig.makePresent();
+        rig.main().loadEdidFile(qEnvironmentVariable("ORVE1_TEST_DATA") +
+                                "/dell-p2415q-hdmi2.0.bin");
+        QCOMPARE(in.w.DeclaredGroup()->title(),
+                 QStringLiteral("Built-in timings this EDID declares: 24 of 35"));
+        const QStringList lines = in.w.DeclaredList()->toPlainText().split('\n');
+        QVERIFY(lines.contains(" 1  640x480-60     Established timing, VIC 1"));
+        QVERIFY(lines.contains("31  720x576I       VIC 22, VIC 21"));
+        QVERIFY(lines.contains("Modes without a built-in timing: 15"));
+        QVERIFY(in.w.reportText().contains("\n19  1600x1200-60   Standard timing 4\n"));
+        const QList<int> expected{1,  3,  6,  8,  10, 12, 16, 17, 19, 21, 22, 23,
+                                  24, 25, 26, 27, 28, 29, 30, 31, 32, 33, 34, 35};
+        TTimings& timings = *rig.windows->Timings;
+        QList<int> marked, shown;
+        QWidget* seen = runModal([&] { in.w.MarkInTimings()->click(); },
+                                 [&](QWidget* modal) {
+                                     for (int n = 1; n <= 35; ++n) {
+                                         if (rig.engine.data().TimingSelection[n - 1])
+                                             marked << n;
+                                         if (timings.StringGrid3()->Cells(0, n) == TTimings::Mark)
+                                             shown << n;
+                                     }
+                                     modal->close();
+                                 });
+        QCOMPARE(seen, &timings);
+        QCOMPARE(marked, expected);
+        QCOMPARE(shown, expected);
+        QVERIFY(rig.line.sent().isEmpty());
+        QCOMPARE(std::count(rig.engine.data().TimingSelection.begin(),
+                            rig.engine.data().TimingSelection.end(), 1),
+                 0);
+
+        rig.main().loadEdidFile(qEnvironmentVariable("ORVE1_TEST_DATA") +
+                                "/apple-xdr-5k-tile1.bin");
+        QCOMPARE(in.w.DeclaredGroup()->title(),
+                 QStringLiteral("Built-in timings this EDID declares: 0 of 35"));
+        QVERIFY(in.w.DeclaredList()->toPlainText().startsWith(
+            "This EDID declares none of the 35 built-in timings.\n"));
+        QVERIFY(!in.w.MarkInTimings()->isEnabled());
     }
 };
 
