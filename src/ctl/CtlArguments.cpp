@@ -59,7 +59,7 @@ QString CtlArguments::usage() {
         "exit status: 0 done, 1 failed, 2 usage error (nothing sent)\n"
         "  edid-info: 0 every checksum holds, 1 a checksum fails, 2 not an EDID\n"
         "  edid-diff: 0 equal, 1 different, 2 a file unreadable or not an EDID\n"
-        "  timings edid:FILE: 2 also when FILE is not an EDID or declares no timing\n");
+        "  timings: 2 also when edid:FILE is not an EDID or declares no timing\n");
 }
 
 bool CtlArguments::takeOptions(QStringList& args, CtlRequest& out, QString& error) {

@@ -67,23 +67,25 @@ QString DeclaredTimings::headingText(int declared) {
         .arg(TimingCount);
 }
 
-QStringList DeclaredTimings::columns(const QList<int>& chosen, const QStringList& extra) const {
-    const QList<EdidMode>& all = modes_.modes();
+QStringList DeclaredTimings::columns(const QList<int>& chosen, bool located,
+                                     const QStringList& extra) const {
+    QStringList entries;
+    QStringList modes;
     int entryWidth = 0;
     int modeWidth = 0;
     for (int i : chosen) {
-        entryWidth = std::max(entryWidth, int(all[i].entryText().size()));
-        modeWidth = std::max(modeWidth, int(all[i].modeText().size()));
+        const EdidMode& m = modes_.modes()[i];
+        entries << (located ? m.entryText() : m.name());
+        modes << m.modeText();
+        entryWidth = std::max(entryWidth, int(entries.last().size()));
+        modeWidth = std::max(modeWidth, int(modes.last().size()));
     }
     QStringList lines;
     for (int k = 0; k < chosen.size(); ++k) {
-        const EdidMode& m = all[chosen[k]];
-        lines << (k < extra.size()
-                      ? QStringLiteral("%1  %2  %3")
-                            .arg(m.entryText(), -entryWidth)
-                            .arg(m.modeText(), -modeWidth)
-                            .arg(extra[k])
-                      : QStringLiteral("%1  %2").arg(m.entryText(), -entryWidth).arg(m.modeText()));
+        QString line = QStringLiteral("%1  ").arg(entries[k], -entryWidth);
+        line += k < extra.size() ? QStringLiteral("%1  %2").arg(modes[k], -modeWidth).arg(extra[k])
+                                 : modes[k];
+        lines << line;
     }
     return lines;
 }
@@ -98,7 +100,7 @@ QStringList DeclaredTimings::modeLines() const {
         all << i;
         timings << (names.isEmpty() ? QStringLiteral("none") : names.join(QStringLiteral(", ")));
     }
-    return columns(all, timings);
+    return columns(all, true, timings);
 }
 
 QStringList DeclaredTimings::unmatchedLines() const {
@@ -106,7 +108,7 @@ QStringList DeclaredTimings::unmatchedLines() const {
     for (int i = 0; i < matches_.size(); ++i)
         if (matches_[i].isEmpty())
             chosen << i;
-    return columns(chosen, {});
+    return columns(chosen, false, {});
 }
 
 QStringList DeclaredTimings::declaredLines() const {

@@ -37,7 +37,7 @@ public:
     QStringList modeLines() const;
     // One line a declared timing: number, name, the EDID entries that declare it.
     QStringList declaredLines() const;
-    // One line a mode that declares no built-in timing: the EDID entry and the mode.
+    // One line a mode that declares no built-in timing: the EDID entry's name and the mode.
     QStringList unmatchedLines() const;
 
     // Two field lines a frame: the stored field rate is twice the frame rate its totals give.
@@ -47,8 +47,9 @@ public:
     static QList<int> numbersFrom(const EdidImage& image);
 
 private:
-    // "entry  mode" for the modes chosen, in aligned columns, with extra appended.
-    QStringList columns(const QList<int>& chosen, const QStringList& extra) const;
+    // "entry  mode" for the modes chosen, in aligned columns, with extra appended; the entry
+    // with where it stands when located.
+    QStringList columns(const QList<int>& chosen, bool located, const QStringList& extra) const;
 
     EdidModes modes_;
     QList<QList<int>> matches_;

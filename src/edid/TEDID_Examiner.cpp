@@ -9,8 +9,10 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QShowEvent>
 #include <QTextDocument>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "edid/DeclaredTimings.h"
@@ -28,7 +30,7 @@ namespace {
 constexpr int TextPixels = 13;
 constexpr int ConformityPixels = 16;
 constexpr int SummaryLines = 9;
-constexpr int DeclaredLines = 9;  // shown without scrolling
+constexpr int DeclaredLines = 8;  // at least, shown without scrolling
 
 QPlainTextEdit* readOnlyText(QWidget* parent, const char* name, const QString& accessible) {
     auto* text = new QPlainTextEdit(parent);
@@ -137,7 +139,7 @@ TEDID_Examiner::TEDID_Examiner(LinkEngine& engine, QWidget* parent)
     decodeLayout->addWidget(DecodeStatus_);
     Report_ = readOnlyText(decodeGroup, "Report", QStringLiteral("Report"));
     decodeLayout->addWidget(Report_, 1);
-    layout->addWidget(decodeGroup, 2);
+    layout->addWidget(decodeGroup, 1);
 
     auto* buttons = new QHBoxLayout;
     CopyReport_ = FormControls::button(this, "CopyReport", QStringLiteral("Copy Report"), QRect());
@@ -219,6 +221,14 @@ void TEDID_Examiner::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (decodeStale_)
         startDecode();
+    // Centred over a main window near the top of a small screen, the caption would be above
+    // it; once the frame is known, bring it down.
+    QTimer::singleShot(0, this, [this] {
+        const QRect frame = frameGeometry();
+        const QScreen* s = screen();
+        if (s && frame.top() < s->availableGeometry().top())
+            move(x(), y() + s->availableGeometry().top() - frame.top());
+    });
 }
 
 void TEDID_Examiner::startDecode() {

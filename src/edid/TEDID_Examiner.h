@@ -24,7 +24,7 @@ class TEDID_Examiner : public QDialog {
     Q_OBJECT
 public:
     static constexpr int FormWidth = 640;
-    static constexpr int FormHeight = 820;
+    static constexpr int FormHeight = 760;
     static const QString Caption;
     static const QColor SoundColor;
     static const QColor FailColor;
