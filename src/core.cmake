@@ -35,6 +35,10 @@ add_library(orve1core STATIC
     edid/EdidText.h edid/EdidText.cpp
     edid/EdidDiff.h edid/EdidDiff.cpp
     edid/EdidDecodeRun.h edid/EdidDecodeRun.cpp
+    edid/VideoFormatTables.h
+    edid/EdidMode.h edid/EdidMode.cpp
+    edid/EdidModes.h edid/EdidModes.cpp
+    edid/DeclaredTimings.h edid/DeclaredTimings.cpp
 )
 target_include_directories(orve1core PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(orve1core PUBLIC Qt6::Core)

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include "ctl/EdidCommands.h"
 #include "edid/EdidHeader.h"
 #include "files/SafeFile.h"
 #include "programme/ProgramFile.h"
@@ -21,6 +22,8 @@ QString CtlArguments::usage() {
         "  pattern N             output pattern N (1..39)\n"
         "  default               restore the generator's default settings\n"
         "  timings LIST          upload the offered timings (LIST: all, or e.g. 1,3,5-9)\n"
+        "  timings edid:FILE     upload the built-in timings that the EDID in FILE declares\n"
+        "                        (refused when it declares none)\n"
         "  patterns LIST         upload the offered patterns\n"
         "  programme FILE        upload an auto-run programme of up to 32 steps,\n"
         "                        one a line: TIMING PATTERN s|m TIME (TIME 1..59)\n"
@@ -41,6 +44,8 @@ QString CtlArguments::usage() {
         "options:\n"
         "  --port N              COM port 1..8 (default 1)\n"
         "  --force               edid-upload: upload a file without the EDID header\n"
+        "  --timings             edid-info: instead, one line a mode the EDID declares: the\n"
+        "                        entry, the mode, the built-in timings it declares or none\n"
         "  --trace               write every frame, data byte and reply to standard error\n"
         "  --progress            plain progress lines on standard error when it is not a\n"
         "                        terminal (a terminal gets a bar anyway)\n"
@@ -53,7 +58,8 @@ QString CtlArguments::usage() {
         "\"Error!!\", \"Write EDID Fail!!\") on standard error.\n"
         "exit status: 0 done, 1 failed, 2 usage error (nothing sent)\n"
         "  edid-info: 0 every checksum holds, 1 a checksum fails, 2 not an EDID\n"
-        "  edid-diff: 0 equal, 1 different, 2 a file unreadable or not an EDID\n");
+        "  edid-diff: 0 equal, 1 different, 2 a file unreadable or not an EDID\n"
+        "  timings: 2 also when edid:FILE is not an EDID or declares no timing\n");
 }
 
 bool CtlArguments::takeOptions(QStringList& args, CtlRequest& out, QString& error) {
@@ -79,6 +85,8 @@ bool CtlArguments::takeOptions(QStringList& args, CtlRequest& out, QString& erro
             out.port = quint8(port);
         } else if (a == QLatin1String("--force")) {
             out.force = true;
+        } else if (a == QLatin1String("--timings")) {
+            out.listTimings = true;
         } else if (a == QLatin1String("--trace")) {
             out.trace = true;
         } else if (a == QLatin1String("--progress")) {
@@ -185,6 +193,10 @@ bool CtlArguments::parse(const QStringList& argsIn, CtlRequest& out, QString& er
         error = QStringLiteral("'--force' goes with edid-upload only");
         return false;
     }
+    if (out.listTimings && cmd != QLatin1String("edid-info")) {
+        error = QStringLiteral("'--timings' goes with edid-info only");
+        return false;
+    }
     struct Shape {
         const char* name;
         CtlRequest::Kind kind;
@@ -237,6 +249,10 @@ bool CtlArguments::parse(const QStringList& argsIn, CtlRequest& out, QString& er
             return true;
         }
         case CtlRequest::Kind::Timings:
+            if (arg.startsWith(QLatin1String("edid:"))) {
+                out.file = arg.mid(5);
+                return EdidCommands::declaredSelection(out.file, out.timings, error);
+            }
             return parseList(arg, out.timings, error);
         case CtlRequest::Kind::Patterns:
             return parseList(arg, out.patterns, error);

@@ -35,7 +35,8 @@ struct CtlRequest {
     std::array<quint8, CommandData::PatternCount> patterns{};
     ProgramColumns programme;
     EdidImage edid{};
-    QString file;       // edid-read: where the image goes; edid-info, edid-diff: the (first) file
+    QString file;       // edid-read: where the image goes; edid-info, edid-diff: the (first) file;
+                        // timings edid:FILE: FILE
     QString otherFile;  // edid-diff: the second file
 
     // Options, anywhere on the line.
@@ -43,6 +44,8 @@ struct CtlRequest {
     bool progress = false;  // --progress: plain progress lines when not on a terminal
     bool verbose = false;   // --verbose: say which device COM n opened
     bool force = false;     // --force: edid-upload without the EDID header
+    // --timings: edid-info lists the modes and the built-in timings they declare.
+    bool listTimings = false;
 
     // True for the requests that talk to the generator.
     bool usesGenerator() const;

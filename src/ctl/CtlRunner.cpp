@@ -1,5 +1,6 @@
 #include "ctl/CtlRunner.h"
 
+#include "edid/DeclaredTimings.h"
 #include "edid/EdidImageFile.h"
 #include "link/LinkEngine.h"
 #include "link/PortDescription.h"
@@ -58,6 +59,14 @@ void CtlRunner::start() {
             const QStringList cells = TimingText::ListCells(t);
             std::fprintf(stderr, "orve1ctl: timing %d is %s\n", t.Number,
                          qPrintable(cells.join(QStringLiteral(", "))));
+        } else if (request_.kind == CtlRequest::Kind::Timings && !request_.file.isEmpty()) {
+            QList<int> numbers;
+            for (int i = 0; i < TimingCount; ++i)
+                if (request_.timings[size_t(i)])
+                    numbers << i + 1;
+            std::fprintf(stderr, "orve1ctl: %s declares timings %s (%d of %d)\n",
+                         qPrintable(request_.file), qPrintable(DeclaredTimings::rangeText(numbers)),
+                         int(numbers.size()), TimingCount);
         } else if (request_.kind == CtlRequest::Kind::Pattern) {
             const PatternEntry& p = PatternTable[request_.index];
             std::fprintf(stderr, "orve1ctl: pattern %d is %s\n", p.Number, p.Name);

@@ -3,6 +3,7 @@
 #include <QStringList>
 #include <algorithm>
 
+#include "edid/DeclaredTimings.h"
 #include "edid/EdidDiff.h"
 #include "edid/EdidHeader.h"
 #include "edid/EdidImage.h"
@@ -40,11 +41,9 @@ bool EdidCommands::load(const QString& path, QByteArray& bytes, QString& how, QS
     return true;
 }
 
-int EdidCommands::info(const QString& path, QString& out, QString& err) {
-    QByteArray bytes;
-    QString how;
+bool EdidCommands::loadEdid(const QString& path, QByteArray& bytes, QString& how, QString& err) {
     if (!load(path, bytes, how, err))
-        return NotAnEdid;
+        return false;
     const EdidImage image = imageOf(bytes);
     if (!EdidHeader::present(image) || bytes.size() < EdidInfo::BlockSize) {
         const QString why =
@@ -55,9 +54,17 @@ int EdidCommands::info(const QString& path, QString& out, QString& err) {
                 : QStringLiteral("it has %1 bytes, fewer than the 128 of a base block")
                       .arg(bytes.size());
         err = QStringLiteral("%1: not an EDID: %2").arg(path, why);
-        return NotAnEdid;
+        return false;
     }
+    return true;
+}
 
+int EdidCommands::info(const QString& path, QString& out, QString& err) {
+    QByteArray bytes;
+    QString how;
+    if (!loadEdid(path, bytes, how, err))
+        return NotAnEdid;
+    const EdidImage image = imageOf(bytes);
     const EdidInfo info(image);
     QStringList lines{QStringLiteral("%1: %2").arg(path, how)};
     const QStringList summary = info.summaryLines();
@@ -139,4 +146,46 @@ int EdidCommands::diff(const QString& pathA, const QString& pathB, QString& out,
     }
     out = lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
     return Different;
+}
+
+int EdidCommands::timings(const QString& path, QString& out, QString& err) {
+    QByteArray bytes;
+    QString how;
+    if (!loadEdid(path, bytes, how, err))
+        return NotAnEdid;
+    const EdidImage image = imageOf(bytes);
+    const DeclaredTimings declared(image);
+    const QList<int> numbers = declared.numbers();
+    QStringList lines = declared.modeLines();
+    lines << DeclaredTimings::headingText(int(numbers.size())) + QStringLiteral(": ") +
+                 (numbers.isEmpty() ? QStringLiteral("none") : DeclaredTimings::rangeText(numbers));
+    lines << declared.modes().notes();
+    out = lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
+    const EdidInfo info(image);
+    if (info.checksumsSound())
+        return Sound;
+    QStringList failing;
+    for (int b = 0; b < EdidInfo::ImageBlocks; ++b)
+        if (info.block(b).inUse && !info.block(b).sound())
+            failing << QString::number(b);
+    err = QStringLiteral("%1: the checksum of block %2 fails: its modes may be misread")
+              .arg(path, failing.join(QStringLiteral(" and ")));
+    return ChecksumFails;
+}
+
+bool EdidCommands::declaredSelection(const QString& path, std::array<quint8, TimingCount>& flags,
+                                     QString& err) {
+    QByteArray bytes;
+    QString how;
+    if (!loadEdid(path, bytes, how, err))
+        return false;
+    const DeclaredTimings declared(imageOf(bytes));
+    if (declared.numbers().isEmpty()) {
+        err = QStringLiteral("%1 declares none of the %2 built-in timings; nothing sent")
+                  .arg(path)
+                  .arg(TimingCount);
+        return false;
+    }
+    flags = declared.selection();
+    return true;
 }

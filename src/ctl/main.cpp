@@ -45,9 +45,10 @@ int main(int argc, char** argv) {
         case CtlRequest::Kind::EdidDiff: {
             QString out;
             QString err;
-            const int status = request.kind == CtlRequest::Kind::EdidInfo
-                                   ? EdidCommands::info(request.file, out, err)
-                                   : EdidCommands::diff(request.file, request.otherFile, out, err);
+            const int status = request.kind == CtlRequest::Kind::EdidDiff
+                                   ? EdidCommands::diff(request.file, request.otherFile, out, err)
+                               : request.listTimings ? EdidCommands::timings(request.file, out, err)
+                                                     : EdidCommands::info(request.file, out, err);
             std::fputs(out.toUtf8().constData(), stdout);
             if (!err.isEmpty())
                 std::fprintf(stderr, "orve1ctl: %s\n", err.toUtf8().constData());

@@ -77,7 +77,10 @@ QString EdidInfo::monitorName() const {
 }
 
 EdidInfo::Timing EdidInfo::preferredTiming() const {
-    const quint8* d = image_.data() + DescriptorOffsets[0];
+    return detailedTiming(image_.data() + DescriptorOffsets[0]);
+}
+
+EdidInfo::Timing EdidInfo::detailedTiming(const quint8* d) {
     Timing t;
     const int clock10kHz = d[0] | (d[1] << 8);
     if (clock10kHz == 0)

@@ -51,6 +51,9 @@ public:
     bool hasMonitorName() const;
     // The first detailed timing descriptor.
     Timing preferredTiming() const;
+    // The timing of the 18-byte detailed timing descriptor at d; not present when it is a
+    // display descriptor (pixel clock 0).
+    static Timing detailedTiming(const quint8* d);
 
     const Block& block(int index) const { return blocks_[index]; }
     // Every block in use adds up to 0 modulo 256.

@@ -9,10 +9,13 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QShowEvent>
 #include <QTextDocument>
+#include <QTimer>
 #include <QVBoxLayout>
 
+#include "edid/DeclaredTimings.h"
 #include "edid/EdidDecodeRun.h"
 #include "link/LinkEngine.h"
 #include "ui/FormControls.h"
@@ -27,6 +30,7 @@ namespace {
 constexpr int TextPixels = 13;
 constexpr int ConformityPixels = 16;
 constexpr int SummaryLines = 9;
+constexpr int DeclaredLines = 8;  // at least, shown without scrolling
 
 QPlainTextEdit* readOnlyText(QWidget* parent, const char* name, const QString& accessible) {
     auto* text = new QPlainTextEdit(parent);
@@ -108,6 +112,21 @@ TEDID_Examiner::TEDID_Examiner(LinkEngine& engine, QWidget* parent)
     checksumLayout->setColumnStretch(0, 1);
     layout->addWidget(checksumGroup);
 
+    DeclaredGroup_ =
+        FormControls::group(this, "DeclaredGroup", DeclaredTimings::headingText(0), QRect());
+    auto* declaredLayout = new QVBoxLayout(DeclaredGroup_);
+    DeclaredList_ =
+        readOnlyText(DeclaredGroup_, "DeclaredList", QStringLiteral("Declared built-in timings"));
+    DeclaredList_->setMinimumHeight(DeclaredList_->fontMetrics().lineSpacing() * DeclaredLines);
+    declaredLayout->addWidget(DeclaredList_, 1);
+    MarkInTimings_ = FormControls::button(DeclaredGroup_, "MarkInTimings",
+                                          QStringLiteral("Mark in Timings"), QRect());
+    MarkInTimings_->setToolTip(
+        QStringLiteral("Open Edit > Timing with these timings marked; nothing is sent until "
+                       "Upload there"));
+    declaredLayout->addWidget(MarkInTimings_, 0, Qt::AlignLeft);
+    layout->addWidget(DeclaredGroup_, 1);
+
     QGroupBox* decodeGroup =
         FormControls::group(this, "DecodeGroup", QStringLiteral("edid-decode -c"), QRect());
     auto* decodeLayout = new QVBoxLayout(decodeGroup);
@@ -133,6 +152,7 @@ TEDID_Examiner::TEDID_Examiner(LinkEngine& engine, QWidget* parent)
     layout->addLayout(buttons);
 
     connect(FixChecksums_, &QPushButton::clicked, this, &TEDID_Examiner::FixChecksumsClick);
+    connect(MarkInTimings_, &QPushButton::clicked, this, &TEDID_Examiner::MarkInTimingsClick);
     connect(CopyReport_, &QPushButton::clicked, this, &TEDID_Examiner::CopyReportClick);
     connect(CloseButton_, &QPushButton::clicked, this, &QDialog::close);
     connect(decoder_, &EdidDecodeRun::finished, this, &TEDID_Examiner::showDecodeResult);
@@ -148,6 +168,7 @@ void TEDID_Examiner::refresh() {
     // The block lines stand in the checksum group, in colour.
     Summary_->setPlainText(lines.mid(0, lines.size() - EdidInfo::ImageBlocks).join('\n'));
     showBlocks(info);
+    showDeclared();
     FixNote_->clear();
     // Nothing to say: the control keeps its designer name.
     FixNote_->setAccessibleName(FixNote_->objectName());
@@ -165,10 +186,49 @@ void TEDID_Examiner::showBlocks(const EdidInfo& info) {
     FixChecksums_->setEnabled(!info.checksumsSound());
 }
 
+void TEDID_Examiner::showDeclared() {
+    const DeclaredTimings declared(engine_.edid());
+    const QList<int> numbers = declared.numbers();
+    const QString heading = DeclaredTimings::headingText(int(numbers.size()));
+    DeclaredGroup_->setTitle(heading);
+    DeclaredGroup_->setAccessibleName(heading);
+    QStringList lines = declared.declaredLines();
+    if (numbers.isEmpty())
+        lines << QStringLiteral("This EDID declares none of the %1 built-in timings.")
+                     .arg(TimingCount);
+    const QStringList others = declared.unmatchedLines();
+    lines << QString()
+          << QStringLiteral("Modes without a built-in timing: %1")
+                 .arg(others.isEmpty() ? QStringLiteral("none") : QString::number(others.size()));
+    lines << others;
+    if (!declared.modes().notes().isEmpty())
+        lines << QString() << declared.modes().notes();
+    DeclaredList_->setPlainText(lines.join(QLatin1Char('\n')));
+    MarkInTimings_->setEnabled(!numbers.isEmpty());
+}
+
+void TEDID_Examiner::MarkInTimingsClick() {
+    const DeclaredTimings declared(engine_.edid());
+    if (declared.numbers().isEmpty())
+        return;
+    // Exactly these rows; the dialog clears its marks again when it closes.
+    engine_.data().TimingSelection = declared.selection();
+    if (OnMarkTimings)
+        OnMarkTimings();
+}
+
 void TEDID_Examiner::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (decodeStale_)
         startDecode();
+    // Centred over a main window near the top of a small screen, the caption would be above
+    // it; once the frame is known, bring it down.
+    QTimer::singleShot(0, this, [this] {
+        const QRect frame = frameGeometry();
+        const QScreen* s = screen();
+        if (s && frame.top() < s->availableGeometry().top())
+            move(x(), y() + s->availableGeometry().top() - frame.top());
+    });
 }
 
 void TEDID_Examiner::startDecode() {
@@ -229,6 +289,7 @@ void TEDID_Examiner::FixChecksumsClick() {
 QString TEDID_Examiner::reportText() const {
     QStringList parts{Summary_->toPlainText()};
     for (QLabel* l : BlockLabels_) parts << l->text();
+    parts << QString() << DeclaredGroup_->title() << DeclaredList_->toPlainText();
     parts << QString() << ConformityLabel_->text() << DecodeStatus_->text() << QString()
           << Report_->toPlainText();
     return parts.join(QLatin1Char('\n'));

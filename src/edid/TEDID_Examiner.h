@@ -5,24 +5,26 @@
 #include <QDialog>
 #include <QString>
 #include <array>
+#include <functional>
 
 #include "edid/EdidInfo.h"
 
 class EdidDecodeRun;
 class LinkEngine;
+class QGroupBox;
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
 
-// What the EDID image declares, whether each block's checksum holds, and edid-decode's full
-// report of it. Non-modal; created once, hidden, and only hidden when closed. It follows the
-// image through refresh(), which the main window calls whenever the image has changed.
-// Nothing here changes the image except "Fix checksums".
+// What the EDID image declares, whether each block's checksum holds, which built-in timings
+// its modes declare, and edid-decode's full report of it. Non-modal; created once, hidden, and only
+// hidden when closed. It follows the image through refresh(), which the main window calls whenever
+// the image has changed. Nothing here changes the image except "Fix checksums".
 class TEDID_Examiner : public QDialog {
     Q_OBJECT
 public:
     static constexpr int FormWidth = 640;
-    static constexpr int FormHeight = 660;
+    static constexpr int FormHeight = 760;
     static const QString Caption;
     static const QColor SoundColor;
     static const QColor FailColor;
@@ -35,6 +37,9 @@ public:
     QLabel* BlockLabel(int index) const { return BlockLabels_[index]; }
     QPushButton* FixChecksums() const { return FixChecksums_; }
     QLabel* FixNote() const { return FixNote_; }
+    QGroupBox* DeclaredGroup() const { return DeclaredGroup_; }
+    QPlainTextEdit* DeclaredList() const { return DeclaredList_; }
+    QPushButton* MarkInTimings() const { return MarkInTimings_; }
     QLabel* ConformityLabel() const { return ConformityLabel_; }
     QLabel* DecodeStatus() const { return DecodeStatus_; }
     QPlainTextEdit* Report() const { return Report_; }
@@ -46,9 +51,16 @@ public:
     // Reads the image again; edid-decode runs again when the window is shown.
     void refresh();
     void FixChecksumsClick();
+    // Marks the declared built-in timings in TimingSelection and has OnMarkTimings open the
+    // timing selection dialog; nothing is sent.
+    void MarkInTimingsClick();
     void CopyReportClick();
-    // Summary, checksum lines and edid-decode's report as one text.
+    // Summary, checksum lines, the built-in timings declared and edid-decode's report as one
+    // text.
     QString reportText() const;
+
+    // Opens Edit > Timing (set by the program's windows).
+    std::function<void()> OnMarkTimings;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -57,6 +69,7 @@ private:
     void startDecode();
     void showDecodeResult();
     void showBlocks(const EdidInfo& info);
+    void showDeclared();
 
     LinkEngine& engine_;
     EdidDecodeRun* decoder_;
@@ -64,6 +77,9 @@ private:
     std::array<QLabel*, EdidInfo::ImageBlocks> BlockLabels_{};
     QPushButton* FixChecksums_;
     QLabel* FixNote_;
+    QGroupBox* DeclaredGroup_;
+    QPlainTextEdit* DeclaredList_;
+    QPushButton* MarkInTimings_;
     QLabel* ConformityLabel_;
     QLabel* DecodeStatus_;
     QPlainTextEdit* Report_;

@@ -34,6 +34,7 @@ AppWindows::AppWindows(LinkEngine& engine, TappedLine* tap) {
         main->showMessage(text, detail);
     };
     QObject::connect(main, &TMainForm::edidChanged, EDID_Examiner.get(), &TEDID_Examiner::refresh);
+    EDID_Examiner->OnMarkTimings = [main] { main->Timing2Click(); };
 
     TMainForm::Forms forms;
     forms.AboutBox = AboutBox.get();

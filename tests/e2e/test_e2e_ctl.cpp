@@ -70,6 +70,26 @@ private slots:
         QVERIFY2(r.status == 0, qPrintable(describe(r, sim)));
         QCOMPARE(r.out, QStringLiteral("Upload successful!!\n"));
 
+        // The 24 built-in timings that a real EDID declares, where the generator puts them;
+        // the count, 24 flags of 1 among 35 and the checksum 221 - 24. None sent for an EDID
+        // that declares none.
+        const QString data = qEnvironmentVariable("ORVE1_TEST_DATA");
+        r = runCtl(sim, {"timings", "edid:" + data + "/dell-p2415q-hdmi2.0.bin", "--trace"});
+        QVERIFY2(r.status == 0, qPrintable(describe(r, sim)));
+        QVERIFY(
+            sim.waitFor("TMGS 24 offered -> OK: 1 3 6 8 10 12 16 17 19 21 22 23 24 25 26 27 "
+                        "28 29 30 31 32 33 34 35",
+                        2000));
+        QList<int> bytes;
+        for (const QString& l : r.err.split('\n'))
+            if (l.contains("->  TMGS data"))
+                bytes << l.section("TMGS data", 1).simplified().section(' ', 1, 1).toInt(0, 16);
+        QVERIFY2(bytes.size() == 37 && bytes.first() == 35 && bytes.last() == 197,
+                 qPrintable(r.err));
+        QCOMPARE(std::accumulate(bytes.begin() + 1, bytes.end() - 1, 0), 24);
+        r = runCtl(sim, {"timings", "edid:" + data + "/apple-xdr-5k-tile1.bin"});
+        QVERIFY2(r.status == 2 && r.err.contains("declares none"), qPrintable(describe(r, sim)));
+
         // The ports as the system knows them; COM 1 is the simulator.
         r = runCtl(sim, {"ports"});
         QVERIFY2(r.status == 0 && r.out.count("\nCOM ") == 7 && r.out.startsWith("COM 1  ") &&

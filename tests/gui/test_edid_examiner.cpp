@@ -17,12 +17,14 @@
 #include "ModelGenerator.h"
 #include "TestFiles.h"
 #include "ctl/EdidCommands.h"
+#include "edid/DeclaredTimings.h"
 #include "edid/EdidCodec.h"
 #include "edid/EdidDecodeRun.h"
 #include "edid/EdidInfo.h"
 #include "edid/TEDID_Block.h"
 #include "edid/TEDID_Examiner.h"
 #include "edid/TEDID_Import.h"
+#include "timing/TTimings.h"
 #include "ui/TStringGrid.h"
 
 namespace {
@@ -337,6 +339,45 @@ private slots:
             readFile(qEnvironmentVariable("ORVE1_TEST_DATA") + "/sony-gdmf520-vga.bin")
                 .toHex(' ')));
         QCOMPARE(bytesOf(rig.engine.edid()).mid(128), QByteArray(128, 0x11));
+    }
+
+    // The built-in timings a real EDID declares; "Mark in Timings" opens Edit > Timing with
+    // exactly those rows marked and sends nothing; an EDID that declares none says so.
+    void declaredTimingsMarkedInTimings() {
+        GuiRig rig;
+        Examiner in(rig);
+        rig.makePresent();
+        rig.main().loadEdidFile(qEnvironmentVariable("ORVE1_TEST_DATA") +
+                                "/dell-p2415q-hdmi2.0.bin");
+        QCOMPARE(in.w.DeclaredGroup()->title(),
+                 QStringLiteral("Built-in timings this EDID declares: 24 of 35"));
+        const QStringList lines = in.w.DeclaredList()->toPlainText().split('\n');
+        QVERIFY(lines.contains("31  720x576I       VIC 22, VIC 21"));
+        QVERIFY(lines.contains("Modes without a built-in timing: 15"));
+        QVERIFY(in.w.reportText().contains("\n19  1600x1200-60   Standard timing 4\n"));
+        TTimings& timings = *rig.windows->Timings;
+        QList<int> marked;
+        QWidget* seen = runModal([&] { in.w.MarkInTimings()->click(); },
+                                 [&](QWidget* modal) {
+                                     for (int n = 1; n <= 35; ++n)
+                                         if (timings.StringGrid3()->Cells(0, n) == TTimings::Mark)
+                                             marked << n;
+                                     modal->close();
+                                 });
+        QCOMPARE(seen, &timings);
+        QCOMPARE(DeclaredTimings::rangeText(marked),
+                 QStringLiteral("1,3,6,8,10,12,16-17,19,21-35"));
+        QVERIFY(rig.line.sent().isEmpty());
+        QCOMPARE(rig.engine.data().TimingSelection,
+                 (std::array<quint8, 35>{}));  // cleared on close
+
+        rig.main().loadEdidFile(qEnvironmentVariable("ORVE1_TEST_DATA") +
+                                "/apple-xdr-5k-tile1.bin");
+        QCOMPARE(in.w.DeclaredGroup()->title(),
+                 QStringLiteral("Built-in timings this EDID declares: 0 of 35"));
+        QVERIFY(in.w.DeclaredList()->toPlainText().startsWith(
+            "This EDID declares none of the 35 built-in timings.\n"));
+        QVERIFY(!in.w.MarkInTimings()->isEnabled());
     }
 };
 
