@@ -65,7 +65,8 @@ th, td { border: 0.5pt solid #999; padding: 2pt 4pt; text-align: left; vertical-
 th { background: #eee; }
 table.facts th { width: 22%; }
 tr { page-break-inside: avoid; }
-td.num { text-align: right; white-space: nowrap; }
+td.num, td.name { text-align: right; white-space: nowrap; }
+td.name { text-align: left; }
 .digest { font-family: monospace; font-size: 8pt; word-break: break-all; }
 .foot { margin-top: 8pt; font-size: 8pt; color: #555; }
 )";
@@ -154,7 +155,8 @@ QByteArray RunReport::html(const RunRecord& r) {
                                         .arg(s.showTime)
                                         .arg(s.unit == PlanStep::Unit::Minutes ? "min" : "s");
         h += QStringLiteral(
-                 "<tr><td class=\"num\">%1</td><td>%2</td><td>%3</td><td>%4</td><td>%5</td>"
+                 "<tr><td class=\"num\">%1</td><td class=\"name\">%2</td><td class=\"name\">%3</td>"
+                 "<td>%4</td><td>%5</td>"
                  "<td%6>%7</td><td>%8</td><td class=\"num\">%9</td></tr>\n")
                  .arg(k + 1)
                  .arg(esc(Plan::timingText(r.plan.timingAt(k))),
