@@ -4,6 +4,7 @@
 #include <QFileInfo>
 
 #include "plan/PlanFile.h"
+#include "plan/RunReport.h"
 #include "programme/ProgramPacker.h"
 
 namespace {
@@ -144,12 +145,9 @@ bool PlanArguments::parse(const QString& file, CtlRequest& out, QString& error) 
         dir = QDir(info.absolutePath()).absoluteFilePath(plan.reportFolder);
     if (dir.isEmpty())
         dir = QDir::currentPath();
-    const QFileInfo folder(dir);
-    if (!folder.isDir() || !folder.isWritable()) {
-        error = QStringLiteral("report folder %1 is not a folder this program may write into")
-                    .arg(QDir::toNativeSeparators(dir));
+    if (!RunReport::prepareFolder(dir, error))
         return false;
-    }
+    const QFileInfo folder(dir);
     out.reportDir = QDir::cleanPath(folder.absoluteFilePath());
     out.file = info.absoluteFilePath();
     out.planDigest = PlanFile::digest(bytes);

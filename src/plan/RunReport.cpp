@@ -65,6 +65,7 @@ th, td { border: 0.5pt solid #999; padding: 2pt 4pt; text-align: left; vertical-
 th { background: #eee; }
 table.facts th { width: 22%; }
 tr { page-break-inside: avoid; }
+thead { display: table-header-group; }
 td.num, td.name { text-align: right; white-space: nowrap; }
 td.name { text-align: left; }
 .digest { font-family: monospace; font-size: 8pt; word-break: break-all; }
@@ -141,9 +142,9 @@ QByteArray RunReport::html(const RunRecord& r) {
                  .arg(esc(r.failure));
 
     h += QStringLiteral(
-        "<h2>Steps</h2>\n<table class=\"steps\">\n<tr><th>#</th><th>Timing</th>"
+        "<h2>Steps</h2>\n<table class=\"steps\">\n<thead><tr><th>#</th><th>Timing</th>"
         "<th>Pattern</th><th>Check</th><th>Instruction</th><th>Verdict</th>"
-        "<th>Note</th><th>Time</th></tr>\n");
+        "<th>Note</th><th>Time</th></tr></thead>\n");
     for (int k = 0; k < r.steps.size(); ++k) {
         const PlanStep& s = r.plan.steps[k];
         const RunRecord::Step& done = r.steps[k];
@@ -222,6 +223,24 @@ QByteArray RunReport::csvLine(const RunRecord& r, const QString& reportName) {
     QStringList out;
     for (const QString& f : fields) out << csvField(f);
     return (out.join(QLatin1Char(',')) + QLatin1Char('\n')).toUtf8();
+}
+
+bool RunReport::prepareFolder(const QString& folder, QString& error) {
+    const QString shown = QDir::toNativeSeparators(folder);
+    if (folder.isEmpty()) {
+        error = QStringLiteral("no report folder chosen");
+        return false;
+    }
+    if (!QFileInfo::exists(folder) && !QDir().mkpath(folder)) {
+        error = QStringLiteral("%1: the folder cannot be made").arg(shown);
+        return false;
+    }
+    const QFileInfo info(folder);
+    if (!info.isDir() || !info.isWritable()) {
+        error = QStringLiteral("%1 is not a folder this program may write into").arg(shown);
+        return false;
+    }
+    return true;
 }
 
 bool RunReport::write(const RunRecord& r, const QString& folder, QString& htmlPath,

@@ -27,5 +27,8 @@ public:
     // Writes the HTML report under a name no file has yet (never over an existing one) and
     // appends the results line. htmlPath is the report written (empty if none); false with
     // error naming what could not be written.
+    // Makes the report folder when it is not there yet; false with why when it is no folder
+    // this program may write into.
+    static bool prepareFolder(const QString& folder, QString& error);
     static bool write(const RunRecord& r, const QString& folder, QString& htmlPath, QString& error);
 };

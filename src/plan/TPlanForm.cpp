@@ -23,6 +23,7 @@
 #include "pattern/PatternTable.h"
 #include "plan/PlanFile.h"
 #include "plan/PlanRunner.h"
+#include "plan/RunReport.h"
 #include "programme/ProgramPacker.h"
 #include "timing/TimingTable.h"
 #include "ui/TMainForm.h"
@@ -589,15 +590,15 @@ void TPlanForm::StartButtonClick() {
         return;
     }
     const QString folder = QDir::fromNativeSeparators(ReportFolder_->text().trimmed());
-    const QFileInfo dir(folder);
-    if (folder.isEmpty() || !dir.isDir() || !dir.isWritable()) {
+    QString problem;
+    if (!RunReport::prepareFolder(folder, problem)) {
         message(QStringLiteral("Choose a folder for the reports first."),
                 folder.isEmpty()
                     ? QStringLiteral("Every run leaves its report and a line of results.csv there.")
-                    : QStringLiteral("%1 is not a folder this program may write into.")
-                          .arg(QDir::toNativeSeparators(folder)));
+                    : problem);
         return;
     }
+    const QFileInfo dir(folder);
     RunSetup setup;
     setup.serial = serial;
     setup.operatorName = Operator_->text().trimmed();
