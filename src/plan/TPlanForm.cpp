@@ -328,12 +328,13 @@ QWidget* TPlanForm::makeRunTab() {
     layout->addSpacing(12);
     layout->addWidget(StepTitle_);
     layout->addWidget(StepNames_);
+    // Where the operator looks: the verdict takes the instruction's place once a run ends.
+    layout->addWidget(Verdict_);
+    layout->addWidget(VerdictDetail_);
     layout->addWidget(Instruction_, 1);
     layout->addWidget(RunStatus_);
     layout->addWidget(NoteRow_);
     layout->addLayout(verdicts);
-    layout->addWidget(Verdict_);
-    layout->addWidget(VerdictDetail_);
 
     connect(Serial_, &QLineEdit::returnPressed, this, &TPlanForm::StartButtonClick);
     connect(StartButton_, &QPushButton::clicked, this, &TPlanForm::StartButtonClick);
@@ -714,14 +715,14 @@ void TPlanForm::showRun() {
             Instruction_->setText(
                 QStringLiteral("Type or scan the serial number and press Enter to start."));
             RunStatus_->clear();
-            Verdict_->clear();
-            VerdictDetail_->clear();
+            Verdict_->hide();
+            VerdictDetail_->hide();
         }
         return;
     }
     Tabs_->setCurrentIndex(1);
-    Verdict_->clear();
-    VerdictDetail_->clear();
+    Verdict_->hide();
+    VerdictDetail_->hide();
     const int k = r.currentStep();
     const PlanStep& s = r.plan().steps[k];
     StepTitle_->setText(QStringLiteral("Step %1 of %2  \u2014  %3")
@@ -780,6 +781,8 @@ void TPlanForm::runFinished() {
     if (!runner_->reportError().isEmpty())
         lines << QStringLiteral("NOT WRITTEN: %1").arg(runner_->reportError());
     VerdictDetail_->setText(lines.join(QLatin1Char('\n')));
+    Verdict_->show();
+    VerdictDetail_->show();
     Verdict_->setAccessibleDescription(Verdict_->text());
     VerdictDetail_->setAccessibleDescription(VerdictDetail_->text());
     showRun();

@@ -115,6 +115,8 @@ private slots:
         QTest::keyClick(form->FailNote(), Qt::Key_Return);
         finished("FAIL");
         QVERIFY(form->VerdictDetail()->text().contains("Failed: step 2 (banding at the left)"));
+        QVERIFY(form->grab().save(
+            QDir(qEnvironmentVariable("ORVE1_BIN_DIR")).filePath("../plan-fail.png")));
 
         // Cut short by closing the window: the report says stopped and what was judged.
         unit("SN-C");
@@ -145,6 +147,14 @@ private slots:
         QCOMPARE(out.count("output timing 10 "), 3);
         QCOMPARE(out.count("output pattern 15 "), 3);
         QCOMPARE(out.count("output timing 28 "), 2);
+
+        // Timed steps only: uploaded as the generator's programme, as Edit > Program does it.
+        writeFile(dir + "/soak.txt", "name: S\n10 1 3s\nsame 13 2m\n");
+        QVERIFY(form->loadFile(dir + "/soak.txt"));
+        form->findChild<QPushButton*>("UploadButton")->click();
+        QVERIFY(sim.waitFor("ATRN 2 steps -> OK: [9 0 0 3] [9 12 1 2]", 20000));
+        QTRY_COMPARE_WITH_TIMEOUT(messages.size(), 2, 2000);
+        QVERIFY(messages[1].startsWith("Upload successful!!"));
         windows.MainForm->close();
     }
 
