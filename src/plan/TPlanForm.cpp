@@ -34,6 +34,9 @@ const QString TPlanForm::Caption = QStringLiteral("Test Plan");
 namespace {
 
 constexpr int PollMs = 100;
+// Keys closer together than this are a scanner typing, not the operator.
+constexpr int BurstGapMs = 50;
+constexpr int KeyHoldMs = 80;
 constexpr int RowHeight = 22;
 const QString FileFilter = QStringLiteral("Test plans (*.txt *.plan);;All files (*)");
 const QString SameItem = QStringLiteral("same");
@@ -111,6 +114,11 @@ TPlanForm::TPlanForm(LinkEngine& engine, QWidget* parent)
     Tabs_->addTab(makeRunTab(), QStringLiteral("Run"));
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(Tabs_);
+
+    keyHold_ = new QTimer(this);
+    keyHold_->setSingleShot(true);
+    keyHold_->setInterval(KeyHoldMs);
+    connect(keyHold_, &QTimer::timeout, this, &TPlanForm::heldKeyTimeout);
 
     pollTimer_ = new QTimer(this);
     pollTimer_->setInterval(PollMs);
@@ -285,6 +293,8 @@ QWidget* TPlanForm::makeRunTab() {
     Instruction_->setWordWrap(true);
     Instruction_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Instruction_->setMinimumHeight(3 * InstructionPx);
+    // Holds the focus during a run, so that no button takes a blank or Return as a click.
+    Instruction_->setFocusPolicy(Qt::StrongFocus);
     RunStatus_ = named(new QLabel, "RunStatus", QStringLiteral("Run status"));
     RunStatus_->setFont(bigFont(16, false));
     RunStatus_->setWordWrap(true);
@@ -621,7 +631,7 @@ void TPlanForm::StartButtonClick() {
         return;
     }
     pollTimer_->start();
-    PassButton_->setFocus();
+    Instruction_->setFocus();
 }
 
 void TPlanForm::PassButtonClick() {
@@ -645,7 +655,7 @@ void TPlanForm::FailNoteReturn() {
 void TPlanForm::closeNote() {
     NoteRow_->hide();
     if (runner_->running())
-        PassButton_->setFocus();
+        Instruction_->setFocus();
 }
 
 void TPlanForm::BackButtonClick() {
@@ -668,21 +678,22 @@ void TPlanForm::closeEvent(QCloseEvent* event) {
 }
 
 void TPlanForm::keyPressEvent(QKeyEvent* event) {
-    // Keys that reach the window itself: the verdict keys (never while a field takes text),
-    // and Escape, which closes the note but never the window in the middle of a run.
-    const bool judging = runner_->state() == PlanRunner::State::Judging && !NoteRow_->isVisible();
+    // Keys that reach the window itself (never those typed into a field): the verdict keys,
+    // and Escape, which closes the note but never the window in the middle of a run. A barcode
+    // scanned by mistake during a run types its characters a few milliseconds apart: a verdict
+    // key is acted on only when no other key follows it at once, and none of a burst counts.
+    const bool burst = sinceKey_.isValid() && sinceKey_.elapsed() < BurstGapMs;
+    sinceKey_.restart();
+    if (burst) {
+        keyHold_->stop();
+        return;
+    }
     switch (event->key()) {
         case Qt::Key_P:
-            if (judging)
-                PassButtonClick();
-            return;
         case Qt::Key_F:
-            if (judging)
-                FailButtonClick();
-            return;
         case Qt::Key_B:
-            if (!NoteRow_->isVisible())
-                BackButtonClick();
+            heldKey_ = event->key();
+            keyHold_->start();
             return;
         case Qt::Key_Escape:
             if (NoteRow_->isVisible())
@@ -691,6 +702,18 @@ void TPlanForm::keyPressEvent(QKeyEvent* event) {
         default:
             QDialog::keyPressEvent(event);
     }
+}
+
+void TPlanForm::heldKeyTimeout() {
+    if (NoteRow_->isVisible())
+        return;
+    const bool judging = runner_->state() == PlanRunner::State::Judging;
+    if (heldKey_ == Qt::Key_P && judging)
+        PassButtonClick();
+    else if (heldKey_ == Qt::Key_F && judging)
+        FailButtonClick();
+    else if (heldKey_ == Qt::Key_B)
+        BackButtonClick();
 }
 
 void TPlanForm::showRun() {

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QString>
 #include <memory>
 
@@ -99,6 +100,7 @@ private:
     void showRun();
     void runFinished();
     void closeNote();
+    void heldKeyTimeout();
     void message(const QString& text, const QString& detail = QString());
 
     LinkEngine& engine_;
@@ -112,6 +114,9 @@ private:
     bool modified_ = false;  // changed since loaded or saved
     QString lastDir_;
     QTimer* pollTimer_;
+    QTimer* keyHold_;
+    int heldKey_ = 0;
+    QElapsedTimer sinceKey_;
 
     QTabWidget* Tabs_;
     QLineEdit* PlanName_ = nullptr;
