@@ -238,6 +238,10 @@ private slots:
         QVERIFY(PlanFile::parse(Head + "1 1 judge x\n", plan, why));
         QVERIFY(!p.runner.start(plan, RunSetup{"SN-3", "", "", "", p.dir.path(), 1}, why));
         QVERIFY(why.contains("not connected"));
+        // A report that cannot be written says so.
+        QString path;
+        QVERIFY(!RunReport::write(p.runner.record(), p.dir.filePath("gone"), path, why));
+        QVERIFY(path.isEmpty() && why.contains("gone: no such folder"));
     }
 
     // Closing the window in the middle: a report that says stopped and what was judged.
