@@ -39,6 +39,11 @@ add_library(orve1core STATIC
     edid/EdidMode.h edid/EdidMode.cpp
     edid/EdidModes.h edid/EdidModes.cpp
     edid/DeclaredTimings.h edid/DeclaredTimings.cpp
+    plan/Plan.h plan/Plan.cpp
+    plan/PlanFile.h plan/PlanFile.cpp
+    plan/RunRecord.h plan/RunRecord.cpp
+    plan/PlanRunner.h plan/PlanRunner.cpp
+    plan/RunReport.h plan/RunReport.cpp
 )
 target_include_directories(orve1core PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(orve1core PUBLIC Qt6::Core)

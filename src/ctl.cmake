@@ -5,6 +5,9 @@ add_library(orve1ctllib STATIC
     ctl/ConsoleView.h ctl/ConsoleView.cpp
     ctl/CtlRunner.h ctl/CtlRunner.cpp
     ctl/EdidCommands.h ctl/EdidCommands.cpp
+    ctl/PlanArguments.h ctl/PlanArguments.cpp
+    ctl/CtlPlanRunner.h ctl/CtlPlanRunner.cpp
+    ctl/StdinLines.h ctl/StdinLines.cpp
 )
 target_link_libraries(orve1ctllib PUBLIC orve1core orve1serial)
 

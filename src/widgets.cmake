@@ -29,6 +29,7 @@ add_library(orve1widgets STATIC
     edid/TEDID_Block.h edid/TEDID_Block.cpp
     edid/TEDID_Import.h edid/TEDID_Import.cpp
     edid/TEDID_Examiner.h edid/TEDID_Examiner.cpp
+    plan/TPlanForm.h plan/TPlanForm.cpp
 )
 target_link_libraries(orve1widgets PUBLIC orve1core orve1serial Qt6::Widgets)
 

@@ -5,6 +5,7 @@
 #include <QRegularExpression>
 
 #include "ctl/EdidCommands.h"
+#include "ctl/PlanArguments.h"
 #include "edid/EdidHeader.h"
 #include "files/SafeFile.h"
 #include "programme/ProgramFile.h"
@@ -40,6 +41,11 @@ QString CtlArguments::usage() {
         "                        Both read raw files and EDID text: hex bytes (blank- or\n"
         "                        colon-separated, with or without 0x), edid-decode's hex\n"
         "                        dump, the EDID lines of xrandr --verbose, a C array\n"
+        "  plan FILE             run a test plan on one unit (needs --serial): each step's\n"
+        "                        timing and pattern, then its verdict from standard input,\n"
+        "                        one a line: p pass, f fail (next line: a note, may be\n"
+        "                        empty), b back, s stop; an HTML report and a line of\n"
+        "                        results.csv go to the report folder\n"
         "\n"
         "options:\n"
         "  --port N              COM port 1..8 (default 1)\n"
@@ -50,6 +56,13 @@ QString CtlArguments::usage() {
         "  --progress            plain progress lines on standard error when it is not a\n"
         "                        terminal (a terminal gets a bar anyway)\n"
         "  --verbose             say which device COM N opened\n"
+        "  --serial S            plan: the unit's serial number\n"
+        "  --operator O          plan: who judges\n"
+        "  --report DIR          plan: the report folder (default: the plan's own, else .)\n"
+        "  --auto                plan: run a plan of timed steps only, without verdicts\n"
+        "  --repeat N            plan --auto: run it N times over, as one run\n"
+        "  --as-programme        plan: upload the plan (32 timed steps at most) as the\n"
+        "                        generator's auto-run programme instead\n"
         "  --help                this text\n"
         "  --version             the program's version\n"
         "\n"
@@ -57,6 +70,8 @@ QString CtlArguments::usage() {
         "(\"Upload successful!!\") on standard output, failure texts (\"No Response !!\",\n"
         "\"Error!!\", \"Write EDID Fail!!\") on standard error.\n"
         "exit status: 0 done, 1 failed, 2 usage error (nothing sent)\n"
+        "  plan: 0 passed, 1 failed, stopped, a command failed or the report not written,\n"
+        "  2 a bad plan or arguments (nothing sent)\n"
         "  edid-info: 0 every checksum holds, 1 a checksum fails, 2 not an EDID\n"
         "  edid-diff: 0 equal, 1 different, 2 a file unreadable or not an EDID\n"
         "  timings: 2 also when edid:FILE is not an EDID or declares no timing\n");
@@ -99,6 +114,11 @@ bool CtlArguments::takeOptions(QStringList& args, CtlRequest& out, QString& erro
             if (out.kind != CtlRequest::Kind::Help)
                 out.kind = CtlRequest::Kind::Version;
         } else if (a.startsWith(QLatin1String("--"))) {
+            bool taken = false;
+            if (!PlanArguments::takeOption(args, i, out, taken, error))
+                return false;
+            if (taken)
+                continue;
             error = QStringLiteral("unknown option '%1' (try --help)").arg(a);
             return false;
         } else {
@@ -197,6 +217,15 @@ bool CtlArguments::parse(const QStringList& argsIn, CtlRequest& out, QString& er
         error = QStringLiteral("'--timings' goes with edid-info only");
         return false;
     }
+    if (cmd != QLatin1String("plan") && PlanArguments::anyGiven(out)) {
+        error = QStringLiteral(
+            "--serial, --operator, --report, --auto, --repeat and --as-programme go with plan");
+        return false;
+    }
+    if (cmd == QLatin1String("plan") && out.trace) {
+        error = QStringLiteral("'--trace' goes with single commands, not with plan");
+        return false;
+    }
     struct Shape {
         const char* name;
         CtlRequest::Kind kind;
@@ -217,6 +246,7 @@ bool CtlArguments::parse(const QStringList& argsIn, CtlRequest& out, QString& er
         {"ports", CtlRequest::Kind::Ports, 0},
         {"edid-info", CtlRequest::Kind::EdidInfo, 1},
         {"edid-diff", CtlRequest::Kind::EdidDiff, 2},
+        {"plan", CtlRequest::Kind::Plan, 1},
     };
     const Shape* shape = nullptr;
     for (const Shape& s : Shapes)
@@ -299,6 +329,8 @@ bool CtlArguments::parse(const QStringList& argsIn, CtlRequest& out, QString& er
             out.file = arg;
             return true;
         }
+        case CtlRequest::Kind::Plan:
+            return PlanArguments::parse(arg, out, error);
         case CtlRequest::Kind::EdidInfo:
         case CtlRequest::Kind::EdidDiff:
             // Read when the command runs: what is wrong with them is its answer, not a usage

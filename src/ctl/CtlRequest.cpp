@@ -22,6 +22,7 @@ Command CtlRequest::command() const {
             return Command::Uedid;
         case Kind::EdidWrite:
             return Command::Wedid;
+        case Kind::Plan:
         case Kind::Ports:
         case Kind::EdidInfo:
         case Kind::EdidDiff:

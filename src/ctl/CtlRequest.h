@@ -6,6 +6,7 @@
 #include "edid/EdidImage.h"
 #include "link/CommandData.h"
 #include "link/CommandSlot.h"
+#include "plan/Plan.h"
 #include "programme/ProgramColumns.h"
 
 // One run of the command-line companion, fully checked before anything is sent.
@@ -24,6 +25,7 @@ struct CtlRequest {
         Ports,     // lists COM 1..8; talks to no generator
         EdidInfo,  // what an EDID file declares and whether its checksums hold; offline
         EdidDiff,  // the bytes and fields in which two EDID files differ; offline
+        Plan,      // a test plan run on one unit (CtlPlanRunner)
         Help,      // --help
         Version,   // --version
     };
@@ -38,6 +40,15 @@ struct CtlRequest {
     QString file;       // edid-read: where the image goes; edid-info, edid-diff: the (first) file;
                         // timings edid:FILE: FILE
     QString otherFile;  // edid-diff: the second file
+    // plan FILE (in file): the plan, as many times over as --repeat says.
+    Plan plan;
+    QString planDigest;
+    QString serial;            // --serial
+    QString operatorName;      // --operator
+    QString reportDir;         // --report, else the plan's own, else the current folder
+    bool autoRun = false;      // --auto: every step timed, no verdicts
+    int repeat = 1;            // --repeat
+    bool asProgramme = false;  // --as-programme: upload instead (kind Programme)
 
     // Options, anywhere on the line.
     bool trace = false;     // --trace: the wire record on standard error

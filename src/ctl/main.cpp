@@ -6,8 +6,10 @@
 #include "Version.h"
 #include "ctl/ConsoleView.h"
 #include "ctl/CtlArguments.h"
+#include "ctl/CtlPlanRunner.h"
 #include "ctl/CtlRunner.h"
 #include "ctl/EdidCommands.h"
+#include "ctl/StdinLines.h"
 #include "link/LinkEngine.h"
 #include "link/PortDescription.h"
 #include "link/QtSerialLine.h"
@@ -66,6 +68,15 @@ int main(int argc, char** argv) {
     LinkEngine engine(tap ? static_cast<SerialLine&>(*tap) : line, clock);
     ConsoleView view;
     engine.setView(&view);
+    if (request.kind == CtlRequest::Kind::Plan) {
+        CtlPlanRunner plan(engine, clock, view, request);
+        StdinLines input;
+        QObject::connect(&input, &StdinLines::lineRead, &plan, &CtlPlanRunner::takeLine);
+        QObject::connect(&input, &StdinLines::ended, &plan, &CtlPlanRunner::inputEnded);
+        QObject::connect(&plan, &CtlPlanRunner::finished, &app, &QCoreApplication::exit);
+        plan.start();
+        return app.exec();
+    }
     CtlRunner runner(engine, view, request, tap.get());
     QObject::connect(&runner, &CtlRunner::finished, &app, &QCoreApplication::exit);
     runner.start();

@@ -6,6 +6,7 @@
 #include "link/TCOM_PORT_SETTING_FORM.h"
 #include "pattern/TPattern_List.h"
 #include "pattern/TPatterns.h"
+#include "plan/TPlanForm.h"
 #include "programme/TProgrammer_Form.h"
 #include "timing/TTiming_List.h"
 #include "timing/TTimings.h"
@@ -48,7 +49,19 @@ AppWindows::AppWindows(LinkEngine& engine, TappedLine* tap) {
     forms.LinkMonitor = LinkMonitor.get();
     forms.EDID_Import = EDID_Import.get();
     forms.EDID_Examiner = EDID_Examiner.get();
+    engine_ = &engine;
+    forms.TestPlan = [this]() -> QWidget* { return testPlan(); };
     MainForm->setForms(forms);
+}
+
+TPlanForm* AppWindows::testPlan() {
+    if (!TestPlan) {
+        TestPlan = std::make_unique<TPlanForm>(*engine_, MainForm.get());
+        // A run in progress ends with the program, and leaves its report.
+        QObject::connect(MainForm.get(), &TMainForm::formClosed, TestPlan.get(),
+                         &TPlanForm::mainClosing);
+    }
+    return TestPlan.get();
 }
 
 AppWindows::~AppWindows() = default;

@@ -13,6 +13,7 @@ class TEDID_Import;
 class TEDID_Examiner;
 class TMainForm;
 class TPattern_List;
+class TPlanForm;
 class TPatterns;
 class TProgrammer_Form;
 class TTiming_List;
@@ -49,4 +50,11 @@ public:
     std::unique_ptr<TLinkMonitor> LinkMonitor;
     std::unique_ptr<TEDID_Import> EDID_Import;
     std::unique_ptr<TEDID_Examiner> EDID_Examiner;
+    // Output > Test Plan...: made on first use, so null until then.
+    std::unique_ptr<TPlanForm> TestPlan;
+    // The Test Plan window, made now if it was not yet.
+    TPlanForm* testPlan();
+
+private:
+    LinkEngine* engine_ = nullptr;
 };

@@ -178,6 +178,9 @@ void TMainForm::createMenus() {
     Pattern1_->setIcon(Icons::pattern());
     connect(Timing1_, &QAction::triggered, this, &TMainForm::Timing1Click);
     connect(Pattern1_, &QAction::triggered, this, &TMainForm::Pattern1Click);
+    output->addSeparator();
+    TestPlan1_ = addItem(output, "TestPlan1", QStringLiteral("Test Plan..."));
+    connect(TestPlan1_, &QAction::triggered, this, &TMainForm::TestPlan1Click);
 
     QMenu* edid = bar->addMenu(QStringLiteral("EDID"));
     edid->setObjectName(QStringLiteral("EDID1"));
@@ -518,6 +521,15 @@ void TMainForm::Timing1Click() {
 
 void TMainForm::Pattern1Click() {
     TPatternForm::Open(engine_, *this, forms_.Pattern_List);
+}
+
+void TMainForm::TestPlan1Click() {
+    QWidget* plan = forms_.TestPlan ? forms_.TestPlan() : nullptr;
+    if (!plan)
+        return;
+    plan->show();
+    plan->raise();
+    plan->activateWindow();
 }
 
 void TMainForm::EDID_READClick() {

@@ -53,6 +53,8 @@ public:
         TLinkMonitor* LinkMonitor = nullptr;
         QDialog* EDID_Import = nullptr;
         QWidget* EDID_Examiner = nullptr;
+        // Output > Test Plan...: makes the window on first use (start-up stays fast).
+        std::function<QWidget*()> TestPlan;
     };
 
     enum class TileMode { Horizontal, Vertical };
@@ -144,6 +146,7 @@ public slots:
     void LinkMonitor1Click();
     void Timing1Click();
     void Pattern1Click();
+    void TestPlan1Click();
     void EDID_READClick();
     void WRITE_EDIDClick();
     void WriteEDID1Click();
@@ -212,6 +215,7 @@ private:
     QAction* LinkMonitor1_ = nullptr;
     QAction* Timing1_ = nullptr;
     QAction* Pattern1_ = nullptr;
+    QAction* TestPlan1_ = nullptr;
     QAction* EDID_READ_ = nullptr;
     QAction* WRITE_EDID_ = nullptr;
     QAction* WriteEDID1_ = nullptr;

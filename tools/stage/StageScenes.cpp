@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEvent>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QTimer>
 #include <QWidget>
@@ -21,6 +22,8 @@
 #include "link/TCOM_PORT_SETTING_FORM.h"
 #include "pattern/TPattern_List.h"
 #include "pattern/TPatterns.h"
+#include "plan/PlanRunner.h"
+#include "plan/TPlanForm.h"
 #include "programme/TProgrammer_Form.h"
 #include "timing/TTiming.h"
 #include "timing/TTiming_List.h"
@@ -222,6 +225,36 @@ void stageMonitorScene(AppWindows& windows, const QString& show) {
     });
 }
 
+// The Test Plan window with the plan file named by ORVE1_SHOW_PLAN: PlanForm on its Plan tab;
+// PlanForm_run in the middle of a run for unit SN-0042 on the generator on COM 1 (the virtual
+// one), its first step passed and the second shown, reports in ORVE1_SHOW_REPORTS.
+void stagePlanScene(AppWindows& windows, const QString& show) {
+    if (show != QLatin1String("PlanForm") && show != QLatin1String("PlanForm_run"))
+        return;
+    TPlanForm* form = windows.testPlan();
+    TCOM_PORT_SETTING_FORM* port = windows.COM_PORT_SETTING_FORM.get();
+    const bool run = show == QLatin1String("PlanForm_run");
+    QTimer::singleShot(0, form, [form, port, run] {
+        form->show();
+        form->raise();
+        form->activateWindow();
+        const QString file = qEnvironmentVariable("ORVE1_SHOW_PLAN");
+        if (!file.isEmpty())
+            form->loadFile(file);
+        form->StepGrid()->setCurrentCell(1, 2);
+        if (!run)
+            return;
+        port->Button1Click();
+        form->OperatorName()->setText(QStringLiteral("A. Operator"));
+        form->ReportFolder()->setText(qEnvironmentVariable("ORVE1_SHOW_REPORTS"));
+        form->Serial()->setText(QStringLiteral("SN-0042"));
+    });
+    if (!run)
+        return;
+    QTimer::singleShot(1500, form, [form] { form->StartButtonClick(); });
+    QTimer::singleShot(4000, form, [form] { form->PassButtonClick(); });
+}
+
 }  // namespace
 
 void StageScenes::markMainStart() {
@@ -252,5 +285,6 @@ void StageScenes::install(AppWindows& windows) {
         stagePatternScene(windows, show);
         stageEdidScene(windows, show);
         stageMonitorScene(windows, show);
+        stagePlanScene(windows, show);
     }
 }

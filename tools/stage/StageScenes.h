@@ -12,6 +12,9 @@ class AppWindows;
 //   ORVE1_SHOW_EDID=<file>           with ORVE1_SHOW=EDID_Block: the editor shows that EDID file.
 //   ORVE1_SHOW=LinkMonitor           the Link Monitor over OK of the port dialog (COM 1) and
 //                                    Run Timing with timing 6; needs a generator on COM 1.
+//   ORVE1_SHOW=PlanForm[_run]        the Test Plan window with ORVE1_SHOW_PLAN=<file> loaded;
+//                                    _run: a run in progress (needs a generator on COM 1),
+//                                    reports in ORVE1_SHOW_REPORTS=<folder>.
 //   ORVE1_EXIT_AFTER_SHOW=1          prints when the main window was first exposed, then exits.
 class StageScenes {
 public:

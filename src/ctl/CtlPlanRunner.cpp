@@ -1,0 +1,210 @@
+#include "ctl/CtlPlanRunner.h"
+
+#include <QDir>
+#include <cstdio>
+
+#include "ctl/ConsoleView.h"
+#include "link/LinkEngine.h"
+#include "link/LinkTrace.h"
+
+namespace {
+
+void say(std::FILE* to, const QString& text) {
+    std::fprintf(to, "%s\n", text.toLocal8Bit().constData());
+    std::fflush(to);
+}
+
+}  // namespace
+
+CtlPlanRunner::CtlPlanRunner(LinkEngine& engine, Clock& clock, ConsoleView& view,
+                             const CtlRequest& request)
+    : engine_(engine), view_(view), request_(request), runner_(engine, clock) {
+    poll_.setInterval(100);
+    tick_.setInterval(500);
+    connect(&poll_, &QTimer::timeout, this, [this] {
+        engine_.receivePoll();
+        runner_.poll();
+        takeInput();
+    });
+    connect(&tick_, &QTimer::timeout, this, &CtlPlanRunner::onTick);
+    runner_.onChanged = [this] { stepChanged(); };
+    runner_.onFinished = [this] { runFinished(); };
+}
+
+void CtlPlanRunner::start() {
+    const Plan& plan = request_.plan;
+    say(stdout,
+        QStringLiteral("plan \"%1\": %2 steps%3, unit %4")
+            .arg(plan.name)
+            .arg(plan.steps.size())
+            .arg(request_.repeat > 1 ? QStringLiteral(" (%1 times over)").arg(request_.repeat)
+                                     : QString())
+            .arg(request_.serial));
+    if (!request_.autoRun)
+        say(stdout, QStringLiteral("verdicts, one a line: p pass, f fail (the next line is the "
+                                   "note, empty for none), b back, s stop"));
+    if (!engine_.connectPort(request_.port)) {
+        QTimer::singleShot(0, this, [this] { finish(1); });
+        return;
+    }
+    poll_.start();
+    tick_.start();
+}
+
+void CtlPlanRunner::onTick() {
+    engine_.supervisionTick();
+    if (!presence_ || done_ || engine_.AnyCommandBusy())
+        return;
+    presence_ = false;
+    if (!engine_.state().devicePresent) {
+        if (view_.messages.isEmpty())
+            say(stderr, QStringLiteral("orve1ctl: the generator answered the presence query "
+                                       "without \"OK\": \"%1\"")
+                            .arg(LinkTrace::text(view_.log)));
+        finish(1);
+        return;
+    }
+    RunSetup setup;
+    setup.serial = request_.serial;
+    setup.operatorName = request_.operatorName;
+    setup.planFile = QDir::toNativeSeparators(request_.file);
+    setup.planDigest = request_.planDigest;
+    setup.reportFolder = request_.reportDir;
+    setup.repeat = request_.repeat;
+    QString why;
+    if (!runner_.start(request_.plan, setup, why)) {
+        say(stderr, QStringLiteral("orve1ctl: the run cannot start: ") + why);
+        finish(1);
+    }
+}
+
+void CtlPlanRunner::stepChanged() {
+    const PlanRunner::State state = runner_.state();
+    if (state != PlanRunner::State::Judging && state != PlanRunner::State::Showing)
+        return;
+    const int k = runner_.currentStep();
+    const Plan& plan = runner_.plan();
+    const PlanStep& s = plan.steps[k];
+    if (k != printedStep_) {
+        printedStep_ = k;
+        say(stdout,
+            QStringLiteral("step %1 of %2: timing %3, pattern %4, %5")
+                .arg(k + 1)
+                .arg(plan.steps.size())
+                .arg(Plan::timingText(plan.timingAt(k)), Plan::patternText(plan.patternAt(k)),
+                     s.mode == PlanStep::Mode::Judge
+                         ? QStringLiteral("judge")
+                         : QStringLiteral("shown for %1 %2")
+                               .arg(s.showTime)
+                               .arg(s.unit == PlanStep::Unit::Minutes ? "min" : "s")));
+        if (!s.instruction.isEmpty())
+            say(stdout, QStringLiteral("  ") + s.instruction);
+    }
+    // Lines typed ahead answer the step now shown.
+    QTimer::singleShot(0, this, &CtlPlanRunner::takeInput);
+}
+
+void CtlPlanRunner::takeLine(const QString& line) {
+    input_ << line;
+    takeInput();
+}
+
+void CtlPlanRunner::inputEnded() {
+    inputEnded_ = true;
+    takeInput();
+}
+
+void CtlPlanRunner::takeInput() {
+    while (runner_.running()) {
+        const PlanRunner::State state = runner_.state();
+        if (input_.isEmpty()) {
+            // No verdict can come any more; --auto needs none.
+            if (inputEnded_ && !request_.autoRun && state == PlanRunner::State::Judging) {
+                if (awaitingNote_) {
+                    awaitingNote_ = false;
+                    runner_.fail(QString());
+                } else {
+                    runner_.stop(RunRecord::End::InputEnded);
+                }
+            }
+            return;
+        }
+        const QString word = input_.first().trimmed().toLower();
+        if (awaitingNote_) {
+            if (state != PlanRunner::State::Judging)
+                return;
+            awaitingNote_ = false;
+            runner_.fail(input_.takeFirst().trimmed());
+            continue;
+        }
+        const bool stop = word == QLatin1String("s") || word == QLatin1String("stop");
+        const bool back = word == QLatin1String("b") || word == QLatin1String("back");
+        const bool pass = word == QLatin1String("p") || word == QLatin1String("pass");
+        const bool fail = word == QLatin1String("f") || word == QLatin1String("fail");
+        if (word.isEmpty() || (request_.autoRun && !stop) || (!stop && !back && !pass && !fail)) {
+            if (!word.isEmpty())
+                say(stderr,
+                    request_.autoRun
+                        ? QStringLiteral("orve1ctl: '%1' ignored: --auto takes only s "
+                                         "(stop)")
+                              .arg(input_.first())
+                        : QStringLiteral("orve1ctl: '%1' is not p, f, b or s").arg(input_.first()));
+            input_.removeFirst();
+            continue;
+        }
+        // A timed step takes only b and s; a verdict waits for the next judged step.
+        const bool now = state == PlanRunner::State::Judging ||
+                         (state == PlanRunner::State::Showing && (stop || back)) ||
+                         (stop && state == PlanRunner::State::Sending);
+        if (!now)
+            return;
+        input_.removeFirst();
+        if (stop)
+            runner_.stop(RunRecord::End::Stopped);
+        else if (back && !runner_.back())
+            say(stderr, QStringLiteral("orve1ctl: no step before this one"));
+        else if (pass)
+            runner_.pass();
+        else if (fail) {
+            awaitingNote_ = true;
+            if (input_.isEmpty() && !inputEnded_)
+                say(stdout, QStringLiteral("  note (empty for none):"));
+        }
+    }
+}
+
+void CtlPlanRunner::runFinished() {
+    const RunRecord& r = runner_.record();
+    QString line = RunRecord::verdictText(r.verdict());
+    QStringList failed;
+    for (int n : r.failedSteps()) {
+        const QString note = r.steps[n - 1].note;
+        failed << (note.isEmpty() ? QStringLiteral("step %1").arg(n)
+                                  : QStringLiteral("step %1 (%2)").arg(n).arg(note));
+    }
+    if (!failed.isEmpty())
+        line += QStringLiteral(": ") + failed.join(QStringLiteral(", "));
+    if (r.end != RunRecord::End::Completed)
+        line += QStringLiteral("; ") + r.endText();
+    say(stdout, line);
+    int status = r.verdict() == RunRecord::Verdict::Pass ? 0 : 1;
+    if (!runner_.reportPath().isEmpty())
+        say(stdout, QStringLiteral("report: ") + QDir::toNativeSeparators(runner_.reportPath()));
+    if (!runner_.reportError().isEmpty()) {
+        say(stderr, QStringLiteral("orve1ctl: not written: ") + runner_.reportError());
+        status = 1;
+    }
+    // Not from inside the engine's tick, which may still be visiting its slots.
+    QTimer::singleShot(0, this, [this, status] { finish(status); });
+}
+
+void CtlPlanRunner::finish(int status) {
+    if (done_)
+        return;
+    done_ = true;
+    poll_.stop();
+    tick_.stop();
+    view_.endProgress();
+    engine_.closePort();
+    emit finished(status);
+}

@@ -1,0 +1,156 @@
+#include "ctl/PlanArguments.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include "plan/PlanFile.h"
+#include "plan/RunReport.h"
+#include "programme/ProgramPacker.h"
+
+namespace {
+
+constexpr int MaxRepeat = 10000;
+// A repeated plan is one run, and its report lists every step shown.
+constexpr int MaxRunSteps = 10000;
+constexpr int MaxSerialChars = 200;
+
+bool hasControl(const QString& text) {
+    for (const QChar c : text)
+        if (c.category() == QChar::Other_Control)
+            return true;
+    return false;
+}
+
+}  // namespace
+
+bool PlanArguments::takeOption(const QStringList& args, int& i, CtlRequest& out, bool& taken,
+                               QString& error) {
+    const QString& a = args[i];
+    taken = true;
+    if (a == QLatin1String("--auto")) {
+        out.autoRun = true;
+        return true;
+    }
+    if (a == QLatin1String("--as-programme")) {
+        out.asProgramme = true;
+        return true;
+    }
+    // Columns: option, where its value goes (nullptr: --repeat).
+    struct Valued {
+        const char* name;
+        QString CtlRequest::*field;
+    };
+    static const Valued valued[] = {
+        {"--serial", &CtlRequest::serial},
+        {"--operator", &CtlRequest::operatorName},
+        {"--report", &CtlRequest::reportDir},
+        {"--repeat", nullptr},
+    };
+    for (const Valued& v : valued) {
+        const QString name = QLatin1String(v.name);
+        QString value;
+        if (a == name) {
+            if (i + 1 >= args.size()) {
+                error = QStringLiteral("%1 needs a value").arg(name);
+                return false;
+            }
+            value = args[++i];
+        } else if (a.startsWith(name + QLatin1Char('='))) {
+            value = a.mid(name.size() + 1);
+        } else {
+            continue;
+        }
+        if (v.field) {
+            out.*(v.field) = value.trimmed();
+            return true;
+        }
+        bool ok = false;
+        out.repeat = value.toInt(&ok);
+        if (!ok || out.repeat < 1 || out.repeat > MaxRepeat) {
+            error = QStringLiteral("--repeat '%1' is not 1..%2").arg(value).arg(MaxRepeat);
+            return false;
+        }
+        return true;
+    }
+    taken = false;
+    return true;
+}
+
+bool PlanArguments::anyGiven(const CtlRequest& r) {
+    return !r.serial.isEmpty() || !r.operatorName.isEmpty() || !r.reportDir.isEmpty() ||
+           r.autoRun || r.repeat != 1 || r.asProgramme;
+}
+
+bool PlanArguments::parse(const QString& file, CtlRequest& out, QString& error) {
+    QByteArray bytes;
+    Plan plan;
+    if (!PlanFile::load(file, plan, bytes, error))
+        return false;
+    if (out.asProgramme) {
+        if (!out.serial.isEmpty() || !out.operatorName.isEmpty() || !out.reportDir.isEmpty() ||
+            out.autoRun || out.repeat != 1) {
+            error = QStringLiteral(
+                "--as-programme uploads the plan; it takes no --serial, --operator, --report, "
+                "--auto or --repeat");
+            return false;
+        }
+        const QString problem = plan.programmeProblem();
+        if (!problem.isEmpty()) {
+            error =
+                QStringLiteral("%1: cannot be the generator's programme: %2").arg(file, problem);
+            return false;
+        }
+        ProgramPacker::PackProgram(plan.programme(), out.programme);
+        out.kind = CtlRequest::Kind::Programme;
+        return true;
+    }
+    if (out.serial.isEmpty()) {
+        error = QStringLiteral("plan needs --serial S, the unit's serial number");
+        return false;
+    }
+    if (out.serial.size() > MaxSerialChars || hasControl(out.serial) ||
+        hasControl(out.operatorName)) {
+        error = QStringLiteral("--serial and --operator take one line of at most %1 characters")
+                    .arg(MaxSerialChars);
+        return false;
+    }
+    if (out.repeat != 1 && !out.autoRun) {
+        error = QStringLiteral("--repeat goes with --auto");
+        return false;
+    }
+    if (out.autoRun && !plan.allTimed()) {
+        for (int k = 0; k < plan.steps.size(); ++k)
+            if (plan.steps[k].mode == PlanStep::Mode::Judge) {
+                error = QStringLiteral(
+                            "%1: --auto runs only timed steps; step %2 (line %3) is "
+                            "judged")
+                            .arg(file)
+                            .arg(k + 1)
+                            .arg(plan.steps[k].line);
+                break;
+            }
+        return false;
+    }
+    if (qint64(out.repeat) * plan.steps.size() > MaxRunSteps) {
+        error = QStringLiteral("--repeat %1 of %2 steps is more than %3 steps in one run")
+                    .arg(out.repeat)
+                    .arg(plan.steps.size())
+                    .arg(MaxRunSteps);
+        return false;
+    }
+    // The folder named on the line, else the plan's own (beside the plan file), else here.
+    const QFileInfo info(file);
+    QString dir = out.reportDir;
+    if (dir.isEmpty() && !plan.reportFolder.isEmpty())
+        dir = QDir(info.absolutePath()).absoluteFilePath(plan.reportFolder);
+    if (dir.isEmpty())
+        dir = QDir::currentPath();
+    if (!RunReport::prepareFolder(dir, error))
+        return false;
+    const QFileInfo folder(dir);
+    out.reportDir = QDir::cleanPath(folder.absoluteFilePath());
+    out.file = info.absoluteFilePath();
+    out.planDigest = PlanFile::digest(bytes);
+    out.plan = plan.repeated(out.repeat);
+    return true;
+}

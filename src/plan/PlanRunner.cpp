@@ -1,0 +1,241 @@
+#include "plan/PlanRunner.h"
+
+#include <QSysInfo>
+
+#include "Version.h"
+#include "link/Clock.h"
+#include "link/CommandTable.h"
+#include "link/LinkEngine.h"
+#include "plan/RunReport.h"
+
+PlanRunner::PlanRunner(LinkEngine& engine, Clock& clock) : engine_(engine), clock_(clock) {}
+
+PlanRunner::~PlanRunner() {
+    if (running())
+        stop(RunRecord::End::ProgramClosed);
+    engine_.release(this);
+}
+
+bool PlanRunner::start(const Plan& plan, const RunSetup& setup, QString& why) {
+    if (running()) {
+        why = QStringLiteral("a run is in progress");
+        return false;
+    }
+    why = plan.problem();
+    if (!why.isEmpty())
+        return false;
+    const LinkState& link = engine_.state();
+    if (link.portOpen != 1 || link.devicePresent != 1) {
+        why = QStringLiteral(
+            "the generator is not connected: Connect, choose its COM port and OK, until the "
+            "status bar says Exist");
+        return false;
+    }
+    if (!engine_.hold(this)) {
+        why = QStringLiteral("another run holds the link to the generator");
+        return false;
+    }
+    plan_ = plan;
+    reportFolder_ = setup.reportFolder;
+    record_ = RunRecord();
+    record_.plan = plan;
+    record_.planFile = setup.planFile;
+    record_.planDigest = setup.planDigest;
+    record_.repeat = setup.repeat;
+    record_.serial = setup.serial;
+    record_.operatorName = setup.operatorName;
+    record_.station = QSysInfo::machineHostName();
+    record_.version = QStringLiteral(ORVE1_VERSION);
+    record_.port = QStringLiteral("COM %1").arg(link.portNumber);
+    record_.started = now();
+    record_.steps.resize(plan.steps.size());
+    reportPath_.clear();
+    reportError_.clear();
+    // Whatever the generator showed before this run (another unit's last step, a window's
+    // command, a generator switched off and on) is not taken on trust: the first step sends both.
+    shownTiming_ = shownPattern_ = -1;
+    step_ = 0;
+    showStep();
+    return true;
+}
+
+void PlanRunner::showStep() {
+    state_ = State::Sending;
+    since_ = clock_.tickMs();
+    changed();
+    sendNext();
+}
+
+void PlanRunner::sendNext() {
+    waiting_ = false;
+    const int timing = plan_.timingAt(step_);
+    const int pattern = plan_.patternAt(step_);
+    if (shownTiming_ != timing) {
+        send(Command::Tmix, timing);
+        return;
+    }
+    if (shownPattern_ != pattern) {
+        send(Command::Ptix, pattern);
+        return;
+    }
+    shown();
+}
+
+bool PlanRunner::send(Command c, int index) {
+    CommandData& data = engine_.data();
+    quint8& selected = c == Command::Tmix ? data.SelectedTimingIndex : data.SelectedPatternIndex;
+    const quint8 before = selected;
+    // The engine sends the selected index when the generator accepts the frame.
+    selected = quint8(index);
+    if (engine_.startCommand(c, this)) {
+        pending_ = c == Command::Tmix ? Pending::Timing : Pending::Pattern;
+        pendingIndex_ = quint8(index);
+        windowsIndex_ = before;
+        return true;
+    }
+    selected = before;
+    const LinkState& link = engine_.state();
+    if (link.portOpen == 1 && link.devicePresent == 1 && engine_.AnyCommandBusy()) {
+        // Someone else's command is still outstanding; poll sends this one once it is over.
+        waiting_ = true;
+        return false;
+    }
+    const QString keyword = QLatin1String(commandRow(c).keyword);
+    finish(RunRecord::End::CommandFailed,
+           keyword + (link.portOpen == 1 ? QStringLiteral(" not sent: the generator is absent")
+                                         : QStringLiteral(" not sent: the port is closed")));
+    return false;
+}
+
+void PlanRunner::giveBackIndex() {
+    if (pending_ == Pending::None)
+        return;
+    CommandData& data = engine_.data();
+    quint8& selected =
+        pending_ == Pending::Timing ? data.SelectedTimingIndex : data.SelectedPatternIndex;
+    // A window that chose another index meanwhile keeps its own.
+    if (selected == pendingIndex_)
+        selected = windowsIndex_;
+    pending_ = Pending::None;
+}
+
+bool PlanRunner::commandEnded(Command c, bool ok, const QString& message, const QString& detail) {
+    const Pending which = c == Command::Tmix   ? Pending::Timing
+                          : c == Command::Ptix ? Pending::Pattern
+                                               : Pending::None;
+    if (state_ != State::Sending || which == Pending::None || which != pending_)
+        return false;
+    CommandData& data = engine_.data();
+    const quint8 selected =
+        which == Pending::Timing ? data.SelectedTimingIndex : data.SelectedPatternIndex;
+    // A window that set the index while the command was outstanding may have had its index
+    // sent instead of ours: what the generator shows is then not known.
+    const bool overwritten = selected != pendingIndex_;
+    const int asked = pendingIndex_;
+    giveBackIndex();
+    if (!ok) {
+        QString failure = QLatin1String(commandRow(c).keyword) + QStringLiteral(": ") + message;
+        if (!detail.isEmpty())
+            failure += QStringLiteral(" (") + detail + QLatin1Char(')');
+        finish(RunRecord::End::CommandFailed, failure);
+        return true;
+    }
+    int& shownNow = which == Pending::Timing ? shownTiming_ : shownPattern_;
+    shownNow = overwritten ? -1 : asked;
+    sendNext();
+    return true;
+}
+
+void PlanRunner::shown() {
+    shownAt_ = clock_.tickMs();
+    state_ = plan_.steps[step_].mode == PlanStep::Mode::Timed ? State::Showing : State::Judging;
+    changed();
+}
+
+qint64 PlanRunner::remainingMs() const {
+    if (state_ != State::Showing)
+        return 0;
+    const qint64 gone = quint32(clock_.tickMs() - shownAt_);
+    return qMax<qint64>(0, plan_.steps[step_].showMs() - gone);
+}
+
+void PlanRunner::poll() {
+    if (state_ == State::Sending && waiting_ && !engine_.AnyCommandBusy())
+        sendNext();
+    else if (state_ == State::Showing && remainingMs() == 0)
+        judge(RunRecord::StepVerdict::Shown, QString());
+}
+
+void PlanRunner::spend() {
+    const quint32 t = clock_.tickMs();
+    record_.steps[step_].ms += quint32(t - since_);
+    since_ = t;
+}
+
+void PlanRunner::judge(RunRecord::StepVerdict v, const QString& note) {
+    spend();
+    RunRecord::Step& s = record_.steps[step_];
+    s.verdict = v;
+    s.note = note.simplified();
+    if (++step_ == plan_.steps.size()) {
+        step_ = plan_.steps.size() - 1;
+        finish(RunRecord::End::Completed);
+        return;
+    }
+    showStep();
+}
+
+bool PlanRunner::pass() {
+    if (state_ != State::Judging)
+        return false;
+    judge(RunRecord::StepVerdict::Pass, QString());
+    return true;
+}
+
+bool PlanRunner::fail(const QString& note) {
+    if (state_ != State::Judging)
+        return false;
+    judge(RunRecord::StepVerdict::Fail, note);
+    return true;
+}
+
+bool PlanRunner::back() {
+    if ((state_ != State::Judging && state_ != State::Showing) || step_ == 0)
+        return false;
+    spend();
+    --step_;
+    // The earlier verdict is withdrawn; the report marks the step as judged again.
+    RunRecord::Step& s = record_.steps[step_];
+    s.verdict = RunRecord::StepVerdict::None;
+    s.note.clear();
+    s.redone = true;
+    showStep();
+    return true;
+}
+
+void PlanRunner::stop(RunRecord::End why) {
+    if (!running())
+        return;
+    spend();
+    finish(why);
+}
+
+void PlanRunner::finish(RunRecord::End end, const QString& failure) {
+    record_.end = end;
+    record_.endStep = end == RunRecord::End::Completed ? -1 : step_;
+    record_.failure = failure;
+    record_.ended = now();
+    // A command still outstanding ends unheard; the windows get their index back now.
+    giveBackIndex();
+    engine_.release(this);
+    state_ = State::Finished;
+    RunReport::write(record_, reportFolder_, reportPath_, reportError_);
+    changed();
+    if (onFinished)
+        onFinished();
+}
+
+void PlanRunner::changed() {
+    if (onChanged)
+        onChanged();
+}

@@ -1,0 +1,111 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <functional>
+
+#include "link/LinkHolder.h"
+#include "plan/Plan.h"
+#include "plan/RunRecord.h"
+
+class Clock;
+class LinkEngine;
+
+// What a run needs besides the plan.
+struct RunSetup {
+    QString serial;
+    QString operatorName;
+    QString planFile;    // where the plan came from, as the report names it
+    QString planDigest;  // SHA-256 of the plan file
+    QString reportFolder;
+    int repeat = 1;  // for the report: the plan's steps are in the plan this many times
+};
+
+// Runs a test plan on one unit: puts each step's timing and pattern on the generator through
+// the engine, sending only what differs from what the generator shows, takes the operator's
+// verdicts, and writes the unit's report when the run ends, however it ends. It holds the link
+// for the whole run, so that only it starts commands. The window and orve1ctl drive it the
+// same way; neither knows the order of commands.
+//
+// Sending -> Judging (a judged step is shown) or Showing (a timed step counts down) -> the next
+// step's Sending ... -> Finished. A command that fails ends the run.
+class PlanRunner : public LinkHolder {
+public:
+    enum class State { Idle, Sending, Judging, Showing, Finished };
+
+    PlanRunner(LinkEngine& engine, Clock& clock);
+    ~PlanRunner() override;
+    PlanRunner(const PlanRunner&) = delete;
+    PlanRunner& operator=(const PlanRunner&) = delete;
+
+    // Starts a run: false, with why and nothing sent, when the plan has a problem, the
+    // generator is not connected and present, or another run holds the link.
+    bool start(const Plan& plan, const RunSetup& setup, QString& why);
+    // The operator's verdicts on a judged step; false when none is awaited.
+    bool pass();
+    bool fail(const QString& note);
+    // Shows the previous step again, for a new verdict; false on the first step or while the
+    // generator is still being told the current one.
+    bool back();
+    // Ends the run where it is (a report that says so is written).
+    void stop(RunRecord::End why);
+    // Called often (every 100 ms) by whoever drives the run: ends timed steps and sends what a
+    // command outstanding elsewhere held back.
+    void poll();
+
+    State state() const { return state_; }
+    bool running() const {
+        return state_ == State::Sending || state_ == State::Judging || state_ == State::Showing;
+    }
+    int currentStep() const { return step_; }
+    const Plan& plan() const { return plan_; }
+    const RunRecord& record() const { return record_; }
+    // Milliseconds a timed step still shows.
+    qint64 remainingMs() const;
+    // The last run's HTML report, or why its report or result line could not be written.
+    QString reportPath() const { return reportPath_; }
+    QString reportError() const { return reportError_; }
+
+    // State or step changed.
+    std::function<void()> onChanged;
+    // The run ended and its report was written, or not (reportError).
+    std::function<void()> onFinished;
+    // The wall clock of the report's times.
+    std::function<QDateTime()> now = [] { return QDateTime::currentDateTime(); };
+
+    bool commandEnded(Command c, bool ok, const QString& message, const QString& detail) override;
+
+private:
+    enum class Pending { None, Timing, Pattern };
+
+    void showStep();
+    void sendNext();
+    bool send(Command c, int index);
+    void shown();
+    void judge(RunRecord::StepVerdict v, const QString& note);
+    void spend();
+    void finish(RunRecord::End end, const QString& failure = QString());
+    void giveBackIndex();
+    void changed();
+
+    LinkEngine& engine_;
+    Clock& clock_;
+    Plan plan_;
+    QString reportFolder_;
+    RunRecord record_;
+    State state_ = State::Idle;
+    int step_ = 0;
+    quint32 since_ = 0;  // when the current step began, or the last time was counted
+    quint32 shownAt_ = 0;
+    // What the generator shows as far as this run knows (-1: not known).
+    int shownTiming_ = -1;
+    int shownPattern_ = -1;
+    // The command this run has outstanding; the index it asked for, and the one the windows
+    // had set before (given back when the command ends, unless a window set another meanwhile).
+    Pending pending_ = Pending::None;
+    quint8 pendingIndex_ = 0;
+    quint8 windowsIndex_ = 0;
+    bool waiting_ = false;  // a command outstanding elsewhere held the next one back
+    QString reportPath_;
+    QString reportError_;
+};

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+
+#include "plan/Plan.h"
+
+// What a run of a plan on one unit did, step by step: the contents of its report.
+struct RunRecord {
+    enum class StepVerdict { None, Pass, Fail, Shown };
+    // How the run ended.
+    enum class End {
+        Completed,      // every step judged or shown
+        Stopped,        // the operator pressed Stop ("s")
+        WindowClosed,   // the Test Plan window was closed
+        ProgramClosed,  // the program was closed
+        InputEnded,     // orve1ctl: standard input ended before a verdict
+        CommandFailed,  // the generator did not take a step's timing or pattern
+    };
+    enum class Verdict { Pass, Fail, Stopped, Error };
+
+    struct Step {
+        StepVerdict verdict = StepVerdict::None;
+        QString note;         // the operator's note to a Fail
+        qint64 ms = 0;        // time spent on the step, every showing of it added up
+        bool redone = false;  // judged again after Back
+    };
+
+    Plan plan;
+    QString planFile;    // the file the plan came from, or how it was made
+    QString planDigest;  // SHA-256 of the plan file
+    int repeat = 1;      // the plan's steps run this many times over (orve1ctl --repeat)
+    QString serial;
+    QString operatorName;
+    QString station;  // the computer's host name
+    QString version;  // the program's version
+    QString port;     // "COM 1"
+    QDateTime started;
+    QDateTime ended;
+    QList<Step> steps;  // one per step of plan
+    End end = End::Completed;
+    int endStep = -1;  // the step the run ended on (not completed), or -1
+    QString failure;   // for CommandFailed: "TMIX: No Response !!" and its details
+
+    // PASS only for a completed run without a Fail; FAIL for any Fail, however it ended.
+    Verdict verdict() const;
+    // 1-based numbers of the failed steps.
+    QList<int> failedSteps() const;
+    // Steps with a verdict (judged or shown).
+    int doneSteps() const;
+    static QString verdictText(Verdict v);  // "PASS", "FAIL", "STOPPED", "ERROR"
+    static QString stepVerdictText(StepVerdict v);
+    // How the run ended, in words: "completed", "stopped by the operator during step 3", ...
+    QString endText() const;
+};

@@ -1,0 +1,269 @@
+// Test plans: the file format, and runs on the model generator in simulated time.
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "EngineRig.h"
+#include "ModelGenerator.h"
+#include "TimerLoop.h"
+#include "plan/PlanFile.h"
+#include "plan/PlanRunner.h"
+#include "plan/RunReport.h"
+
+namespace {
+
+const QByteArray Head = "name: Incoming\n";
+
+// A runner on the model generator; the timers run in simulated time, the runner polled after
+// every event as its window or orve1ctl polls it.
+struct PlanRig {
+    EngineRig rig;
+    ModelGenerator model;
+    TimerLoop loop{rig.engine, rig.clock, rig.view, model};
+    PlanRunner runner{rig.engine, rig.clock};
+    QTemporaryDir dir;
+
+    PlanRig() {
+        model.attach(rig.line, rig.clock);
+        loop.afterEvent = [this] { runner.poll(); };
+        runner.now = [] { return QDateTime(QDate(2026, 12, 8), QTime(14, 15, 3)); };
+    }
+    bool start(const QByteArray& text, const QString& serial) {
+        Plan plan;
+        QString error;
+        if (!PlanFile::parse(Head + text, plan, error))
+            return false;
+        RunSetup setup{serial, "Ann", "plan.txt", PlanFile::digest(text), dir.path(), 1};
+        return runner.start(plan, setup, error);
+    }
+    // Runs the timers until the runner waits for a verdict or has finished.
+    PlanRunner::State settle() {
+        const quint32 until = rig.clock.now + 60000;
+        while (rig.clock.now < until && runner.state() != PlanRunner::State::Judging &&
+               runner.state() != PlanRunner::State::Finished)
+            loop.runUntil(rig.clock.now + 100);
+        return runner.state();
+    }
+    // "TMIX 9", "PTIX 14": what the generator was told, in order.
+    QStringList sent() const {
+        QStringList out;
+        for (const auto& e : model.exchanges)
+            out << QString::fromLatin1(e.keyword) +
+                       (e.data.empty() ? QString() : QStringLiteral(" %1").arg(e.data[0]));
+        return out;
+    }
+    QStringList csv() const {
+        QFile f(dir.filePath("results.csv"));
+        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()).split('\n')
+                                           : QStringList();
+    }
+    QString html() const {
+        QFile f(runner.reportPath());
+        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+    }
+};
+
+}  // namespace
+
+class TestPlan : public QObject {
+    Q_OBJECT
+
+private slots:
+    void goodFiles_data() {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QString>("steps");  // timing/pattern/mode/instruction per step
+        QTest::newRow("comments, blanks, same, timed")
+            << QByteArray(
+                   "# a plan\n\nname:  Incoming, 24\"  \nreports: out\n"
+                   "10 1 judge White: no dead pixels # kept\n"
+                   "  same\t15\tJUDGE   Gray   steps \n28 13 5s\n30 same 2m Soak\n")
+            << "9/0/judge/White: no dead pixels # kept;same/14/judge/Gray   steps;27/12/5s/;"
+               "29/same/2m/Soak";
+        QTest::newRow("Windows editor: mark and CRLF")
+            << QByteArray("\xEF\xBB\xBFname: W\r\n1 39 59s\r\n") << "0/38/59s/";
+    }
+    void goodFiles() {
+        QFETCH(QByteArray, text);
+        QFETCH(QString, steps);
+        Plan plan;
+        QString error;
+        QVERIFY2(PlanFile::parse(text, plan, error), qPrintable(error));
+        QStringList got;
+        auto choice = [](int v) { return v == PlanStep::Same ? "same" : QString::number(v); };
+        for (const PlanStep& s : plan.steps)
+            got << QStringList{choice(s.timing), choice(s.pattern), s.modeText(), s.instruction}
+                       .join('/');
+        QCOMPARE(got.join(';'), steps);
+        // What the window saves reads back as the same plan.
+        Plan again;
+        QVERIFY2(PlanFile::parse(PlanFile::write(plan), again, error), qPrintable(error));
+        QVERIFY(again == plan);
+    }
+
+    void badFiles_data() {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QString>("error");
+        const QByteArray ok = "name: P\n1 1 judge Look\n";
+        QTest::newRow("timing 36") << ok + "36 1 judge x\n"
+                                   << "line 3: '36' is not a timing";
+        QTest::newRow("timing 0") << ok + "0 1 judge x\n"
+                                  << "line 3: '0' is not a timing";
+        QTest::newRow("pattern 40") << ok + "1 40 judge x\n"
+                                    << "line 3: '40' is not a pattern";
+        QTest::newRow("no pattern") << ok + "1\n"
+                                    << "line 3: the pattern is missing";
+        QTest::newRow("no mode") << ok + "1 2\n"
+                                 << "line 3: the mode is missing";
+        QTest::newRow("60s") << ok + "1 2 60s x\n"
+                             << "line 3: '60s' is not judge";
+        QTest::newRow("0m") << ok + "1 2 0m x\n"
+                            << "line 3: '0m' is not judge";
+        QTest::newRow("5h") << ok + "1 2 5h x\n"
+                            << "line 3: '5h' is not judge";
+        QTest::newRow("mute judge") << ok + "1 2 judge\n"
+                                    << "line 3: a judged step needs";
+        QTest::newRow("same first") << QByteArray("name: P\nsame 1 judge x\n")
+                                    << "line 2: the first step cannot keep the \"same\" timing";
+        QTest::newRow("no name") << QByteArray("# x\n1 1 judge x\n")
+                                 << "line 2: a \"name:\" line must come before";
+        QTest::newRow("late name") << ok + "name: Q\n"
+                                   << "line 3: the plan already has a name";
+        QTest::newRow("unknown") << ok + "nmae: Q\n"
+                                 << "line 3: unknown setting 'nmae'";
+        QTest::newRow("no steps") << QByteArray("name: P\n# none\n") << "line 3: the plan has no";
+        QTest::newRow("not UTF-8") << ok + "1 1 judge \xFF\n"
+                                   << "line 3: not UTF-8";
+    }
+    void badFiles() {
+        QFETCH(QByteArray, text);
+        QFETCH(QString, error);
+        Plan plan;
+        plan.name = "kept";
+        QString got;
+        QVERIFY(!PlanFile::parse(text, plan, got));
+        QVERIFY2(got.startsWith(error), qPrintable(got));
+        QCOMPARE(plan.name, QString("kept"));
+    }
+
+    // Only what changes is sent; Back shows the step before again; timed steps go on by
+    // themselves; the report and the results line say it all.
+    void runSendsOnlyWhatChanges() {
+        PlanRig p;
+        p.rig.engine.data().SelectedTimingIndex = 7;  // the timing window's choice
+        QVERIFY(
+            p.start("10 1 judge White\nsame 15 judge Gray, \"16\"\n28 13 2s Bar\n"
+                    "same same judge Look again\n",
+                    "SN-1"));
+        QCOMPARE(p.rig.engine.holder(), &p.runner);
+        QCOMPARE(p.settle(), PlanRunner::State::Judging);
+        QVERIFY(!p.runner.back());  // nothing before the first step
+        QVERIFY(p.runner.pass());
+        QCOMPARE(p.settle(), PlanRunner::State::Judging);
+        QVERIFY(p.runner.fail("dead pixel, top left"));
+        QCOMPARE(p.settle(), PlanRunner::State::Judging);  // through the timed step
+        QCOMPARE(p.runner.currentStep(), 3);
+        QVERIFY(p.runner.back());  // the timed step again: nothing to send
+        QCOMPARE(p.settle(), PlanRunner::State::Judging);
+        QVERIFY(p.runner.pass());
+        QCOMPARE(p.settle(), PlanRunner::State::Finished);
+        QCOMPARE(p.sent(), QStringList({"TMIX 9", "PTIX 0", "PTIX 14", "TMIX 27", "PTIX 12"}));
+        QVERIFY(p.model.violations.empty());
+        QVERIFY(p.rig.view.messages.isEmpty());
+        QCOMPARE(p.rig.engine.holder(), nullptr);
+        QCOMPARE(p.rig.engine.data().SelectedTimingIndex, quint8(7));
+
+        const RunRecord& r = p.runner.record();
+        QCOMPARE(r.verdict(), RunRecord::Verdict::Fail);
+        QVERIFY(r.steps[2].redone && r.steps[2].verdict == RunRecord::StepVerdict::Shown);
+        QVERIFY2(p.runner.reportError().isEmpty(), qPrintable(p.runner.reportError()));
+        QCOMPARE(QFileInfo(p.runner.reportPath()).fileName(), "SN-1_20261208-141503.html");
+        const QString html = p.html();
+        for (const char* shown :
+             {"<div class=\"verdict FAIL\">FAIL</div>", "Failed step: 2", "10 1024x768-60",
+              "15 Gray-16", "28 1920x1080I-60", "dead pixel, top left", "shown (judged again)",
+              "Ann", "Gray, &quot;16&quot;", "COM 1", "completed"})
+            QVERIFY2(html.contains(shown), shown);
+        QStringList csv = p.csv();
+        QCOMPARE(csv.size(), 3);  // header, one line, the end
+        QCOMPARE(csv[0], QString(RunReport::csvHeader()).trimmed());
+        QVERIFY2(csv[1].startsWith("2026-12-08T14:15:03"), qPrintable(csv[1]));
+        QVERIFY2(csv[1].contains(",SN-1,Ann,") &&
+                     csv[1].contains(",FAIL,completed,4,4,2,\"2: dead pixel, top left\",0,"
+                                     "SN-1_20261208-141503.html"),
+                 qPrintable(csv[1]));
+
+        // The next unit, same second, a serial that tries to leave the folder: a name of its
+        // own inside it, and both steps sent again (the generator may have been switched).
+        QVERIFY(p.start("28 13 judge Bar\n", "../SN 1/2"));
+        QCOMPARE(p.settle(), PlanRunner::State::Judging);
+        QVERIFY(p.runner.pass());
+        QCOMPARE(p.sent().mid(5), QStringList({"TMIX 27", "PTIX 12"}));
+        QCOMPARE(QFileInfo(p.runner.reportPath()).dir(), QDir(p.dir.path()));
+        QCOMPARE(QFileInfo(p.runner.reportPath()).fileName(), "_.._SN_1_2_20261208-141503.html");
+        QVERIFY(p.start("28 13 judge Bar\n", "../SN 1/2"));
+        p.settle();
+        p.runner.pass();
+        QCOMPARE(QFileInfo(p.runner.reportPath()).fileName(), "_.._SN_1_2_20261208-141503_2.html");
+        csv = p.csv();
+        QCOMPARE(csv.size(), 5);
+        QVERIFY(csv[2].contains(",PASS,completed,1,1,,,0,"));
+    }
+
+    // A command that fails ends the run there: no box, the link free, the report says why.
+    void failingCommandStopsTheRun() {
+        PlanRig p;
+        p.model.planner = [](int n, ModelGenerator::ReplyKind) {
+            ModelGenerator::Plan plan;
+            if (n >= 4)  // TMIX and PTIX of the first step answered, then nothing
+                plan.fault = ModelGenerator::Fault::Drop;
+            return plan;
+        };
+        QVERIFY(p.start("10 1 judge White\n20 1 judge Big\n1 1 judge Small\n", "SN-2"));
+        QCOMPARE(p.settle(), PlanRunner::State::Judging);
+        QVERIFY(p.runner.pass());
+        QCOMPARE(p.settle(), PlanRunner::State::Finished);
+        const RunRecord& r = p.runner.record();
+        QCOMPARE(r.verdict(), RunRecord::Verdict::Error);
+        QCOMPARE(r.endStep, 1);
+        QCOMPARE(r.failure, QString("TMIX: No Response !!"));
+        QVERIFY(p.rig.view.messages.isEmpty());
+        QVERIFY(p.rig.view.events.contains("absent"));
+        QCOMPARE(p.rig.engine.holder(), nullptr);
+        QVERIFY(p.html().contains("Step 2 could not be shown: TMIX: No Response !!"));
+        QVERIFY(p.csv()[1].contains(",ERROR,stopped: step 2 could not be shown"));
+        // Refused before anything is sent: the generator is now absent.
+        QString why;
+        Plan plan;
+        QVERIFY(PlanFile::parse(Head + "1 1 judge x\n", plan, why));
+        QVERIFY(!p.runner.start(plan, RunSetup{"SN-3", "", "", "", p.dir.path(), 1}, why));
+        QVERIFY(why.contains("not connected"));
+        // A report that cannot be written says so.
+        QString path;
+        QVERIFY(!RunReport::write(p.runner.record(), p.dir.filePath("gone"), path, why));
+        QVERIFY(path.isEmpty() && why.contains("gone: no such folder"));
+    }
+
+    // Closing the window in the middle: a report that says stopped and what was judged.
+    void stoppedRunIsReported() {
+        PlanRig p;
+        QVERIFY(p.start("10 1 judge White\nsame 2 judge Blue\nsame 3 judge Red\n", "SN-4"));
+        p.settle();
+        p.runner.pass();
+        p.loop.runUntil(p.rig.clock.now + 200);  // the pattern is still on its way
+        QCOMPARE(p.runner.state(), PlanRunner::State::Sending);
+        QVERIFY(!p.runner.pass() && !p.runner.back());
+        p.runner.stop(RunRecord::End::WindowClosed);
+        QCOMPARE(p.rig.engine.holder(), nullptr);
+        const QString html = p.html();
+        QVERIFY(html.contains("<div class=\"verdict STOPPED\">STOPPED</div>"));
+        QVERIFY(
+            html.contains("stopped: the Test Plan window was closed during step 2; "
+                          "1 of 3 steps done"));
+        QVERIFY(html.contains("<td>pass</td>") && html.contains("<td>stopped here</td>") &&
+                html.contains("<td>not reached</td>"));
+    }
+};
+
+QTEST_MAIN(TestPlan)
+#include "test_plan.moc"
