@@ -446,7 +446,7 @@ void TPlanForm::planEdited() {
 void TPlanForm::StepGridDrawCell(QPainter& painter, int col, int row, const QRect& rect) {
     const QColor fill =
         row == current_ + 1 ? TStringGrid::activeCaptionColor() : StepGrid_->windowColor();
-    TStringGrid::fillCell(painter, rect, fill, StepGrid_->Cells(col, row), StepGrid_->font());
+    StepGrid_->fillCell(painter, rect, fill, StepGrid_->Cells(col, row), StepGrid_->font());
 }
 
 void TPlanForm::AddButtonClick() {
