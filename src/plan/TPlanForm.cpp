@@ -18,6 +18,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "edid/DeclaredTimings.h"
+#include "edid/EdidImageFile.h"
 #include "files/SafeFile.h"
 #include "link/LinkEngine.h"
 #include "pattern/PatternTable.h"
@@ -236,6 +238,16 @@ QWidget* TPlanForm::makePlanTab() {
     for (QPushButton* b : {AddButton_, RemoveButton_, UpButton_, DownButton_})
         buttons->addWidget(b);
     buttons->addWidget(PlanProblem_, 1);
+    // The timings a display's EDID declares, one judged step each, all with one pattern.
+    StepsFromEdid_ = button("StepsFromEdid", QStringLiteral("Steps from EDID..."),
+                            QStringLiteral("Add a step for every built-in timing an EDID file "
+                                           "declares"));
+    EdidPatternBox_ =
+        named(new QComboBox, "EdidPatternBox", QStringLiteral("Pattern for the steps from EDID"));
+    for (int i = 0; i < PatternCount; ++i) EdidPatternBox_->addItem(Plan::patternText(i));
+    buttons->addWidget(StepsFromEdid_);
+    buttons->addWidget(caption(QStringLiteral("wit&h"), EdidPatternBox_));
+    buttons->addWidget(EdidPatternBox_);
 
     auto* layout = new QVBoxLayout(tab);
     layout->addLayout(top);
@@ -258,6 +270,7 @@ QWidget* TPlanForm::makePlanTab() {
     connect(AddButton_, &QPushButton::clicked, this, &TPlanForm::AddButtonClick);
     connect(RemoveButton_, &QPushButton::clicked, this, &TPlanForm::RemoveButtonClick);
     connect(UpButton_, &QPushButton::clicked, this, &TPlanForm::UpButtonClick);
+    connect(StepsFromEdid_, &QPushButton::clicked, this, &TPlanForm::StepsFromEdidClick);
     connect(DownButton_, &QPushButton::clicked, this, &TPlanForm::DownButtonClick);
     return tab;
 }
@@ -519,6 +532,55 @@ void TPlanForm::SaveButtonClick() {
     dialog.setDefaultSuffix(QStringLiteral("txt"));
     if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
         saveFile(dialog.selectedFiles().constFirst());
+}
+
+void TPlanForm::StepsFromEdidClick() {
+    QString path;
+    if (chooseEdidFile) {
+        path = chooseEdidFile();
+    } else {
+        QFileDialog dialog(this, QStringLiteral("Steps from EDID"), lastDir_,
+                           QStringLiteral("Binary Files (*.bin);;All Files (*)"));
+        dialog.setObjectName(QStringLiteral("EdidFileDialog"));
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+        if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+            path = dialog.selectedFiles().constFirst();
+    }
+    if (!path.isEmpty())
+        addStepsFromEdid(path);
+}
+
+bool TPlanForm::addStepsFromEdid(const QString& path) {
+    // A file shorter than an EDID leaves the rest zero: no extension block to misread.
+    EdidImage image{};
+    QString error;
+    if (!EdidImageFile::load(path, image, error)) {
+        message(QStringLiteral("Open file error"), QDir::toNativeSeparators(error));
+        return false;
+    }
+    const QList<int> numbers = DeclaredTimings::numbersFrom(image);
+    if (numbers.isEmpty()) {
+        message(QStringLiteral("No steps added"),
+                QStringLiteral("%1 declares none of the 35 built-in timings.")
+                    .arg(QDir::toNativeSeparators(path)));
+        return false;
+    }
+    const int pattern = EdidPatternBox_->currentIndex();
+    const int at = plan_.steps.size();
+    for (int number : numbers) {
+        PlanStep step;
+        step.timing = number - 1;
+        step.pattern = pattern;
+        step.instruction = QStringLiteral("%1, as the EDID declares it: a steady, whole picture")
+                               .arg(QLatin1String(TimingTable[number - 1].Name));
+        plan_.steps << step;
+    }
+    StepGrid_->setRowCountTotal(plan_.steps.size() + 1);
+    for (int k = at; k < plan_.steps.size(); ++k) showStepRow(k);
+    selectStep(at);
+    planEdited();
+    return true;
 }
 
 bool TPlanForm::loadFile(const QString& path) {

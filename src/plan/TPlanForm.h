@@ -4,6 +4,7 @@
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QString>
+#include <functional>
 #include <memory>
 
 #include "link/SteadyClock.h"
@@ -44,6 +45,12 @@ public:
     // plan shown before kept.
     bool loadFile(const QString& path);
     bool saveFile(const QString& path);
+    // Appends one judged step a built-in timing that the EDID file at path declares, each with
+    // the pattern chosen beside "Steps from EDID...". False, after a message saying why, when
+    // the file cannot be read or declares none; the plan is then unchanged.
+    bool addStepsFromEdid(const QString& path);
+    // Chooses the EDID file for "Steps from EDID..."; tests replace it. Empty: cancelled.
+    std::function<QString()> chooseEdidFile;
 
     QTabWidget* Tabs() const { return Tabs_; }
     TStringGrid* StepGrid() const { return StepGrid_; }
@@ -73,6 +80,7 @@ public slots:
     void RemoveButtonClick();
     void UpButtonClick();
     void DownButtonClick();
+    void StepsFromEdidClick();
     void ChooseFolderClick();
     void StartButtonClick();
     void PassButtonClick();
@@ -135,6 +143,8 @@ private:
     QPushButton* RemoveButton_ = nullptr;
     QPushButton* UpButton_ = nullptr;
     QPushButton* DownButton_ = nullptr;
+    QPushButton* StepsFromEdid_ = nullptr;
+    QComboBox* EdidPatternBox_ = nullptr;
     QLabel* PlanProblem_ = nullptr;
 
     QLineEdit* Serial_ = nullptr;

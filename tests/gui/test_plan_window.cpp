@@ -64,6 +64,36 @@ private slots:
         QVERIFY(rig.line.puts.empty());
         QVERIFY(!QFile::exists(dir.filePath("results.csv")));
     }
+
+    void stepsFromAnEdid() {
+        GuiRig rig;
+        rig.menuItem("TestPlan1")->trigger();
+        TPlanForm& f = *rig.windows->TestPlan;
+        const QString dell = qEnvironmentVariable("ORVE1_TEST_DATA") + "/dell-p2415q-hdmi2.0.bin";
+        f.findChild<QComboBox*>("EdidPatternBox")->setCurrentIndex(12);
+        f.chooseEdidFile = [&] { return dell; };
+        f.findChild<QPushButton*>("StepsFromEdid")->click();
+        // The Dell declares 24 built-in timings: one judged step each, after the first.
+        QCOMPARE(f.plan().steps.size(), 1 + 24);
+        QList<int> timings;
+        for (int k = 1; k < f.plan().steps.size(); ++k) {
+            const PlanStep& step = f.plan().steps[k];
+            timings << step.timing + 1;
+            QCOMPARE(step.pattern, 12);
+            QVERIFY(step.mode == PlanStep::Mode::Judge && !step.instruction.isEmpty());
+        }
+        QCOMPARE(timings.mid(0, 4), QList<int>({1, 3, 6, 8}));
+        QVERIFY(f.PlanProblem()->text().isEmpty());
+
+        // An image that declares nothing adds nothing and says so.
+        QTemporaryDir dir;
+        QFile zeros(dir.filePath("zeros.bin"));
+        QVERIFY(zeros.open(QIODevice::WriteOnly) && zeros.write(QByteArray(128, 0)) == 128);
+        zeros.close();
+        QVERIFY(!f.addStepsFromEdid(zeros.fileName()));
+        QCOMPARE(rig.messages.value(0), QString("No steps added"));
+        QCOMPARE(f.plan().steps.size(), 25);
+    }
 };
 
 QTEST_MAIN(TestPlanWindow)
