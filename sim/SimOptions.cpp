@@ -66,7 +66,7 @@ SimOptions::Outcome SimOptions::parse(int argc, char** argv, std::string* error)
                           name == "--split";
         const bool valued = name == "--port" || name == "--edid" || name == "--reject" ||
                             name == "--delay" || name == "--burst" || name == "--hangup-after" ||
-                            name == "--edid-fault";
+                            name == "--edid-fault" || name == "--spoil-upload";
         if (!flag && !valued) {
             *error = (name.compare(0, 1, "-") == 0 ? "unknown option '" : "unexpected argument '") +
                      name + "'";
@@ -119,6 +119,9 @@ SimOptions::Outcome SimOptions::parse(int argc, char** argv, std::string* error)
         } else if (name == "--hangup-after") {
             if (!parseNumber(value, 1, 1000000, &hangupAfter))
                 return bad("needs a byte count 1..1000000");
+        } else if (name == "--spoil-upload") {
+            if (!parseNumber(value, 0, 255, &spoilUpload))
+                return bad("needs a byte offset 0..255");
         } else if (name == "--edid-fault") {
             EdidFault fault{};
             if (!parseEdidFault(value, &fault))
@@ -164,6 +167,10 @@ Faults, for tests and demonstrations:
                        BLOCK (0..7, offset 32*BLOCK): drop = send nothing,
                        truncate = only the first 30 of the 66 bytes,
                        corrupt = one digit replaced by 'G'; may be repeated
+  --spoil-upload OFFSET
+                       store every uploaded EDID with the lowest bit of byte
+                       OFFSET (0..255) flipped, as a memory that keeps one bit
+                       wrong: a read afterwards differs from what was uploaded
   --burst N            send N random bytes (never an 'O') just before each
                        first reply
   --hangup-after N     once the N-th framed data byte of a data phase has come

@@ -27,6 +27,7 @@ public:
     int delayMs = 0;
     int burst = 0;
     int hangupAfter = 0;  // 0: never
+    int spoilUpload = -1;  // byte of an uploaded EDID stored with its lowest bit flipped; -1: none
     std::vector<EdidFault> edidFaults;
 
     // Fills the fields from the arguments; on Error, *error holds a one-line reason.

@@ -34,6 +34,11 @@ add_library(orve1core STATIC
     edid/EdidText.h edid/EdidText.cpp
     edid/EdidDiff.h edid/EdidDiff.cpp
     edid/EdidDecodeRun.h edid/EdidDecodeRun.cpp
+    edid/EdidIdentity.h edid/EdidIdentity.cpp
+    production/IdentityRecipe.h production/IdentityRecipe.cpp
+    production/GoldenEdid.h production/GoldenEdid.cpp
+    production/ProductionLog.h production/ProductionLog.cpp
+    production/ProductionRun.h production/ProductionRun.cpp
 )
 target_include_directories(orve1core PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(orve1core PUBLIC Qt6::Core)

@@ -5,6 +5,7 @@ add_library(orve1ctllib STATIC
     ctl/ConsoleView.h ctl/ConsoleView.cpp
     ctl/CtlRunner.h ctl/CtlRunner.cpp
     ctl/EdidCommands.h ctl/EdidCommands.cpp
+    ctl/IdentityCommands.h ctl/IdentityCommands.cpp
 )
 target_link_libraries(orve1ctllib PUBLIC orve1core orve1serial)
 

@@ -1,11 +1,14 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
 
 #include "edid/EdidImage.h"
 #include "link/CommandData.h"
 #include "link/CommandSlot.h"
+#include "production/GoldenEdid.h"
+#include "production/IdentityRecipe.h"
 #include "programme/ProgramColumns.h"
 
 // One run of the command-line companion, fully checked before anything is sent.
@@ -24,6 +27,9 @@ struct CtlRequest {
         Ports,     // lists COM 1..8; talks to no generator
         EdidInfo,  // what an EDID file declares and whether its checksums hold; offline
         EdidDiff,  // the bytes and fields in which two EDID files differ; offline
+        EdidIdentity,   // the identity fields of an EDID file; offline
+        EdidPatch,      // a copy of an EDID file with another identity; offline
+        EdidProvision,  // one unit: patch, upload, write, read back, compare, log
         Help,      // --help
         Version,   // --version
     };
@@ -36,7 +42,13 @@ struct CtlRequest {
     ProgramColumns programme;
     EdidImage edid{};
     QString file;       // edid-read: where the image goes; edid-info, edid-diff: the (first) file
-    QString otherFile;  // edid-diff: the second file
+    QString otherFile;  // edid-diff: the second file; edid-patch: the output
+    // edid-patch, edid-provision: how the identity is made, and the log of edid-provision.
+    IdentityRecipe recipe;
+    QString serialText;
+    QString logFile;
+    QStringList identityOptions;  // the identity options given, in order
+    GoldenEdid golden;            // edid-provision
 
     // Options, anywhere on the line.
     bool trace = false;     // --trace: the wire record on standard error
