@@ -108,8 +108,7 @@ bool CtlArguments::takeOptions(QStringList& args, CtlRequest& out, QString& erro
                 error = QStringLiteral("%1 needs a value").arg(name);
                 return false;
             }
-            if (!IdentityCommands::takeOption(name, eq < 0 ? args[++i] : a.mid(eq + 1), out,
-                                              error))
+            if (!IdentityCommands::takeOption(name, eq < 0 ? args[++i] : a.mid(eq + 1), out, error))
                 return false;
         } else if (a == QLatin1String("--force")) {
             out.force = true;

@@ -24,14 +24,14 @@ struct CtlRequest {
         EdidRead,
         EdidUpload,
         EdidWrite,
-        Ports,     // lists COM 1..8; talks to no generator
-        EdidInfo,  // what an EDID file declares and whether its checksums hold; offline
-        EdidDiff,  // the bytes and fields in which two EDID files differ; offline
+        Ports,          // lists COM 1..8; talks to no generator
+        EdidInfo,       // what an EDID file declares and whether its checksums hold; offline
+        EdidDiff,       // the bytes and fields in which two EDID files differ; offline
         EdidIdentity,   // the identity fields of an EDID file; offline
         EdidPatch,      // a copy of an EDID file with another identity; offline
         EdidProvision,  // one unit: patch, upload, write, read back, compare, log
-        Help,      // --help
-        Version,   // --version
+        Help,           // --help
+        Version,        // --version
     };
 
     Kind kind = Kind::Probe;

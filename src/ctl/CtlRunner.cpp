@@ -142,8 +142,8 @@ void CtlRunner::startProvision() {
     connect(
         provision_, &ProductionRun::finished, this,
         [this] { finish(IdentityCommands::status(*provision_)); }, Qt::QueuedConnection);
-    provision_->start(request_.golden, request_.recipe, request_.serialText,
-                      QDate::currentDate(), request_.logFile);
+    provision_->start(request_.golden, request_.recipe, request_.serialText, QDate::currentDate(),
+                      request_.logFile);
 }
 
 bool CtlRunner::writeEdidFile() {

@@ -20,9 +20,8 @@ struct IdentityOption {
     bool provisionOnly;
 };
 constexpr IdentityOption Options[] = {
-    {"--serial-text", false}, {"--serial-number", false}, {"--date", false},
-    {"--name", false},        {"--vendor", false},        {"--product", false},
-    {"--log", true},
+    {"--serial-text", false}, {"--serial-number", false}, {"--date", false}, {"--name", false},
+    {"--vendor", false},      {"--product", false},       {"--log", true},
 };
 
 QString optionName(const QString& arg) {
@@ -161,8 +160,8 @@ int IdentityCommands::patch(const CtlRequest& request, QString& out, QString& er
         return BadInput;
     }
     QStringList lines = EdidIdentity::lines(image);
-    const int changed = int(std::mismatch(before.begin(), before.end(), image.begin()).first -
-                            before.begin());
+    const int changed =
+        int(std::mismatch(before.begin(), before.end(), image.begin()).first - before.begin());
     lines << (changed == int(before.size())
                   ? QStringLiteral("No byte changed.")
                   : QStringLiteral("Written to %1.").arg(request.otherFile));
@@ -189,8 +188,9 @@ void IdentityCommands::report(ProductionRun& run, ConsoleView& view) {
             printLine(stderr, QStringLiteral("FAIL at %1: %2")
                                   .arg(ProductionRun::stageName(o.failedStage), o.message));
         if (!o.logged)
-            printLine(stderr, QStringLiteral("orve1ctl: the log line could not be written: %1")
-                                  .arg(o.logError));
+            printLine(
+                stderr,
+                QStringLiteral("orve1ctl: the log line could not be written: %1").arg(o.logError));
     });
 }
 

@@ -128,9 +128,10 @@ QString EdidIdentity::textProblem(const QString& text) {
 }
 
 QString EdidIdentity::vendorProblem(const QString& vendor) {
-    const bool letters = vendor.size() == 3 && std::all_of(vendor.begin(), vendor.end(), [](QChar c) {
-                             return c >= QLatin1Char('A') && c <= QLatin1Char('Z');
-                         });
+    const bool letters =
+        vendor.size() == 3 && std::all_of(vendor.begin(), vendor.end(), [](QChar c) {
+            return c >= QLatin1Char('A') && c <= QLatin1Char('Z');
+        });
     return letters ? QString()
                    : QStringLiteral("The manufacturer \"%1\" is not three capital letters A to Z.")
                          .arg(vendor);
@@ -138,9 +139,14 @@ QString EdidIdentity::vendorProblem(const QString& vendor) {
 
 QString EdidIdentity::dateProblem(int week, int year) {
     if (week != ModelYearWeek && (week < 0 || week > MaxWeek))
-        return QStringLiteral("Week %1 is not 1 to %2 (or 0 when not given).").arg(week).arg(MaxWeek);
+        return QStringLiteral("Week %1 is not 1 to %2 (or 0 when not given).")
+            .arg(week)
+            .arg(MaxWeek);
     if (year < FirstYear || year > LastYear)
-        return QStringLiteral("The year %1 is not %2 to %3.").arg(year).arg(FirstYear).arg(LastYear);
+        return QStringLiteral("The year %1 is not %2 to %3.")
+            .arg(year)
+            .arg(FirstYear)
+            .arg(LastYear);
     return QString();
 }
 
@@ -205,13 +211,14 @@ QStringList EdidIdentity::lines(const EdidImage& image) {
     };
     QStringList free;
     for (int at : freeSlots(image))
-        free << QStringLiteral("descriptor %1").arg((at - EdidInfo::DescriptorOffsets[0]) /
-                                                        EdidInfo::DescriptorSize +
-                                                    1);
+        free << QStringLiteral("descriptor %1")
+                    .arg((at - EdidInfo::DescriptorOffsets[0]) / EdidInfo::DescriptorSize + 1);
     std::sort(free.begin(), free.end());
     return {
         QStringLiteral("Manufacturer: %1").arg(f.vendor),
-        QStringLiteral("Product code: %1 (0x%2)").arg(f.product).arg(f.product, 4, 16, QLatin1Char('0')),
+        QStringLiteral("Product code: %1 (0x%2)")
+            .arg(f.product)
+            .arg(f.product, 4, 16, QLatin1Char('0')),
         QStringLiteral("Serial number: %1").arg(f.serialNumber),
         QStringLiteral("Made in: %1").arg(dateText(f.week, f.year)),
         QStringLiteral("Monitor name: %1").arg(orNone(f.name, NameTag, image)),

@@ -13,11 +13,12 @@ class LinkEngine;
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
+class TEDID_Identity;
 
 // What the EDID image declares, whether each block's checksum holds, and edid-decode's full
 // report of it. Non-modal; created once, hidden, and only hidden when closed. It follows the
 // image through refresh(), which the main window calls whenever the image has changed.
-// Nothing here changes the image except "Fix checksums".
+// Nothing here changes the image except "Fix checksums" and "Edit identity...".
 class TEDID_Examiner : public QDialog {
     Q_OBJECT
 public:
@@ -35,6 +36,11 @@ public:
     QLabel* BlockLabel(int index) const { return BlockLabels_[index]; }
     QPushButton* FixChecksums() const { return FixChecksums_; }
     QLabel* FixNote() const { return FixNote_; }
+    QPushButton* EditIdentity() const { return EditIdentity_; }
+    // What the last identity edit changed, as orve1ctl edid-diff prints it.
+    QPlainTextEdit* IdentityChanges() const { return IdentityChanges_; }
+    // Null until "Edit identity..." is first used.
+    TEDID_Identity* IdentityDialog() const { return IdentityDialog_; }
     QLabel* ConformityLabel() const { return ConformityLabel_; }
     QLabel* DecodeStatus() const { return DecodeStatus_; }
     QPlainTextEdit* Report() const { return Report_; }
@@ -46,6 +52,7 @@ public:
     // Reads the image again; edid-decode runs again when the window is shown.
     void refresh();
     void FixChecksumsClick();
+    void EditIdentityClick();
     void CopyReportClick();
     // Summary, checksum lines and edid-decode's report as one text.
     QString reportText() const;
@@ -64,6 +71,9 @@ private:
     std::array<QLabel*, EdidInfo::ImageBlocks> BlockLabels_{};
     QPushButton* FixChecksums_;
     QLabel* FixNote_;
+    QPushButton* EditIdentity_;
+    QPlainTextEdit* IdentityChanges_;
+    TEDID_Identity* IdentityDialog_ = nullptr;
     QLabel* ConformityLabel_;
     QLabel* DecodeStatus_;
     QPlainTextEdit* Report_;

@@ -40,8 +40,9 @@ bool IdentityRecipe::fieldsFor(const EdidImage& golden, const QString& serial, c
             break;
         case Number::Digits:
             if (serial.isEmpty()) {
-                error = QStringLiteral("The serial number is to come from the serial's digits, "
-                                       "but no serial is given.");
+                error = QStringLiteral(
+                    "The serial number is to come from the serial's digits, "
+                    "but no serial is given.");
                 return false;
             }
             if (!digitsNumber(serial, f.serialNumber, error))
@@ -114,8 +115,9 @@ bool IdentityRecipe::parseDate(const QString& text, QString& error) {
     const int y = m.hasMatch() ? m.captured(1).toInt() : 0;
     const int w = m.hasMatch() ? m.captured(2).toInt() : 0;
     if (!m.hasMatch() || w < 1 || !EdidIdentity::dateProblem(w, y).isEmpty()) {
-        error = QStringLiteral("--date '%1' is not today, golden or YYYY-Www (week 01..%2, year "
-                               "%3..%4)")
+        error = QStringLiteral(
+                    "--date '%1' is not today, golden or YYYY-Www (week 01..%2, year "
+                    "%3..%4)")
                     .arg(text)
                     .arg(EdidIdentity::MaxWeek)
                     .arg(EdidIdentity::FirstYear)

@@ -35,10 +35,12 @@ QByteArray csvField(QString text) {
 
 QByteArray ProductionLog::line(const Record& r) {
     const QString fields[] = {
-        r.time,        r.station,      r.serialText,    r.serialNumber,
-        r.week,        r.year,         r.goldenFile,    r.goldenSha256,
+        r.time,          r.station,
+        r.serialText,    r.serialNumber,
+        r.week,          r.year,
+        r.goldenFile,    r.goldenSha256,
         r.writtenSha256, r.pass ? QStringLiteral("PASS") : QStringLiteral("FAIL"),
-        r.failedStage, r.message,
+        r.failedStage,   r.message,
     };
     QByteArray out;
     for (const QString& f : fields) {
@@ -102,8 +104,8 @@ bool ProductionLog::earlier(const QString& path, const QString& serial, QStringL
             continue;
         const QStringList f = fields(row);
         if (f.size() > StageColumn && f[SerialTextColumn] == serial) {
-            QString text = QStringLiteral("%1, %2, %3").arg(f[ResultColumn], f[TimeColumn],
-                                                              f[StationColumn]);
+            QString text =
+                QStringLiteral("%1, %2, %3").arg(f[ResultColumn], f[TimeColumn], f[StationColumn]);
             if (!f[StageColumn].isEmpty())
                 text += QStringLiteral(", at %1").arg(f[StageColumn]);
             found << text;

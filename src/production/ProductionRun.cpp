@@ -103,8 +103,7 @@ bool ProductionRun::commandEnded(Command c, bool ok, const QString& message,
     if (!detail.isEmpty())
         text += (text.isEmpty() ? QString() : QStringLiteral(" ")) + detail;
     if (!ok) {
-        fail(text.isEmpty() ? QStringLiteral("The generator did not complete the command.")
-                            : text);
+        fail(text.isEmpty() ? QStringLiteral("The generator did not complete the command.") : text);
         return true;
     }
     endStage(true, text);
@@ -195,8 +194,8 @@ void ProductionRun::log() {
     QString error;
     outcome_.logged = ProductionLog::append(logPath_, r, error);
     outcome_.logError = error;
-    endStage(outcome_.logged, outcome_.logged ? QStringLiteral("Written to %1.").arg(logPath_)
-                                              : error);
+    endStage(outcome_.logged,
+             outcome_.logged ? QStringLiteral("Written to %1.").arg(logPath_) : error);
     done();
 }
 

@@ -6,6 +6,7 @@
 #include "link/TCOM_PORT_SETTING_FORM.h"
 #include "pattern/TPattern_List.h"
 #include "pattern/TPatterns.h"
+#include "production/TEDID_Production.h"
 #include "programme/TProgrammer_Form.h"
 #include "timing/TTiming_List.h"
 #include "timing/TTimings.h"
@@ -13,7 +14,7 @@
 #include "ui/TLinkMonitor.h"
 #include "ui/TMainForm.h"
 
-AppWindows::AppWindows(LinkEngine& engine, TappedLine* tap) {
+AppWindows::AppWindows(LinkEngine& engine, TappedLine* tap) : engine_(engine) {
     MainForm = std::make_unique<TMainForm>(engine);
     QWidget* owner = MainForm.get();
     AboutBox = std::make_unique<TAboutBox>(owner);
@@ -47,10 +48,17 @@ AppWindows::AppWindows(LinkEngine& engine, TappedLine* tap) {
     forms.LinkMonitor = LinkMonitor.get();
     forms.EDID_Import = EDID_Import.get();
     forms.EDID_Examiner = EDID_Examiner.get();
+    forms.EDID_Production = [this] { return static_cast<QWidget*>(production()); };
     MainForm->setForms(forms);
 }
 
 AppWindows::~AppWindows() = default;
+
+TEDID_Production* AppWindows::production() {
+    if (!EDID_Production)
+        EDID_Production = std::make_unique<TEDID_Production>(engine_, *MainForm, MainForm.get());
+    return EDID_Production.get();
+}
 
 QList<QWidget*> AppWindows::all() const {
     return {MainForm.get(),    AboutBox.get(),        COM_PORT_SETTING_FORM.get(),

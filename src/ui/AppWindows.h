@@ -11,6 +11,7 @@ class TEDID_Block;
 class TLinkMonitor;
 class TEDID_Import;
 class TEDID_Examiner;
+class TEDID_Production;
 class TMainForm;
 class TPattern_List;
 class TPatterns;
@@ -49,4 +50,10 @@ public:
     std::unique_ptr<TLinkMonitor> LinkMonitor;
     std::unique_ptr<TEDID_Import> EDID_Import;
     std::unique_ptr<TEDID_Examiner> EDID_Examiner;
+    // Made on first use (EDID > Production...), so that start-up does not pay for it.
+    std::unique_ptr<TEDID_Production> EDID_Production;
+    TEDID_Production* production();
+
+private:
+    LinkEngine& engine_;
 };

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEvent>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QTimer>
 #include <QWidget>
@@ -17,10 +18,12 @@
 #include <QFile>
 #endif
 
+#include "link/ComPortMap.h"
 #include "link/LinkEngine.h"
 #include "link/TCOM_PORT_SETTING_FORM.h"
 #include "pattern/TPattern_List.h"
 #include "pattern/TPatterns.h"
+#include "production/TEDID_Production.h"
 #include "programme/TProgrammer_Form.h"
 #include "timing/TTiming.h"
 #include "timing/TTiming_List.h"
@@ -222,6 +225,31 @@ void stageMonitorScene(AppWindows& windows, const QString& show) {
     });
 }
 
+// The production window ready for its first unit: the golden EDID of ORVE1_SHOW_EDID and a log
+// in the runtime folder. With EDID_Production_unit it connects COM 1 (the virtual generator)
+// and programs the unit SN-0001, to be pictured when its result shows (about 40 s).
+void stageProductionScene(AppWindows& windows, const QString& show) {
+    if (!show.startsWith(QLatin1String("EDID_Production")))
+        return;
+    TMainForm* main = windows.MainForm.get();
+    TCOM_PORT_SETTING_FORM* port = windows.COM_PORT_SETTING_FORM.get();
+    const bool unit = show == QLatin1String("EDID_Production_unit");
+    QTimer::singleShot(0, main, [&windows, main, port, unit] {
+        main->EDID_ProductionClick();
+        TEDID_Production* production = windows.EDID_Production.get();
+        production->openGolden(qEnvironmentVariable("ORVE1_SHOW_EDID"));
+        ComPortMap::ensureRuntimeDir();
+        production->chooseLog(ComPortMap::runtimeDir() + QStringLiteral("/production-log.csv"));
+        if (!unit)
+            return;
+        port->Button1Click();
+        QTimer::singleShot(1500, production, [production] {
+            production->SerialEdit()->setText(QStringLiteral("SN-0001"));
+            production->ProgramClick();
+        });
+    });
+}
+
 }  // namespace
 
 void DebugHooks::markMainStart() {
@@ -252,5 +280,6 @@ void DebugHooks::install(AppWindows& windows) {
         stagePatternScene(windows, show);
         stageEdidScene(windows, show);
         stageMonitorScene(windows, show);
+        stageProductionScene(windows, show);
     }
 }

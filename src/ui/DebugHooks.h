@@ -11,6 +11,9 @@ class AppWindows;
 //   ORVE1_SHOW_EDID=<file>           with ORVE1_SHOW=EDID_Block: the editor shows that EDID file.
 //   ORVE1_SHOW=LinkMonitor           the Link Monitor over OK of the port dialog (COM 1) and
 //                                    Run Timing with timing 6; needs a generator on COM 1.
+//   ORVE1_SHOW=EDID_Production       the production window with the ORVE1_SHOW_EDID file as its
+//                                    golden EDID and a log in the runtime folder;
+//                                    EDID_Production_unit also programs unit SN-0001 on COM 1.
 //   ORVE1_EXIT_AFTER_SHOW=1          prints when the main window was first exposed, then exits.
 class DebugHooks {
 public:

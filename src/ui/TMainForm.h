@@ -53,6 +53,8 @@ public:
         TLinkMonitor* LinkMonitor = nullptr;
         QDialog* EDID_Import = nullptr;
         QWidget* EDID_Examiner = nullptr;
+        // Makes (on first use) and returns the production window.
+        std::function<QWidget*()> EDID_Production;
     };
 
     enum class TileMode { Horizontal, Vertical };
@@ -149,6 +151,7 @@ public slots:
     void WriteEDID1Click();
     void EDID_MemorysClick();
     void EDID_InspectClick();
+    void EDID_ProductionClick();
     void WindowCascadeItemClick();
     void WindowTileItemClick();
     void WindowTileItem2Click();
@@ -217,6 +220,7 @@ private:
     QAction* WriteEDID1_ = nullptr;
     QAction* EDID_Memorys_ = nullptr;
     QAction* EDID_Inspect_ = nullptr;
+    QAction* EDID_Production_ = nullptr;
     QAction* WindowCascadeItem_ = nullptr;
     QAction* WindowTileItem_ = nullptr;
     QAction* WindowTileItem2_ = nullptr;
