@@ -91,7 +91,8 @@ bool ProductionLog::earlier(const QString& path, const QString& serial, QStringL
     QByteArray content;
     if (!SafeFile::readRegular(path, MaxReadBytes, content, error))
         return false;
-    const QByteArray needle = serial.toUtf8();
+    // The serial as a record holds it (quoted where it has a comma or a quote).
+    const QByteArray needle = csvField(serial);
     qsizetype start = 0;
     while (start < content.size()) {
         qsizetype end = content.indexOf('\n', start);
