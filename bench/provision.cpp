@@ -49,6 +49,8 @@ pid_t startSim(const std::string& bin, int port) {
     int ready[2];
     if (pipe(ready) != 0)
         return -1;
+    // A child must not print again what this process has not written out yet.
+    std::fflush(nullptr);
     const pid_t pid = fork();
     if (pid == 0) {
         dup2(ready[1], STDOUT_FILENO);
@@ -75,6 +77,7 @@ pid_t startSim(const std::string& bin, int port) {
 void startUnit(Unit& u, const std::string& bin, const std::string& dir, const std::string& golden,
                int serial) {
     u.out = dir + "/unit" + std::to_string(u.port) + ".txt";
+    std::fflush(nullptr);
     u.start = Clock::now();
     u.pid = fork();
     if (u.pid == 0) {
