@@ -113,7 +113,8 @@ TEDID_Examiner::TEDID_Examiner(LinkEngine& engine, QWidget* parent)
     FixNote_ = statusLabel(checksumGroup, "FixNote");
     checksumLayout->addWidget(FixNote_, 2, 0, 1, 3);
     IdentityChanges_ = readOnlyText(checksumGroup, "IdentityChanges", QStringLiteral("Changes"));
-    IdentityChanges_->setMaximumHeight(IdentityChanges_->fontMetrics().lineSpacing() * 8);
+    IdentityChanges_->setFixedHeight(IdentityChanges_->fontMetrics().lineSpacing() * 9 +
+                                     2 * IdentityChanges_->frameWidth() + 8);
     IdentityChanges_->hide();
     checksumLayout->addWidget(IdentityChanges_, 3, 0, 1, 3);
     checksumLayout->setColumnStretch(0, 1);

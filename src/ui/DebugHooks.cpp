@@ -18,6 +18,7 @@
 #include <QFile>
 #endif
 
+#include "edid/TEDID_Examiner.h"
 #include "link/ComPortMap.h"
 #include "link/LinkEngine.h"
 #include "link/TCOM_PORT_SETTING_FORM.h"
@@ -196,10 +197,19 @@ bool showTimingScene(AppWindows& windows, const QString& show) {
 // File > Open.
 void stageEdidScene(AppWindows& windows, const QString& show) {
     const QString file = qEnvironmentVariable("ORVE1_SHOW_EDID");
-    const bool edidWindow =
-        show == QLatin1String("EDID_Block") || show == QLatin1String("EDID_Examiner");
+    const bool identity = show == QLatin1String("EDID_Identity");
+    const bool edidWindow = show == QLatin1String("EDID_Block") ||
+                            show == QLatin1String("EDID_Examiner") || identity;
     if (edidWindow && !file.isEmpty())
         windows.MainForm->loadEdidFile(file);
+    // The inspector's Edit identity... dialog over the inspector.
+    if (identity) {
+        TEDID_Examiner* examiner = windows.EDID_Examiner.get();
+        QTimer::singleShot(0, examiner, [examiner] {
+            examiner->show();
+            examiner->EditIdentityClick();
+        });
+    }
 }
 
 // The Link Monitor over an exchange with the generator on COM 1 (the virtual one): OK of the

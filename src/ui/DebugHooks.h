@@ -11,6 +11,7 @@ class AppWindows;
 //   ORVE1_SHOW_EDID=<file>           with ORVE1_SHOW=EDID_Block: the editor shows that EDID file.
 //   ORVE1_SHOW=LinkMonitor           the Link Monitor over OK of the port dialog (COM 1) and
 //                                    Run Timing with timing 6; needs a generator on COM 1.
+//   ORVE1_SHOW=EDID_Identity         the inspector's Edit identity... dialog for ORVE1_SHOW_EDID.
 //   ORVE1_SHOW=EDID_Production       the production window with the ORVE1_SHOW_EDID file as its
 //                                    golden EDID and a log in the runtime folder;
 //                                    EDID_Production_unit also programs unit SN-0001 on COM 1.
