@@ -75,7 +75,8 @@ QString CtlArguments::usage() {
         "exit status: 0 done, 1 failed, 2 usage error (nothing sent)\n"
         "  edid-info: 0 every checksum holds, 1 a checksum fails, 2 not an EDID\n"
         "  edid-diff: 0 equal, 1 different, 2 a file unreadable or not an EDID\n"
-        "  edid-identity, edid-patch: 0 done, 2 bad input (OUT untouched)\n"
+        "  edid-identity: 0 done, 2 not an EDID\n"
+        "  edid-patch: 0 done, 2 bad input (OUT untouched)\n"
         "  edid-provision: 0 only when the EDID read back equals the one uploaded and the\n"
         "                  log line was written\n");
 }

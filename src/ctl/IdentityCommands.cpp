@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "ctl/ConsoleView.h"
+#include "edid/EdidHeader.h"
 #include "edid/EdidInfo.h"
 #include "edid/EdidText.h"
 #include "files/SafeFile.h"
@@ -29,15 +30,18 @@ QString optionName(const QString& arg) {
     return eq < 0 ? arg : arg.left(eq);
 }
 
-// The EDID of a file in any form edid-info reads, as 256 bytes and whole.
-bool loadEdid(const QString& path, QByteArray& bytes, EdidImage& image, QString& error) {
+// The EDID of a file in any form edid-info reads, as 256 bytes and whole. Only a sound EDID is
+// patched; its identity is shown whenever the header is there.
+bool loadEdid(const QString& path, bool sound, QByteArray& bytes, EdidImage& image,
+              QString& error) {
     if (!EdidText::loadFile(path, bytes, error))
         return false;
     image.fill(0);
     std::copy_n(bytes.constBegin(), std::min<qsizetype>(bytes.size(), qsizetype(image.size())),
                 image.begin());
     const QString problem = GoldenEdid::problem(image, bytes.size());
-    if (!problem.isEmpty()) {
+    if (!problem.isEmpty() &&
+        (sound || !EdidHeader::present(image) || bytes.size() < EdidInfo::BlockSize)) {
         error = QStringLiteral("%1: not a sound EDID: %2").arg(path, problem);
         return false;
     }
@@ -136,7 +140,7 @@ bool IdentityCommands::check(const QStringList& operands, CtlRequest& out, QStri
 int IdentityCommands::identity(const QString& path, QString& out, QString& err) {
     QByteArray bytes;
     EdidImage image{};
-    if (!loadEdid(path, bytes, image, err))
+    if (!loadEdid(path, false, bytes, image, err))
         return BadInput;
     out = EdidIdentity::lines(image).join(QLatin1Char('\n')) + QLatin1Char('\n');
     return Done;
@@ -145,7 +149,7 @@ int IdentityCommands::identity(const QString& path, QString& out, QString& err) 
 int IdentityCommands::patch(const CtlRequest& request, QString& out, QString& err) {
     QByteArray bytes;
     EdidImage image{};
-    if (!loadEdid(request.file, bytes, image, err))
+    if (!loadEdid(request.file, true, bytes, image, err))
         return BadInput;
     const EdidImage before = image;
     QString error;

@@ -207,6 +207,9 @@ TEDID_Production::TEDID_Production(LinkEngine& engine, TMainForm& main, QWidget*
     bottom->addWidget(close);
     layout->addLayout(bottom);
     layout->addStretch(1);
+    // Until they have something to say, the labels keep their designer names.
+    for (QLabel* l : {ResultLabel_, ReasonLabel_, CountLabel_})
+        l->setAccessibleName(l->objectName());
 
     gaugeTimer_ = new QTimer(this);
     gaugeTimer_->setInterval(GaugeRefreshMs);
@@ -322,6 +325,10 @@ bool TEDID_Production::readyFor(const QString& serial) {
         problem = QStringLiteral(
             "Production has stopped: the last log line could not be written. Choose a log that "
             "can be written to go on.");
+    else if (!ProductionLog::writeProblem(logPath_).isEmpty())
+        // Gone since it was chosen (a share unmounted, a folder removed): no unit goes unrecorded.
+        problem = QStringLiteral("The log cannot be written: %1.")
+                      .arg(ProductionLog::writeProblem(logPath_));
     else if (NumberCount_->isChecked() && NextNumber_->text().toULongLong() > 0xFFFFFFFFull)
         problem = QStringLiteral("The next serial number is not 0 to 4294967295.");
     else

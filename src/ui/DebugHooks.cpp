@@ -198,8 +198,8 @@ bool showTimingScene(AppWindows& windows, const QString& show) {
 void stageEdidScene(AppWindows& windows, const QString& show) {
     const QString file = qEnvironmentVariable("ORVE1_SHOW_EDID");
     const bool identity = show == QLatin1String("EDID_Identity");
-    const bool edidWindow = show == QLatin1String("EDID_Block") ||
-                            show == QLatin1String("EDID_Examiner") || identity;
+    const bool edidWindow =
+        show == QLatin1String("EDID_Block") || show == QLatin1String("EDID_Examiner") || identity;
     if (edidWindow && !file.isEmpty())
         windows.MainForm->loadEdidFile(file);
     // The inspector's Edit identity... dialog over the inspector.
