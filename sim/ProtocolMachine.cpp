@@ -309,6 +309,11 @@ bool ProtocolMachine::apply(std::string* line) {
         case Cmd::Uedid:
             std::copy(data_.begin(), data_.end(), memory_.edid.begin());
             *line = "256 bytes -> stored";
+            if (options_.spoilUpload >= 0) {
+                memory_.edid[options_.spoilUpload] ^= 0x01;
+                *line += " with byte " + std::to_string(options_.spoilUpload) +
+                         " spoilt [--spoil-upload]";
+            }
             return true;
         case Cmd::Wedid: {
             if (options_.edidFile.empty()) {

@@ -92,7 +92,8 @@ SimOptions::Outcome SimOptions::parse(int argc, char** argv, std::string* error)
                           name == "--split";
         const bool valued = name == "--port" || name == "--edid" || name == "--reject" ||
                             name == "--delay" || name == "--burst" || name == "--hangup-after" ||
-                            name == "--edid-fault" || name == "--block-trailer";
+                            name == "--edid-fault" || name == "--block-trailer" ||
+                            name == "--spoil-upload";
         if (!flag && !valued) {
             *error = (name.compare(0, 1, "-") == 0 ? "unknown option '" : "unexpected argument '") +
                      name + "'";
@@ -145,6 +146,9 @@ SimOptions::Outcome SimOptions::parse(int argc, char** argv, std::string* error)
         } else if (name == "--hangup-after") {
             if (!parseNumber(value, 1, 1000000, &hangupAfter))
                 return bad("needs a byte count 1..1000000");
+        } else if (name == "--spoil-upload") {
+            if (!parseNumber(value, 0, 255, &spoilUpload))
+                return bad("needs a byte offset 0..255");
         } else if (name == "--edid-fault") {
             EdidFault fault{};
             if (!parseEdidFault(value, &fault))
@@ -196,6 +200,10 @@ Faults, for tests and demonstrations:
   --block-trailer TEXT
                        send TEXT after every EDID block, in the same write
                        (escapes \r \n \t \\ \xNN), e.g. '\r\nOK\r\n'
+  --spoil-upload OFFSET
+                       store every uploaded EDID with the lowest bit of byte
+                       OFFSET (0..255) flipped, as a memory that keeps one bit
+                       wrong: a read afterwards differs from what was uploaded
   --burst N            send N random bytes (never an 'O') just before each
                        first reply
   --hangup-after N     once the N-th framed data byte of a data phase has come

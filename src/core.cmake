@@ -44,6 +44,11 @@ add_library(orve1core STATIC
     plan/RunRecord.h plan/RunRecord.cpp
     plan/PlanRunner.h plan/PlanRunner.cpp
     plan/RunReport.h plan/RunReport.cpp
+    edid/EdidIdentity.h edid/EdidIdentity.cpp
+    production/IdentityRecipe.h production/IdentityRecipe.cpp
+    production/GoldenEdid.h production/GoldenEdid.cpp
+    production/ProductionLog.h production/ProductionLog.cpp
+    production/ProductionRun.h production/ProductionRun.cpp
 )
 target_include_directories(orve1core PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(orve1core PUBLIC Qt6::Core)

@@ -8,6 +8,7 @@ add_library(orve1ctllib STATIC
     ctl/PlanArguments.h ctl/PlanArguments.cpp
     ctl/CtlPlanRunner.h ctl/CtlPlanRunner.cpp
     ctl/StdinLines.h ctl/StdinLines.cpp
+    ctl/IdentityCommands.h ctl/IdentityCommands.cpp
 )
 target_link_libraries(orve1ctllib PUBLIC orve1core orve1serial)
 

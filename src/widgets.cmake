@@ -30,6 +30,8 @@ add_library(orve1widgets STATIC
     edid/TEDID_Import.h edid/TEDID_Import.cpp
     edid/TEDID_Examiner.h edid/TEDID_Examiner.cpp
     plan/TPlanForm.h plan/TPlanForm.cpp
+    edid/TEDID_Identity.h edid/TEDID_Identity.cpp
+    production/TEDID_Production.h production/TEDID_Production.cpp
 )
 target_link_libraries(orve1widgets PUBLIC orve1core orve1serial Qt6::Widgets)
 

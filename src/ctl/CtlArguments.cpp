@@ -5,6 +5,7 @@
 #include <QRegularExpression>
 
 #include "ctl/EdidCommands.h"
+#include "ctl/IdentityCommands.h"
 #include "ctl/PlanArguments.h"
 #include "edid/EdidHeader.h"
 #include "files/SafeFile.h"
@@ -46,12 +47,32 @@ QString CtlArguments::usage() {
         "                        one a line: p pass, f fail (next line: a note, may be\n"
         "                        empty), b back, s stop; an HTML report and a line of\n"
         "                        results.csv go to the report folder\n"
+        "  edid-identity FILE    the identity fields of the EDID in FILE: manufacturer,\n"
+        "                        product, serial number and text, date, monitor name\n"
+        "  edid-patch IN OUT     write to OUT a copy of the EDID in IN whose identity the\n"
+        "                        options below change (block 0 and its checksum only);\n"
+        "                        no generator needed\n"
+        "  edid-provision GOLDEN\n"
+        "                        one unit: the EDID in GOLDEN with --serial-text and the\n"
+        "                        options below, uploaded, written, read back, compared\n"
+        "                        and logged to --log; run one per port in parallel\n"
         "\n"
         "options:\n"
         "  --port N              COM port 1..8 (default 1)\n"
         "  --force               edid-upload: upload a file without the EDID header\n"
         "  --timings             edid-info: instead, one line a mode the EDID declares: the\n"
         "                        entry, the mode, the built-in timings it declares or none\n"
+        "  --serial-text T       edid-patch, edid-provision: the serial as text (up to 13\n"
+        "                        printable ASCII characters), in a serial text descriptor\n"
+        "  --serial-number N|digits\n"
+        "                        the 32-bit serial number, or the digits of --serial-text\n"
+        "  --date today|YYYY-Www|golden\n"
+        "                        week and year of manufacture: this week, a given week\n"
+        "                        (2025-W09) or the input's\n"
+        "  --name NAME           the monitor name (up to 13 characters)\n"
+        "  --vendor ABC          the manufacturer's three letters\n"
+        "  --product N           the product code, 0..65535 or 0x0000..0xffff\n"
+        "  --log FILE            edid-provision: the CSV log a line per unit is added to\n"
         "  --trace               write every frame, data byte and reply to standard error\n"
         "  --progress            plain progress lines on standard error when it is not a\n"
         "                        terminal (a terminal gets a bar anyway)\n"
@@ -74,7 +95,11 @@ QString CtlArguments::usage() {
         "  2 a bad plan or arguments (nothing sent)\n"
         "  edid-info: 0 every checksum holds, 1 a checksum fails, 2 not an EDID\n"
         "  edid-diff: 0 equal, 1 different, 2 a file unreadable or not an EDID\n"
-        "  timings: 2 also when edid:FILE is not an EDID or declares no timing\n");
+        "  timings: 2 also when edid:FILE is not an EDID or declares no timing\n"
+        "  edid-identity: 0 done, 2 not an EDID\n"
+        "  edid-patch: 0 done, 2 bad input (OUT untouched)\n"
+        "  edid-provision: 0 only when the EDID read back equals the one uploaded and the\n"
+        "                  log line was written\n");
 }
 
 bool CtlArguments::takeOptions(QStringList& args, CtlRequest& out, QString& error) {
@@ -98,6 +123,15 @@ bool CtlArguments::takeOptions(QStringList& args, CtlRequest& out, QString& erro
                 return false;
             }
             out.port = quint8(port);
+        } else if (IdentityCommands::isOption(a)) {
+            const qsizetype eq = a.indexOf(QLatin1Char('='));
+            const QString name = eq < 0 ? a : a.left(eq);
+            if (eq < 0 && i + 1 >= args.size()) {
+                error = QStringLiteral("%1 needs a value").arg(name);
+                return false;
+            }
+            if (!IdentityCommands::takeOption(name, eq < 0 ? args[++i] : a.mid(eq + 1), out, error))
+                return false;
         } else if (a == QLatin1String("--force")) {
             out.force = true;
         } else if (a == QLatin1String("--timings")) {
@@ -247,6 +281,9 @@ bool CtlArguments::parse(const QStringList& argsIn, CtlRequest& out, QString& er
         {"edid-info", CtlRequest::Kind::EdidInfo, 1},
         {"edid-diff", CtlRequest::Kind::EdidDiff, 2},
         {"plan", CtlRequest::Kind::Plan, 1},
+        {"edid-identity", CtlRequest::Kind::EdidIdentity, 1},
+        {"edid-patch", CtlRequest::Kind::EdidPatch, 2},
+        {"edid-provision", CtlRequest::Kind::EdidProvision, 1},
     };
     const Shape* shape = nullptr;
     for (const Shape& s : Shapes)
@@ -264,6 +301,8 @@ bool CtlArguments::parse(const QStringList& argsIn, CtlRequest& out, QString& er
         return false;
     }
     out.kind = shape->kind;
+    if (!IdentityCommands::check(args.mid(1), out, error))
+        return false;
     const QString arg = shape->operands ? args[1] : QString();
     int n = 0;
     switch (out.kind) {
@@ -333,6 +372,7 @@ bool CtlArguments::parse(const QStringList& argsIn, CtlRequest& out, QString& er
             return PlanArguments::parse(arg, out, error);
         case CtlRequest::Kind::EdidInfo:
         case CtlRequest::Kind::EdidDiff:
+        case CtlRequest::Kind::EdidIdentity:
             // Read when the command runs: what is wrong with them is its answer, not a usage
             // error.
             out.file = arg;

@@ -22,7 +22,11 @@ Command CtlRequest::command() const {
             return Command::Uedid;
         case Kind::EdidWrite:
             return Command::Wedid;
+        case Kind::EdidProvision:
+            return Command::Uedid;
         case Kind::Plan:
+        case Kind::EdidIdentity:
+        case Kind::EdidPatch:
         case Kind::Ports:
         case Kind::EdidInfo:
         case Kind::EdidDiff:
@@ -35,5 +39,6 @@ Command CtlRequest::command() const {
 
 bool CtlRequest::usesGenerator() const {
     return kind != Kind::Ports && kind != Kind::EdidInfo && kind != Kind::EdidDiff &&
-           kind != Kind::Help && kind != Kind::Version;
+           kind != Kind::EdidIdentity && kind != Kind::EdidPatch && kind != Kind::Help &&
+           kind != Kind::Version;
 }

@@ -1,12 +1,15 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
 
 #include "edid/EdidImage.h"
 #include "link/CommandData.h"
 #include "link/CommandSlot.h"
 #include "plan/Plan.h"
+#include "production/GoldenEdid.h"
+#include "production/IdentityRecipe.h"
 #include "programme/ProgramColumns.h"
 
 // One run of the command-line companion, fully checked before anything is sent.
@@ -22,12 +25,15 @@ struct CtlRequest {
         EdidRead,
         EdidUpload,
         EdidWrite,
-        Ports,     // lists COM 1..8; talks to no generator
-        EdidInfo,  // what an EDID file declares and whether its checksums hold; offline
-        EdidDiff,  // the bytes and fields in which two EDID files differ; offline
-        Plan,      // a test plan run on one unit (CtlPlanRunner)
-        Help,      // --help
-        Version,   // --version
+        Ports,          // lists COM 1..8; talks to no generator
+        EdidInfo,       // what an EDID file declares and whether its checksums hold; offline
+        EdidDiff,       // the bytes and fields in which two EDID files differ; offline
+        Plan,           // a test plan run on one unit (CtlPlanRunner)
+        EdidIdentity,   // the identity fields of an EDID file; offline
+        EdidPatch,      // a copy of an EDID file with another identity; offline
+        EdidProvision,  // one unit: patch, upload, write, read back, compare, log
+        Help,           // --help
+        Version,        // --version
     };
 
     Kind kind = Kind::Probe;
@@ -39,7 +45,7 @@ struct CtlRequest {
     EdidImage edid{};
     QString file;       // edid-read: where the image goes; edid-info, edid-diff: the (first) file;
                         // timings edid:FILE: FILE
-    QString otherFile;  // edid-diff: the second file
+    QString otherFile;  // edid-diff: the second file; edid-patch: the output
     // plan FILE (in file): the plan, as many times over as --repeat says.
     Plan plan;
     QString planDigest;
@@ -49,6 +55,12 @@ struct CtlRequest {
     bool autoRun = false;      // --auto: every step timed, no verdicts
     int repeat = 1;            // --repeat
     bool asProgramme = false;  // --as-programme: upload instead (kind Programme)
+    // edid-patch, edid-provision: how the identity is made, and the log of edid-provision.
+    IdentityRecipe recipe;
+    QString serialText;
+    QString logFile;
+    QStringList identityOptions;  // the identity options given, in order
+    GoldenEdid golden;            // edid-provision
 
     // Options, anywhere on the line.
     bool trace = false;     // --trace: the wire record on standard error

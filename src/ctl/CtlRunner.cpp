@@ -1,11 +1,15 @@
 #include "ctl/CtlRunner.h"
 
+#include <QDate>
+
+#include "ctl/IdentityCommands.h"
 #include "edid/DeclaredTimings.h"
 #include "edid/EdidImageFile.h"
 #include "link/LinkEngine.h"
 #include "link/PortDescription.h"
 #include "link/TappedLine.h"
 #include "pattern/PatternTable.h"
+#include "production/ProductionRun.h"
 #include "programme/ProgramPacker.h"
 #include "timing/TimingText.h"
 
@@ -47,7 +51,12 @@ void CtlRunner::start() {
     engine_.edid() = request_.edid;
 
     if (!engine_.connectPort(request_.port)) {
-        QTimer::singleShot(0, this, [this] { finish(1); });
+        QTimer::singleShot(0, this, [this] {
+            if (request_.kind == CtlRequest::Kind::EdidProvision)
+                startProvision();
+            else
+                finish(1);
+        });
         return;
     }
     if (request_.verbose) {
@@ -88,7 +97,7 @@ void CtlRunner::onTick() {
     engine_.supervisionTick();
     printTrace(false);
     // Ticks also run nested inside an upload's yields; judge only from the outermost one.
-    if (phase_ == Phase::Done || engine_.AnyCommandBusy())
+    if (phase_ == Phase::Done || provision_ || engine_.AnyCommandBusy())
         return;
     const LinkState& st = engine_.state();
     if (phase_ == Phase::Presence) {
@@ -99,7 +108,10 @@ void CtlRunner::onTick() {
                              "orve1ctl: the generator answered the presence query without "
                              "\"OK\": \"%s\"\n",
                              qPrintable(LinkTrace::text(view_.log)));
-            finish(1);
+            if (request_.kind == CtlRequest::Kind::EdidProvision)
+                startProvision();
+            else
+                finish(1);
             return;
         }
         if (request_.kind == CtlRequest::Kind::Probe) {
@@ -109,6 +121,10 @@ void CtlRunner::onTick() {
         }
         phase_ = Phase::Command;
         messagesBefore_ = view_.messages.size();
+        if (request_.kind == CtlRequest::Kind::EdidProvision) {
+            startProvision();
+            return;
+        }
         if (!engine_.startCommand(request_.command())) {
             std::fprintf(stderr, "orve1ctl: the command could not be started\n");
             finish(1);
@@ -125,6 +141,18 @@ void CtlRunner::onTick() {
         return;
     }
     finish(0);
+}
+
+void CtlRunner::startProvision() {
+    phase_ = Phase::Command;
+    provision_ = new ProductionRun(engine_, this);
+    IdentityCommands::report(*provision_, view_);
+    // Once the engine has finished with the command that ended the unit.
+    connect(
+        provision_, &ProductionRun::finished, this,
+        [this] { finish(IdentityCommands::status(*provision_)); }, Qt::QueuedConnection);
+    provision_->start(request_.golden, request_.recipe, request_.serialText, QDate::currentDate(),
+                      request_.logFile);
 }
 
 bool CtlRunner::writeEdidFile() {

@@ -8,6 +8,7 @@
 #include "link/LinkTrace.h"
 
 class LinkEngine;
+class ProductionRun;
 class TappedLine;
 
 // Drives one request through the engine on the real timers: connect, presence query, the
@@ -33,6 +34,8 @@ private:
     void finish(int status);
     bool failed() const;
     bool writeEdidFile();
+    // edid-provision: the unit's stages, logged whether or not the generator is there.
+    void startProvision();
     // Prints the wire record gathered since the last call.
     void printTrace(bool flush);
 
@@ -46,4 +49,5 @@ private:
     QTimer tick_;
     Phase phase_ = Phase::Presence;
     int messagesBefore_ = 0;
+    ProductionRun* provision_ = nullptr;
 };

@@ -19,11 +19,6 @@ EdidImage imageOf(const QByteArray& bytes) {
     return image;
 }
 
-QString byteText(int value) {
-    return value < 0 ? QStringLiteral("--")
-                     : QStringLiteral("%1").arg(value, 2, 16, QLatin1Char('0'));
-}
-
 }  // namespace
 
 bool EdidCommands::load(const QString& path, QByteArray& bytes, QString& how, QString& err) {
@@ -122,30 +117,9 @@ int EdidCommands::diff(const QString& pathA, const QString& pathB, QString& out,
         return Unreadable;
     QStringList lines{QStringLiteral("A: %1 (%2)").arg(pathA, howA),
                       QStringLiteral("B: %1 (%2)").arg(pathB, howB)};
-    const QList<EdidDiff::Difference> differences = EdidDiff::compare(a, b);
-    if (differences.isEmpty()) {
-        lines << QStringLiteral("The two EDIDs are equal.");
-        out = lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
-        return Equal;
-    }
-    lines << QStringLiteral("Offset  A   B   Field");
-    for (const EdidDiff::Difference& d : differences) {
-        lines << QStringLiteral("0x%1   %2  %3  %4")
-                     .arg(d.offset, 3, 16, QLatin1Char('0'))
-                     .arg(byteText(d.a), byteText(d.b), d.field);
-    }
-    lines << QStringLiteral("%1 byte%2 differ%3.")
-                 .arg(differences.size())
-                 .arg(differences.size() == 1 ? "" : "s")
-                 .arg(differences.size() == 1 ? "s" : "");
-    const QList<EdidDiff::FieldChange> changes = EdidDiff::fieldChanges(a, b);
-    if (!changes.isEmpty()) {
-        lines << QStringLiteral("Decoded fields that differ (A | B):");
-        for (const EdidDiff::FieldChange& c : changes)
-            lines << QStringLiteral("  %1: %2 | %3").arg(c.name, c.a, c.b);
-    }
+    lines << EdidDiff::report(a, b);
     out = lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
-    return Different;
+    return a == b ? Equal : Different;
 }
 
 int EdidCommands::timings(const QString& path, QString& out, QString& err) {

@@ -9,6 +9,7 @@
 #include "ctl/CtlPlanRunner.h"
 #include "ctl/CtlRunner.h"
 #include "ctl/EdidCommands.h"
+#include "ctl/IdentityCommands.h"
 #include "ctl/StdinLines.h"
 #include "link/LinkEngine.h"
 #include "link/PortDescription.h"
@@ -44,13 +45,21 @@ int main(int argc, char** argv) {
             listPorts();
             return 0;
         case CtlRequest::Kind::EdidInfo:
-        case CtlRequest::Kind::EdidDiff: {
+        case CtlRequest::Kind::EdidDiff:
+        case CtlRequest::Kind::EdidIdentity:
+        case CtlRequest::Kind::EdidPatch: {
             QString out;
             QString err;
-            const int status = request.kind == CtlRequest::Kind::EdidDiff
-                                   ? EdidCommands::diff(request.file, request.otherFile, out, err)
-                               : request.listTimings ? EdidCommands::timings(request.file, out, err)
-                                                     : EdidCommands::info(request.file, out, err);
+            int status = 0;
+            if (request.kind == CtlRequest::Kind::EdidInfo)
+                status = request.listTimings ? EdidCommands::timings(request.file, out, err)
+                                             : EdidCommands::info(request.file, out, err);
+            else if (request.kind == CtlRequest::Kind::EdidDiff)
+                status = EdidCommands::diff(request.file, request.otherFile, out, err);
+            else if (request.kind == CtlRequest::Kind::EdidIdentity)
+                status = IdentityCommands::identity(request.file, out, err);
+            else
+                status = IdentityCommands::patch(request, out, err);
             std::fputs(out.toUtf8().constData(), stdout);
             if (!err.isEmpty())
                 std::fprintf(stderr, "orve1ctl: %s\n", err.toUtf8().constData());

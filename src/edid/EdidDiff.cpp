@@ -55,6 +55,11 @@ constexpr int DescriptorSize = 18;
 constexpr int DescriptorCount = 4;
 constexpr quint8 CtaTag = 0x02;
 
+QString byteText(int value) {
+    return value < 0 ? QStringLiteral("--")
+                     : QStringLiteral("%1").arg(value, 2, 16, QLatin1Char('0'));
+}
+
 int byteAt(const QByteArray& bytes, int offset) {
     return offset < bytes.size() ? quint8(bytes[offset]) : -1;
 }
@@ -170,4 +175,27 @@ QList<EdidDiff::FieldChange> EdidDiff::fieldChanges(const QByteArray& a, const Q
                            right[i].mid(right[i].indexOf(QLatin1String(": ")) + 2)};
     }
     return out;
+}
+
+QStringList EdidDiff::report(const QByteArray& a, const QByteArray& b) {
+    const QList<Difference> differences = compare(a, b);
+    if (differences.isEmpty())
+        return {QStringLiteral("The two EDIDs are equal.")};
+    QStringList lines{QStringLiteral("Offset  A   B   Field")};
+    for (const Difference& d : differences) {
+        lines << QStringLiteral("0x%1   %2  %3  %4")
+                     .arg(d.offset, 3, 16, QLatin1Char('0'))
+                     .arg(byteText(d.a), byteText(d.b), d.field);
+    }
+    lines << QStringLiteral("%1 byte%2 differ%3.")
+                 .arg(differences.size())
+                 .arg(differences.size() == 1 ? "" : "s")
+                 .arg(differences.size() == 1 ? "s" : "");
+    const QList<FieldChange> changes = fieldChanges(a, b);
+    if (!changes.isEmpty()) {
+        lines << QStringLiteral("Decoded fields that differ (A | B):");
+        for (const FieldChange& c : changes)
+            lines << QStringLiteral("  %1: %2 | %3").arg(c.name, c.a, c.b);
+    }
+    return lines;
 }

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 // Byte by byte comparison of two EDIDs, with the field of the EDID that each differing byte
 // belongs to and the decoded values that differ.
@@ -28,4 +29,7 @@ public:
     static QString fieldAt(const QByteArray& edid, const QByteArray& other, int offset);
     // The summary lines (EdidInfo) of the two 256-byte images that differ.
     static QList<FieldChange> fieldChanges(const QByteArray& a, const QByteArray& b);
+    // The differences as orve1ctl edid-diff prints them: a table of offsets, bytes and fields,
+    // a count, then the decoded fields that differ; one line when the two are equal.
+    static QStringList report(const QByteArray& a, const QByteArray& b);
 };

@@ -4,8 +4,6 @@
 
 namespace {
 
-constexpr int DescriptorOffsets[] = {54, 72, 90, 108};
-constexpr int DescriptorSize = 18;
 constexpr quint8 MonitorNameTag = 0xFC;
 // A week of 0xFF says that byte 17 is the model year, not the year of manufacture.
 constexpr int ModelYearWeek = 0xFF;
@@ -47,13 +45,16 @@ quint32 EdidInfo::serialNumber() const {
            (quint32(image_[15]) << 24);
 }
 
-int EdidInfo::monitorNameOffset() const {
+int EdidInfo::descriptorOffset(const EdidImage& image, quint8 tag) {
     for (int at : DescriptorOffsets) {
-        if (image_[at] == 0 && image_[at + 1] == 0 && image_[at + 2] == 0 &&
-            image_[at + 3] == MonitorNameTag)
+        if (image[at] == 0 && image[at + 1] == 0 && image[at + 2] == 0 && image[at + 3] == tag)
             return at;
     }
     return -1;
+}
+
+int EdidInfo::monitorNameOffset() const {
+    return descriptorOffset(image_, MonitorNameTag);
 }
 
 bool EdidInfo::hasMonitorName() const {
@@ -62,18 +63,20 @@ bool EdidInfo::hasMonitorName() const {
 
 QString EdidInfo::monitorName() const {
     const int at = monitorNameOffset();
-    if (at < 0)
-        return QString();
-    QString name;
-    for (int i = at + 5; i < at + DescriptorSize; ++i) {
-        const quint8 c = image_[i];
+    return at < 0 ? QString() : descriptorText(image_, at);
+}
+
+QString EdidInfo::descriptorText(const EdidImage& image, int offset) {
+    QString text;
+    for (int i = offset + 5; i < offset + DescriptorSize; ++i) {
+        const quint8 c = image[i];
         if (c == 0x0A)
             break;
-        // The name is ASCII; anything else would garble a terminal or a label.
-        name += c >= 0x20 && c < 0x7F ? QChar(c) : QChar(u'?');
+        // The text is ASCII; anything else would garble a terminal or a label.
+        text += c >= 0x20 && c < 0x7F ? QChar(c) : QChar(u'?');
     }
-    while (name.endsWith(QLatin1Char(' '))) name.chop(1);
-    return name;
+    while (text.endsWith(QLatin1Char(' '))) text.chop(1);
+    return text;
 }
 
 EdidInfo::Timing EdidInfo::preferredTiming() const {

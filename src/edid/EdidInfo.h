@@ -78,6 +78,16 @@ public:
     // "0x3a".
     static QString hexByte(quint8 value);
 
+    // The display descriptors of block 0: where they start, and their size.
+    static constexpr int DescriptorOffsets[] = {54, 72, 90, 108};
+    static constexpr int DescriptorSize = 18;
+    // Offset of the first display descriptor of block 0 with this tag (0xFC: monitor name,
+    // 0xFF: serial number text), or -1.
+    static int descriptorOffset(const EdidImage& image, quint8 tag);
+    // The text of the text descriptor at offset, up to its line feed and without trailing
+    // blanks; bytes that are not printable ASCII show as '?'.
+    static QString descriptorText(const EdidImage& image, int offset);
+
 private:
     // Offset of the monitor name descriptor in block 0, or -1.
     int monitorNameOffset() const;

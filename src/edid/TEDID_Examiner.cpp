@@ -17,6 +17,8 @@
 
 #include "edid/DeclaredTimings.h"
 #include "edid/EdidDecodeRun.h"
+#include "edid/EdidDiff.h"
+#include "edid/TEDID_Identity.h"
 #include "link/LinkEngine.h"
 #include "ui/FormControls.h"
 
@@ -107,8 +109,18 @@ TEDID_Examiner::TEDID_Examiner(LinkEngine& engine, QWidget* parent)
     FixChecksums_->setToolTip(
         QStringLiteral("Write the correct checksum byte into each block in use that fails"));
     checksumLayout->addWidget(FixChecksums_, 0, 1, 2, 1, Qt::AlignRight | Qt::AlignVCenter);
+    EditIdentity_ = FormControls::button(checksumGroup, "EditIdentity",
+                                         QStringLiteral("Edit identity..."), QRect());
+    EditIdentity_->setToolTip(QStringLiteral(
+        "Change the manufacturer, product code, serial number, date, monitor name or serial text"));
+    checksumLayout->addWidget(EditIdentity_, 0, 2, 2, 1, Qt::AlignRight | Qt::AlignVCenter);
     FixNote_ = statusLabel(checksumGroup, "FixNote");
-    checksumLayout->addWidget(FixNote_, 2, 0, 1, 2);
+    checksumLayout->addWidget(FixNote_, 2, 0, 1, 3);
+    IdentityChanges_ = readOnlyText(checksumGroup, "IdentityChanges", QStringLiteral("Changes"));
+    IdentityChanges_->setFixedHeight(IdentityChanges_->fontMetrics().lineSpacing() * 9 +
+                                     2 * IdentityChanges_->frameWidth() + 8);
+    IdentityChanges_->hide();
+    checksumLayout->addWidget(IdentityChanges_, 3, 0, 1, 3);
     checksumLayout->setColumnStretch(0, 1);
     layout->addWidget(checksumGroup);
 
@@ -153,6 +165,7 @@ TEDID_Examiner::TEDID_Examiner(LinkEngine& engine, QWidget* parent)
 
     connect(FixChecksums_, &QPushButton::clicked, this, &TEDID_Examiner::FixChecksumsClick);
     connect(MarkInTimings_, &QPushButton::clicked, this, &TEDID_Examiner::MarkInTimingsClick);
+    connect(EditIdentity_, &QPushButton::clicked, this, &TEDID_Examiner::EditIdentityClick);
     connect(CopyReport_, &QPushButton::clicked, this, &TEDID_Examiner::CopyReportClick);
     connect(CloseButton_, &QPushButton::clicked, this, &QDialog::close);
     connect(decoder_, &EdidDecodeRun::finished, this, &TEDID_Examiner::showDecodeResult);
@@ -172,6 +185,7 @@ void TEDID_Examiner::refresh() {
     FixNote_->clear();
     // Nothing to say: the control keeps its designer name.
     FixNote_->setAccessibleName(FixNote_->objectName());
+    IdentityChanges_->hide();
     decodeStale_ = true;
     if (isVisible())
         startDecode();
@@ -284,6 +298,24 @@ void TEDID_Examiner::FixChecksumsClick() {
     const QString note = QStringLiteral("Changed %1.").arg(done.join(QStringLiteral(" and ")));
     FixNote_->setText(note);
     FixNote_->setAccessibleName(note);
+}
+
+void TEDID_Examiner::EditIdentityClick() {
+    EdidImage image = engine_.edid();
+    const EdidImage before = image;
+    // Made on first use: most sessions never edit an identity.
+    if (!IdentityDialog_)
+        IdentityDialog_ = new TEDID_Identity(this);
+    if (!IdentityDialog_->edit(image))
+        return;
+    engine_.edid() = image;
+    refresh();
+    const auto bytes = [](const EdidImage& i) {
+        return QByteArray(reinterpret_cast<const char*>(i.data()), qsizetype(i.size()));
+    };
+    IdentityChanges_->setPlainText(
+        EdidDiff::report(bytes(before), bytes(image)).join(QLatin1Char('\n')));
+    IdentityChanges_->show();
 }
 
 QString TEDID_Examiner::reportText() const {

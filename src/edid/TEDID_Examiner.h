@@ -15,11 +15,13 @@ class QGroupBox;
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
+class TEDID_Identity;
 
 // What the EDID image declares, whether each block's checksum holds, which built-in timings
-// its modes declare, and edid-decode's full report of it. Non-modal; created once, hidden, and only
-// hidden when closed. It follows the image through refresh(), which the main window calls whenever
-// the image has changed. Nothing here changes the image except "Fix checksums".
+// its modes declare, and edid-decode's full report of it. Non-modal; created once, hidden, and
+// only hidden when closed. It follows the image through refresh(), which the main window calls
+// whenever the image has changed. Nothing here changes the image except "Fix checksums" and
+// "Edit identity...".
 class TEDID_Examiner : public QDialog {
     Q_OBJECT
 public:
@@ -40,6 +42,11 @@ public:
     QGroupBox* DeclaredGroup() const { return DeclaredGroup_; }
     QPlainTextEdit* DeclaredList() const { return DeclaredList_; }
     QPushButton* MarkInTimings() const { return MarkInTimings_; }
+    QPushButton* EditIdentity() const { return EditIdentity_; }
+    // What the last identity edit changed, as orve1ctl edid-diff prints it.
+    QPlainTextEdit* IdentityChanges() const { return IdentityChanges_; }
+    // Null until "Edit identity..." is first used.
+    TEDID_Identity* IdentityDialog() const { return IdentityDialog_; }
     QLabel* ConformityLabel() const { return ConformityLabel_; }
     QLabel* DecodeStatus() const { return DecodeStatus_; }
     QPlainTextEdit* Report() const { return Report_; }
@@ -54,6 +61,7 @@ public:
     // Marks the declared built-in timings in TimingSelection and has OnMarkTimings open the
     // timing selection dialog; nothing is sent.
     void MarkInTimingsClick();
+    void EditIdentityClick();
     void CopyReportClick();
     // Summary, checksum lines, the built-in timings declared and edid-decode's report as one
     // text.
@@ -80,6 +88,9 @@ private:
     QGroupBox* DeclaredGroup_;
     QPlainTextEdit* DeclaredList_;
     QPushButton* MarkInTimings_;
+    QPushButton* EditIdentity_;
+    QPlainTextEdit* IdentityChanges_;
+    TEDID_Identity* IdentityDialog_ = nullptr;
     QLabel* ConformityLabel_;
     QLabel* DecodeStatus_;
     QPlainTextEdit* Report_;

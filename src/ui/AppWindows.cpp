@@ -7,6 +7,7 @@
 #include "pattern/TPattern_List.h"
 #include "pattern/TPatterns.h"
 #include "plan/TPlanForm.h"
+#include "production/TEDID_Production.h"
 #include "programme/TProgrammer_Form.h"
 #include "timing/TTiming_List.h"
 #include "timing/TTimings.h"
@@ -14,7 +15,7 @@
 #include "ui/TLinkMonitor.h"
 #include "ui/TMainForm.h"
 
-AppWindows::AppWindows(LinkEngine& engine, TappedLine* tap) {
+AppWindows::AppWindows(LinkEngine& engine, TappedLine* tap) : engine_(engine) {
     MainForm = std::make_unique<TMainForm>(engine);
     QWidget* owner = MainForm.get();
     AboutBox = std::make_unique<TAboutBox>(owner);
@@ -49,14 +50,14 @@ AppWindows::AppWindows(LinkEngine& engine, TappedLine* tap) {
     forms.LinkMonitor = LinkMonitor.get();
     forms.EDID_Import = EDID_Import.get();
     forms.EDID_Examiner = EDID_Examiner.get();
-    engine_ = &engine;
     forms.TestPlan = [this]() -> QWidget* { return testPlan(); };
+    forms.EDID_Production = [this] { return static_cast<QWidget*>(production()); };
     MainForm->setForms(forms);
 }
 
 TPlanForm* AppWindows::testPlan() {
     if (!TestPlan) {
-        TestPlan = std::make_unique<TPlanForm>(*engine_, MainForm.get());
+        TestPlan = std::make_unique<TPlanForm>(engine_, MainForm.get());
         // A run in progress ends with the program, and leaves its report.
         QObject::connect(MainForm.get(), &TMainForm::formClosed, TestPlan.get(),
                          &TPlanForm::mainClosing);
@@ -65,6 +66,12 @@ TPlanForm* AppWindows::testPlan() {
 }
 
 AppWindows::~AppWindows() = default;
+
+TEDID_Production* AppWindows::production() {
+    if (!EDID_Production)
+        EDID_Production = std::make_unique<TEDID_Production>(engine_, *MainForm, MainForm.get());
+    return EDID_Production.get();
+}
 
 QList<QWidget*> AppWindows::all() const {
     return {MainForm.get(),    AboutBox.get(),        COM_PORT_SETTING_FORM.get(),

@@ -11,6 +11,7 @@ class TEDID_Block;
 class TLinkMonitor;
 class TEDID_Import;
 class TEDID_Examiner;
+class TEDID_Production;
 class TMainForm;
 class TPattern_List;
 class TPlanForm;
@@ -55,6 +56,10 @@ public:
     // The Test Plan window, made now if it was not yet.
     TPlanForm* testPlan();
 
+    // Made on first use (EDID > Production...), so that start-up does not pay for it.
+    std::unique_ptr<TEDID_Production> EDID_Production;
+    TEDID_Production* production();
+
 private:
-    LinkEngine* engine_ = nullptr;
+    LinkEngine& engine_;
 };

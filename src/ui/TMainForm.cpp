@@ -194,6 +194,8 @@ void TMainForm::createMenus() {
     connect(WriteEDID1_, &QAction::triggered, this, &TMainForm::WriteEDID1Click);
     connect(EDID_Memorys_, &QAction::triggered, this, &TMainForm::EDID_MemorysClick);
     connect(EDID_Inspect_, &QAction::triggered, this, &TMainForm::EDID_InspectClick);
+    EDID_Production_ = addItem(edid, "EDID_Production", QStringLiteral("Production..."));
+    connect(EDID_Production_, &QAction::triggered, this, &TMainForm::EDID_ProductionClick);
 
     WindowMenu_ = bar->addMenu(QStringLiteral("&Window"));
     WindowMenu_->setObjectName(QStringLiteral("Window1"));
@@ -573,6 +575,15 @@ void TMainForm::EDID_InspectClick() {
     inspector->show();
     inspector->raise();
     inspector->activateWindow();
+}
+
+void TMainForm::EDID_ProductionClick() {
+    QWidget* production = forms_.EDID_Production ? forms_.EDID_Production() : nullptr;
+    if (!production)
+        return;
+    production->show();
+    production->raise();
+    production->activateWindow();
 }
 
 void TMainForm::WindowCascadeItemClick() {

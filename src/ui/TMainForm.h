@@ -55,6 +55,8 @@ public:
         QWidget* EDID_Examiner = nullptr;
         // Output > Test Plan...: makes the window on first use (start-up stays fast).
         std::function<QWidget*()> TestPlan;
+        // Makes (on first use) and returns the production window.
+        std::function<QWidget*()> EDID_Production;
     };
 
     enum class TileMode { Horizontal, Vertical };
@@ -152,6 +154,7 @@ public slots:
     void WriteEDID1Click();
     void EDID_MemorysClick();
     void EDID_InspectClick();
+    void EDID_ProductionClick();
     void WindowCascadeItemClick();
     void WindowTileItemClick();
     void WindowTileItem2Click();
@@ -221,6 +224,7 @@ private:
     QAction* WriteEDID1_ = nullptr;
     QAction* EDID_Memorys_ = nullptr;
     QAction* EDID_Inspect_ = nullptr;
+    QAction* EDID_Production_ = nullptr;
     QAction* WindowCascadeItem_ = nullptr;
     QAction* WindowTileItem_ = nullptr;
     QAction* WindowTileItem2_ = nullptr;

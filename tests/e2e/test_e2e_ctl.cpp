@@ -4,6 +4,9 @@
 #include <QtTest>
 
 #include "SimProcess.h"
+#include "TestFiles.h"
+#include "edid/EdidIdentity.h"
+#include "edid/EdidInfo.h"
 
 namespace {
 
@@ -132,6 +135,65 @@ private slots:
         CtlResult up = runCtl(sim, {"--port", "2", "edid-upload", zeros.fileName()});
         QVERIFY2(up.status == 2 && up.err.contains("--force"), qPrintable(describe(up, sim)));
         QVERIFY(!sim.output().contains("UEDID"));
+    }
+
+    // Two units at once on two generators, logged to one file: one passes and its generator
+    // keeps the unit's identity; the other's generator keeps a bit wrong, and it fails.
+    void edidProvision() {
+        const QString golden = qEnvironmentVariable("ORVE1_TEST_DATA") + "/dell-p2415q-hdmi2.0.bin";
+        SimProcess good;
+        SimProcess spoiling;
+        const QString held = good.runtimeDir() + "/held.bin";
+        QVERIFY(good.start({"--port", "7", "--edid", held}));
+        QVERIFY(spoiling.start({"--port", "8", "--spoil-upload", "12"}));
+        const QString log = good.runtimeDir() + "/units.csv";
+        QProcess units[2];
+        for (int i = 0; i < 2; ++i) {
+            units[i].setProcessEnvironment((i ? spoiling : good).environment());
+            units[i].start(SimProcess::bin("orve1ctl"),
+                           {"edid-provision", golden, "--port", i ? "8" : "7", "--serial-text",
+                            QStringLiteral("SN-000%1").arg(i + 1), "--serial-number", "digits",
+                            "--date", "2025-W09", "--log", log});
+        }
+        for (QProcess& p : units) QVERIFY(p.waitForFinished(90000));
+        const QString out = units[0].readAllStandardOutput();
+        const QString err = units[1].readAllStandardError();
+        QVERIFY2(units[0].exitCode() == 0 && out.contains("Read back") && out.endsWith("PASS\n"),
+                 qPrintable(out + units[0].readAllStandardError() + good.output()));
+        QVERIFY2(
+            units[1].exitCode() == 1 &&
+                err.contains("FAIL at Compare: The EDID read back differs from the one "
+                             "uploaded in 1 byte: 0x00c (serial number): uploaded 02, read 03."),
+            qPrintable(err));
+        const EdidImage written = [&] {
+            EdidImage image{};
+            const QByteArray bytes = readFile(held);
+            std::copy_n(bytes.constBegin(), std::min<qsizetype>(256, bytes.size()), image.begin());
+            return image;
+        }();
+        const EdidIdentity::Fields f = EdidIdentity::read(written);
+        QCOMPARE(QStringLiteral("%1 %2 %3 %4")
+                     .arg(f.serialText)
+                     .arg(f.serialNumber)
+                     .arg(f.week)
+                     .arg(f.year),
+                 QStringLiteral("SN-0001 1 9 2025"));
+        QVERIFY(EdidInfo(written).checksumsSound());
+        QStringList results = QString::fromUtf8(readFile(log)).split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(results.size(), 3);
+        std::sort(results.begin() + 1, results.end());
+        QVERIFY(results[1].contains(",SN-0001,1,9,2025,dell-p2415q-hdmi2.0.bin,") &&
+                results[1].contains(",PASS,,"));
+        QVERIFY(results[2].contains(",SN-0002,") && results[2].contains(",FAIL,Compare,"));
+
+        // A patch that cannot be made leaves its output as it was: there is no room for a
+        // serial text in this EDID.
+        const QString kept = writeFile(good.runtimeDir() + "/kept.bin", "kept");
+        CtlResult r = runCtl(
+            good, {"edid-patch", qEnvironmentVariable("ORVE1_TEST_DATA") + "/aoc-c24g1-hdmi.bin",
+                   kept, "--serial-text", "X1"});
+        QVERIFY2(r.status == 2 && r.err.contains("no free descriptor slot"), qPrintable(r.err));
+        QCOMPARE(readFile(kept), QByteArray("kept"));
     }
 
     void faultsAreReported() {

@@ -107,7 +107,8 @@ private slots:
         QCOMPARE(captions(rig.main().findChild<QMenu*>("File1")),
                  QStringList({"&Open", "Save &As...", "Import EDID Text...", "E&xit"}));
         QCOMPARE(captions(rig.main().findChild<QMenu*>("EDID1")),
-                 QStringList({"Read EDID", "Upload EDID", "Write EDID", "Memory", "Inspect..."}));
+                 QStringList({"Read EDID", "Upload EDID", "Write EDID", "Memory", "Inspect...",
+                              "Production..."}));
 
         rig.menuItem("EDID_Inspect")->trigger();
         QVERIFY(in.w.isVisible() && !in.w.isModal());

@@ -143,6 +143,45 @@ private slots:
             {"edid-upload", qEnvironmentVariable("ORVE1_TEST_DATA") + "/dell-e178wfp-vga.bin"}, r,
             e));
     }
+
+    // edid-patch and edid-provision: the identity options, and everything a unit needs checked
+    // before anything is sent.
+    void identityOptions() {
+        QTemporaryDir dir;
+        const QString golden = qEnvironmentVariable("ORVE1_TEST_DATA") + "/dell-p2415q-hdmi2.0.bin";
+        const QString log = dir.filePath("units.csv");
+        CtlRequest r;
+        QString e;
+        QVERIFY2(parse({"edid-provision", golden, "--serial-text=SN 7", "--serial-number", "digits",
+                        "--date", "2025-W09", "--log", log, "--port", "2"},
+                       r, e),
+                 qPrintable(e));
+        QCOMPARE(r.kind, CtlRequest::Kind::EdidProvision);
+        QVERIFY(r.golden.isLoaded() && r.serialText == "SN 7" && r.logFile == log);
+        QCOMPARE(r.recipe.week, 9);
+        QVERIFY(
+            parse({"edid-patch", golden, "out.bin", "--name", "LINE 3", "--vendor", "ABC"}, r, e));
+        QCOMPARE(*r.recipe.name + ' ' + *r.recipe.vendor + ' ' + r.otherFile,
+                 QStringLiteral("LINE 3 ABC out.bin"));
+        // Columns: arguments, part of the reason.
+        const QList<QPair<QStringList, QString>> bad = {
+            {{"timing", "3", "--serial-text", "X"}, "goes with edid-patch and edid-provision"},
+            {{"edid-patch", golden, "o.bin", "--log", log}, "goes with edid-provision only"},
+            {{"edid-provision", golden, "--serial-text", "X"}, "needs --serial-text and --log"},
+            {{"edid-provision", golden, "--serial-text", "X", "--log", dir.filePath("no/l.csv")},
+             "cannot write the log"},
+            {{"edid-patch", golden, "o.bin", "--serial-number", "digits"}, "needs --serial-text"},
+            {{"edid-patch", golden, "o.bin", "--serial-text", "ABCDEFGHIJKLMN"}, "at most 13"},
+            {{"edid-patch", golden, "o.bin", "--vendor", "AB"}, "three capital letters"},
+            {{"edid-patch", golden, "o.bin", "--date", "2025-09"}, "YYYY-Www"},
+            {{"edid-provision", golden, "--serial-text", "SN99999999999", "--serial-number",
+              "digits", "--log", log},
+             "do not fit"},
+        };
+        for (const auto& [args, reason] : bad)
+            QVERIFY2(!parse(args, r, e) && e.contains(reason),
+                     qPrintable(args.join(' ') + ": " + e));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestCtlArguments)

@@ -18,12 +18,15 @@
 #include <QFile>
 #endif
 
+#include "edid/TEDID_Examiner.h"
+#include "link/ComPortMap.h"
 #include "link/LinkEngine.h"
 #include "link/TCOM_PORT_SETTING_FORM.h"
 #include "pattern/TPattern_List.h"
 #include "pattern/TPatterns.h"
 #include "plan/PlanRunner.h"
 #include "plan/TPlanForm.h"
+#include "production/TEDID_Production.h"
 #include "programme/TProgrammer_Form.h"
 #include "timing/TTiming.h"
 #include "timing/TTiming_List.h"
@@ -196,10 +199,19 @@ bool showTimingScene(AppWindows& windows, const QString& show) {
 // File > Open.
 void stageEdidScene(AppWindows& windows, const QString& show) {
     const QString file = qEnvironmentVariable("ORVE1_SHOW_EDID");
+    const bool identity = show == QLatin1String("EDID_Identity");
     const bool edidWindow =
-        show == QLatin1String("EDID_Block") || show == QLatin1String("EDID_Examiner");
+        show == QLatin1String("EDID_Block") || show == QLatin1String("EDID_Examiner") || identity;
     if (edidWindow && !file.isEmpty())
         windows.MainForm->loadEdidFile(file);
+    // The inspector's Edit identity... dialog over the inspector.
+    if (identity) {
+        TEDID_Examiner* examiner = windows.EDID_Examiner.get();
+        QTimer::singleShot(0, examiner, [examiner] {
+            examiner->show();
+            examiner->EditIdentityClick();
+        });
+    }
 }
 
 // The Link Monitor over an exchange with the generator on COM 1 (the virtual one): OK of the
@@ -255,6 +267,31 @@ void stagePlanScene(AppWindows& windows, const QString& show) {
     QTimer::singleShot(4000, form, [form] { form->PassButtonClick(); });
 }
 
+// The production window ready for its first unit: the golden EDID of ORVE1_SHOW_EDID and a log
+// in the runtime folder. With EDID_Production_unit it connects COM 1 (the virtual generator)
+// and programs the unit SN-0001, to be pictured when its result shows (about 40 s).
+void stageProductionScene(AppWindows& windows, const QString& show) {
+    if (!show.startsWith(QLatin1String("EDID_Production")))
+        return;
+    TMainForm* main = windows.MainForm.get();
+    TCOM_PORT_SETTING_FORM* port = windows.COM_PORT_SETTING_FORM.get();
+    const bool unit = show == QLatin1String("EDID_Production_unit");
+    QTimer::singleShot(0, main, [&windows, main, port, unit] {
+        main->EDID_ProductionClick();
+        TEDID_Production* production = windows.EDID_Production.get();
+        production->openGolden(qEnvironmentVariable("ORVE1_SHOW_EDID"));
+        ComPortMap::ensureRuntimeDir();
+        production->chooseLog(ComPortMap::runtimeDir() + QStringLiteral("/production-log.csv"));
+        if (!unit)
+            return;
+        port->Button1Click();
+        QTimer::singleShot(1500, production, [production] {
+            production->SerialEdit()->setText(QStringLiteral("SN-0001"));
+            production->ProgramClick();
+        });
+    });
+}
+
 }  // namespace
 
 void StageScenes::markMainStart() {
@@ -286,5 +323,6 @@ void StageScenes::install(AppWindows& windows) {
         stageEdidScene(windows, show);
         stageMonitorScene(windows, show);
         stagePlanScene(windows, show);
+        stageProductionScene(windows, show);
     }
 }

@@ -15,6 +15,10 @@ class AppWindows;
 //   ORVE1_SHOW=PlanForm[_run]        the Test Plan window with ORVE1_SHOW_PLAN=<file> loaded;
 //                                    _run: a run in progress (needs a generator on COM 1),
 //                                    reports in ORVE1_SHOW_REPORTS=<folder>.
+//   ORVE1_SHOW=EDID_Identity         the inspector's Edit identity... dialog for ORVE1_SHOW_EDID.
+//   ORVE1_SHOW=EDID_Production       the production window with the ORVE1_SHOW_EDID file as its
+//                                    golden EDID and a log in the runtime folder;
+//                                    EDID_Production_unit also programs unit SN-0001 on COM 1.
 //   ORVE1_EXIT_AFTER_SHOW=1          prints when the main window was first exposed, then exits.
 class StageScenes {
 public:

@@ -1,0 +1,133 @@
+#include "production/ProductionLog.h"
+
+#include <QDateTime>
+#include <QFileInfo>
+
+#include "files/SafeFile.h"
+
+const QByteArray ProductionLog::Header =
+    "time,station,serial_text,serial_number,week,year,golden_file,golden_sha256,"
+    "written_sha256,result,failed_stage,message\n";
+
+namespace {
+
+constexpr int SerialTextColumn = 2;
+constexpr int TimeColumn = 0;
+constexpr int StationColumn = 1;
+constexpr int ResultColumn = 9;
+constexpr int StageColumn = 10;
+
+QByteArray csvField(QString text) {
+    // One record is one line, whatever a message holds.
+    text.replace(QLatin1String("\r\n"), QLatin1String(" "));
+    text.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    text.replace(QLatin1Char('\r'), QLatin1Char(' '));
+    QByteArray bytes = text.toUtf8();
+    if (bytes.contains(',') || bytes.contains('"') || bytes.startsWith(' ') ||
+        bytes.endsWith(' ')) {
+        bytes.replace("\"", "\"\"");
+        bytes = '"' + bytes + '"';
+    }
+    return bytes;
+}
+
+}  // namespace
+
+QByteArray ProductionLog::line(const Record& r) {
+    const QString fields[] = {
+        r.time,          r.station,
+        r.serialText,    r.serialNumber,
+        r.week,          r.year,
+        r.goldenFile,    r.goldenSha256,
+        r.writtenSha256, r.pass ? QStringLiteral("PASS") : QStringLiteral("FAIL"),
+        r.failedStage,   r.message,
+    };
+    QByteArray out;
+    for (const QString& f : fields) {
+        if (!out.isEmpty())
+            out += ',';
+        out += csvField(f);
+    }
+    return out + '\n';
+}
+
+bool ProductionLog::append(const QString& path, const Record& record, QString& error) {
+    return SafeFile::appendRecord(path, Header, line(record), error);
+}
+
+QStringList ProductionLog::fields(const QByteArray& line) {
+    QStringList out;
+    QByteArray field;
+    bool quoted = false;
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        const char c = line[i];
+        if (quoted) {
+            if (c == '"' && i + 1 < line.size() && line[i + 1] == '"') {
+                field += '"';
+                ++i;
+            } else if (c == '"') {
+                quoted = false;
+            } else {
+                field += c;
+            }
+        } else if (c == '"') {
+            quoted = true;
+        } else if (c == ',') {
+            out << QString::fromUtf8(field);
+            field.clear();
+        } else if (c != '\r' && c != '\n') {
+            field += c;
+        }
+    }
+    out << QString::fromUtf8(field);
+    return out;
+}
+
+bool ProductionLog::earlier(const QString& path, const QString& serial, QStringList& found,
+                            QString& error) {
+    found.clear();
+    if (!QFileInfo::exists(path))
+        return true;
+    QByteArray content;
+    if (!SafeFile::readRegular(path, MaxReadBytes, content, error))
+        return false;
+    // The serial as a record holds it (quoted where it has a comma or a quote).
+    const QByteArray needle = csvField(serial);
+    qsizetype start = 0;
+    while (start < content.size()) {
+        qsizetype end = content.indexOf('\n', start);
+        if (end < 0)
+            end = content.size();
+        const QByteArray row = content.mid(start, end - start);
+        start = end + 1;
+        // Most lines are other units: split only those that hold the serial at all.
+        if (!row.contains(needle))
+            continue;
+        const QStringList f = fields(row);
+        if (f.size() > StageColumn && f[SerialTextColumn] == serial) {
+            QString text =
+                QStringLiteral("%1, %2, %3").arg(f[ResultColumn], f[TimeColumn], f[StationColumn]);
+            if (!f[StageColumn].isEmpty())
+                text += QStringLiteral(", at %1").arg(f[StageColumn]);
+            found << text;
+        }
+    }
+    return true;
+}
+
+QString ProductionLog::writeProblem(const QString& path) {
+    const QFileInfo info(path);
+    const QFileInfo dir(info.absolutePath());
+    if (info.isDir())
+        return QStringLiteral("%1 is a folder").arg(path);
+    if (info.exists() && !info.isWritable())
+        return QStringLiteral("%1 may not be written").arg(path);
+    if (!info.exists() && !(dir.isDir() && dir.isWritable()))
+        return QStringLiteral("%1: its folder does not exist or may not be written").arg(path);
+    return QString();
+}
+
+QString ProductionLog::now() {
+    const QDateTime local = QDateTime::currentDateTime();
+    return local.toOffsetFromUtc(local.offsetFromUtc()).toString(Qt::ISODate);
+}
