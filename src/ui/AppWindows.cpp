@@ -15,7 +15,7 @@
 #include "ui/TLinkMonitor.h"
 #include "ui/TMainForm.h"
 
-AppWindows::AppWindows(LinkEngine& engine, TappedLine* tap) : engine_(engine) {
+AppWindows::AppWindows(LinkEngine& engine, TappedLine* tap) : engine_(engine), tap_(tap) {
     MainForm = std::make_unique<TMainForm>(engine);
     QWidget* owner = MainForm.get();
     AboutBox = std::make_unique<TAboutBox>(owner);
@@ -26,17 +26,6 @@ AppWindows::AppWindows(LinkEngine& engine, TappedLine* tap) : engine_(engine) {
     Patterns = std::make_unique<TPatterns>(engine, owner);
     Programmer_Form = std::make_unique<TProgrammer_Form>(engine, owner);
     EDID_Block = std::make_unique<TEDID_Block>(engine, owner);
-    if (tap)
-        LinkMonitor = std::make_unique<TLinkMonitor>(*tap, owner);
-    EDID_Import = std::make_unique<TEDID_Import>(owner);
-    EDID_Examiner = std::make_unique<TEDID_Examiner>(engine, owner);
-    TMainForm* main = MainForm.get();
-    EDID_Import->OnImport = [main](const QString& text) { return main->importEdidText(text); };
-    EDID_Import->OnMessage = [main](const QString& text, const QString& detail) {
-        main->showMessage(text, detail);
-    };
-    QObject::connect(main, &TMainForm::edidChanged, EDID_Examiner.get(), &TEDID_Examiner::refresh);
-    EDID_Examiner->OnMarkTimings = [main] { main->Timing2Click(); };
 
     TMainForm::Forms forms;
     forms.AboutBox = AboutBox.get();
@@ -47,9 +36,10 @@ AppWindows::AppWindows(LinkEngine& engine, TappedLine* tap) : engine_(engine) {
     forms.Pattern_List = Pattern_List.get();
     forms.Programmer_Form = Programmer_Form.get();
     forms.EDID_Block = EDID_Block.get();
-    forms.LinkMonitor = LinkMonitor.get();
-    forms.EDID_Import = EDID_Import.get();
-    forms.EDID_Examiner = EDID_Examiner.get();
+    if (tap)
+        forms.LinkMonitor = [this] { return linkMonitor(); };
+    forms.EDID_Import = [this] { return static_cast<QDialog*>(edidImport()); };
+    forms.EDID_Examiner = [this] { return static_cast<QWidget*>(edidExaminer()); };
     forms.TestPlan = [this]() -> QWidget* { return testPlan(); };
     forms.EDID_Production = [this] { return static_cast<QWidget*>(production()); };
     MainForm->setForms(forms);
@@ -79,6 +69,36 @@ QList<QWidget*> AppWindows::all() const {
             Patterns.get(),    Programmer_Form.get(), EDID_Block.get()};
 }
 
-QList<QWidget*> AppWindows::tools() const {
-    return {EDID_Import.get(), EDID_Examiner.get()};
+QList<QWidget*> AppWindows::tools() {
+    return {edidImport(), edidExaminer()};
+}
+
+TLinkMonitor* AppWindows::linkMonitor() {
+    if (!LinkMonitor && tap_)
+        LinkMonitor = std::make_unique<TLinkMonitor>(*tap_, MainForm.get());
+    return LinkMonitor.get();
+}
+
+TEDID_Import* AppWindows::edidImport() {
+    if (!EDID_Import) {
+        EDID_Import = std::make_unique<TEDID_Import>(MainForm.get());
+        TMainForm* main = MainForm.get();
+        EDID_Import->OnImport = [main](const QString& text) { return main->importEdidText(text); };
+        EDID_Import->OnMessage = [main](const QString& text, const QString& detail) {
+            main->showMessage(text, detail);
+        };
+    }
+    return EDID_Import.get();
+}
+
+TEDID_Examiner* AppWindows::edidExaminer() {
+    if (!EDID_Examiner) {
+        TMainForm* main = MainForm.get();
+        // Made now, it shows the image as it is now, and follows it from here on.
+        EDID_Examiner = std::make_unique<TEDID_Examiner>(engine_, main);
+        QObject::connect(main, &TMainForm::edidChanged, EDID_Examiner.get(),
+                         &TEDID_Examiner::refresh);
+        EDID_Examiner->OnMarkTimings = [main] { main->Timing2Click(); };
+    }
+    return EDID_Examiner.get();
 }

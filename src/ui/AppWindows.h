@@ -31,11 +31,10 @@ public:
     AppWindows(const AppWindows&) = delete;
     AppWindows& operator=(const AppWindows&) = delete;
 
-    // The nine windows of the start-up order, in the order of creation (the EDID tools and the
-    // Link Monitor are made after them).
+    // The nine windows of the start-up order, in the order of creation.
     QList<QWidget*> all() const;
-    // The windows created after them (the EDID import dialog and inspector), hidden too.
-    QList<QWidget*> tools() const;
+    // The EDID import dialog and inspector, made now if they were not yet.
+    QList<QWidget*> tools();
 
     // Declared in creation order; destroyed in reverse, the main window last.
     std::unique_ptr<TMainForm> MainForm;
@@ -47,10 +46,15 @@ public:
     std::unique_ptr<TPatterns> Patterns;
     std::unique_ptr<TProgrammer_Form> Programmer_Form;
     std::unique_ptr<TEDID_Block> EDID_Block;
-    // Made last, after the fixed set; null without a tap.
+    // Windows beyond the fixed set are made when first opened, so that start-up does not pay
+    // for them: null until then. The Link Monitor exists only where the line is tapped.
     std::unique_ptr<TLinkMonitor> LinkMonitor;
     std::unique_ptr<TEDID_Import> EDID_Import;
     std::unique_ptr<TEDID_Examiner> EDID_Examiner;
+    // Each of them, made now if it was not yet (linkMonitor() is null without a tap).
+    TLinkMonitor* linkMonitor();
+    TEDID_Import* edidImport();
+    TEDID_Examiner* edidExaminer();
     // Output > Test Plan...: made on first use, so null until then.
     std::unique_ptr<TPlanForm> TestPlan;
     // The Test Plan window, made now if it was not yet.
@@ -62,4 +66,5 @@ public:
 
 private:
     LinkEngine& engine_;
+    TappedLine* tap_;
 };

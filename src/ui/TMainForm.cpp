@@ -105,7 +105,7 @@ TMainForm::~TMainForm() {
 
 void TMainForm::setForms(const Forms& forms) {
     forms_ = forms;
-    LinkMonitor1_->setEnabled(forms_.LinkMonitor != nullptr);
+    LinkMonitor1_->setEnabled(bool(forms_.LinkMonitor));
 }
 
 void TMainForm::FormCreate() {
@@ -482,7 +482,7 @@ void TMainForm::FileSaveAsItemClick() {
 }
 
 void TMainForm::FileImportItemClick() {
-    showModal(forms_.EDID_Import);
+    showModal(forms_.EDID_Import ? forms_.EDID_Import() : nullptr);
 }
 
 void TMainForm::FileExit1Execute() {
@@ -512,8 +512,8 @@ void TMainForm::COMPort1Click() {
 
 void TMainForm::LinkMonitor1Click() {
     // Non-modal: the operator watches the line while working in the other windows.
-    if (forms_.LinkMonitor)
-        forms_.LinkMonitor->showMonitor();
+    if (TLinkMonitor* monitor = forms_.LinkMonitor ? forms_.LinkMonitor() : nullptr)
+        monitor->showMonitor();
 }
 
 void TMainForm::Timing1Click() {
@@ -569,7 +569,7 @@ void TMainForm::EDID_MemorysClick() {
 }
 
 void TMainForm::EDID_InspectClick() {
-    QWidget* inspector = forms_.EDID_Examiner;
+    QWidget* inspector = forms_.EDID_Examiner ? forms_.EDID_Examiner() : nullptr;
     if (!inspector)
         return;
     inspector->show();

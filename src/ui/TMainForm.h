@@ -50,9 +50,10 @@ public:
         QDialog* Programmer_Form = nullptr;
         QDialog* EDID_Block = nullptr;
         // Only where the line is tapped; without it the menu entry is disabled.
-        TLinkMonitor* LinkMonitor = nullptr;
-        QDialog* EDID_Import = nullptr;
-        QWidget* EDID_Examiner = nullptr;
+        // Made on first use; without a tap there is no Link Monitor and its entry is disabled.
+        std::function<TLinkMonitor*()> LinkMonitor;
+        std::function<QDialog*()> EDID_Import;
+        std::function<QWidget*()> EDID_Examiner;
         // Output > Test Plan...: makes the window on first use (start-up stays fast).
         std::function<QWidget*()> TestPlan;
         // Makes (on first use) and returns the production window.

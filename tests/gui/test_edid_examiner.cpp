@@ -65,7 +65,7 @@ struct Examiner {
     TEDID_Examiner& w;
 
     explicit Examiner(GuiRig& r, const QString& decoder = QStringLiteral("/no/such/edid-decode"))
-        : rig(r), w(*r.windows->EDID_Examiner) {
+        : rig(r), w(*r.windows->edidExaminer()) {
         w.decoder()->setProgram(decoder);
     }
     QString block(int i) const { return w.BlockLabel(i)->text(); }
@@ -132,7 +132,7 @@ private slots:
         QCOMPARE(in.colour(1), TEDID_Examiner::FailColor);
         QCOMPARE(in.w.BlockLabel(1)->accessibleName(), in.block(1));
         for (QWidget* form : {static_cast<QWidget*>(&in.w),
-                              static_cast<QWidget*>(rig.windows->EDID_Import.get())}) {
+                              static_cast<QWidget*>(rig.windows->edidImport())}) {
             for (QWidget* c : form->findChildren<QWidget*>()) {
                 if (qobject_cast<QLabel*>(c) || qobject_cast<QAbstractButton*>(c) ||
                     qobject_cast<QPlainTextEdit*>(c) || qobject_cast<QGroupBox*>(c))
@@ -302,7 +302,7 @@ private slots:
     // text file fills the box; a binary file is refused.
     void importDialog() {
         GuiRig rig;
-        TEDID_Import& d = *rig.windows->EDID_Import;
+        TEDID_Import& d = *rig.windows->edidImport();
         QCOMPARE(d.TextMemo()->accessibleName(), QStringLiteral("TextMemo"));
         QCOMPARE(d.ImportButton()->accessibleName(), QStringLiteral("Import"));
         QTemporaryDir dir;

@@ -144,7 +144,7 @@ private slots:
         QTemporaryDir dir;
         rig.main().loadEdidFile(sample());
         const QByteArray before = bytesOf(rig.engine.edid());
-        TEDID_Examiner& in = *rig.windows->EDID_Examiner;
+        TEDID_Examiner& in = *rig.windows->edidExaminer();
         in.decoder()->setProgram("/no/such/edid-decode");
         rig.menuItem("EDID_Inspect")->trigger();
         QVERIFY(!in.IdentityChanges()->isVisible());

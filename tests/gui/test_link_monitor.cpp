@@ -48,7 +48,7 @@ void TestLinkMonitor::showsEachExchangeLineByLine() {
     {
         // Without a tap there is nothing to show: no window, the entry disabled.
         GuiRig plain;
-        QVERIFY(!plain.windows->LinkMonitor);
+        QVERIFY(!plain.windows->linkMonitor());
         QVERIFY(!plain.menuItem("LinkMonitor1")->isEnabled());
     }
     GuiRig rig(true);
@@ -60,7 +60,7 @@ void TestLinkMonitor::showsEachExchangeLineByLine() {
     // What went over the line before the window was opened is there when it opens.
     rig.makePresent();
     runTiming(rig);
-    TLinkMonitor& m = *rig.windows->LinkMonitor;
+    TLinkMonitor& m = *rig.windows->linkMonitor();
     QVERIFY(!m.isVisible());
     rig.menuItem("LinkMonitor1")->trigger();
     QVERIFY(m.isVisible());
@@ -123,7 +123,7 @@ void TestLinkMonitor::showsEachExchangeLineByLine() {
 void TestLinkMonitor::pauseHoldsClearForgetsAndDropsAreCounted() {
     GuiRig rig(true);
     rig.makePresent();
-    TLinkMonitor& m = *rig.windows->LinkMonitor;
+    TLinkMonitor& m = *rig.windows->linkMonitor();
     m.showMonitor();
     runTiming(rig);
     m.pull();
@@ -205,7 +205,7 @@ void TestLinkMonitor::pauseHoldsClearForgetsAndDropsAreCounted() {
 void TestLinkMonitor::saveWritesTheLinesShown() {
     GuiRig rig(true);
     rig.makePresent();
-    TLinkMonitor& m = *rig.windows->LinkMonitor;
+    TLinkMonitor& m = *rig.windows->linkMonitor();
     m.showMonitor();
     runTiming(rig);
     m.pull();

@@ -206,7 +206,7 @@ void stageEdidScene(AppWindows& windows, const QString& show) {
         windows.MainForm->loadEdidFile(file);
     // The inspector's Edit identity... dialog over the inspector.
     if (identity) {
-        TEDID_Examiner* examiner = windows.EDID_Examiner.get();
+        TEDID_Examiner* examiner = windows.edidExaminer();
         QTimer::singleShot(0, examiner, [examiner] {
             examiner->show();
             examiner->EditIdentityClick();
@@ -217,10 +217,10 @@ void stageEdidScene(AppWindows& windows, const QString& show) {
 // The Link Monitor over an exchange with the generator on COM 1 (the virtual one): OK of the
 // port dialog (the presence query), then Run Timing with timing 6.
 void stageMonitorScene(AppWindows& windows, const QString& show) {
-    if (show != QLatin1String("LinkMonitor") || !windows.LinkMonitor)
+    if (show != QLatin1String("LinkMonitor") || !windows.linkMonitor())
         return;
     TMainForm* main = windows.MainForm.get();
-    TLinkMonitor* monitor = windows.LinkMonitor.get();
+    TLinkMonitor* monitor = windows.linkMonitor();
     TCOM_PORT_SETTING_FORM* port = windows.COM_PORT_SETTING_FORM.get();
     QTimer::singleShot(0, monitor, [monitor, port] {
         monitor->showMonitor();
