@@ -133,15 +133,6 @@ TProgrammer_Form::TProgrammer_Form(LinkEngine& engine, QWidget* parent)
     QPalette red = Label5_->palette();
     red.setColor(QPalette::WindowText, QColor(255, 0, 0));
     Label5_->setPalette(red);
-    Label5_->adjustSize();
-    // Where Times New Roman is missing a wider serif stands in and would run under UpLoad;
-    // narrowed, the whole note stays readable.
-    const int room = 504 - 96 - 4;
-    if (Label5_->width() > room) {
-        times.setStretch(qMax(50, 100 * room / Label5_->width()));
-        Label5_->setFont(times);
-        Label5_->adjustSize();
-    }
 
     Button1_ =
         FormControls::button(this, "Button1", QStringLiteral("UpLoad"), QRect(504, 344, 137, 25));
@@ -200,7 +191,25 @@ void TProgrammer_Form::FormCreate() {
     refreshSummary();
 }
 
+void TProgrammer_Form::fitNote() {
+    // Measured when first shown: the serif face is loaded only then, not at start-up. Where
+    // Times New Roman is missing a wider serif stands in and would run under UpLoad; narrowed,
+    // the whole note stays readable.
+    if (noteFitted_)
+        return;
+    noteFitted_ = true;
+    Label5_->adjustSize();
+    const int room = 504 - 96 - 4;
+    if (Label5_->width() > room) {
+        QFont times = Label5_->font();
+        times.setStretch(qMax(50, 100 * room / Label5_->width()));
+        Label5_->setFont(times);
+        Label5_->adjustSize();
+    }
+}
+
 void TProgrammer_Form::showEvent(QShowEvent* event) {
+    fitNote();
     QDialog::showEvent(event);
     // A window system's re-show (after minimising) is not an opening and keeps the programme.
     if (!event->spontaneous())

@@ -68,6 +68,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void fitNote();
     void FormCreate();
     void FormShow();
     void StringGrid5MouseDown(Qt::MouseButton button, bool doubleClick);
@@ -92,6 +93,7 @@ private:
     int CurrentStepRow = 1;
     int LegalStepCount = 0;
     QString lastDir_;
+    bool noteFitted_ = false;  // the note measured and fitted, on the first showing
 
     QComboBox* PCBox1_ = nullptr;
     QComboBox* PCBox2_ = nullptr;
