@@ -33,3 +33,7 @@ target_link_libraries(orve1widgets PUBLIC orve1core orve1serial Qt6::Widgets)
 
 add_executable(orve1 ui/main.cpp)
 target_link_libraries(orve1 PRIVATE orve1widgets)
+# A desktop program on Windows: no console window opens beside it.
+if(WIN32)
+    set_target_properties(orve1 PROPERTIES WIN32_EXECUTABLE ON)
+endif()

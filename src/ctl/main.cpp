@@ -9,8 +9,8 @@
 #include "ctl/CtlRunner.h"
 #include "ctl/EdidCommands.h"
 #include "link/LinkEngine.h"
+#include "link/PlatformLine.h"
 #include "link/PortDescription.h"
-#include "link/QtSerialLine.h"
 #include "link/SteadyClock.h"
 #include "link/TappedLine.h"
 
@@ -57,12 +57,12 @@ int main(int argc, char** argv) {
             break;
     }
 
-    QtSerialLine line;
+    const std::unique_ptr<SerialLine> line = PlatformLine::make();
     std::unique_ptr<TappedLine> tap;
     if (request.trace)
-        tap = std::make_unique<TappedLine>(line);
+        tap = std::make_unique<TappedLine>(*line);
     SteadyClock clock;
-    LinkEngine engine(tap ? static_cast<SerialLine&>(*tap) : line, clock);
+    LinkEngine engine(tap ? static_cast<SerialLine&>(*tap) : *line, clock);
     ConsoleView view;
     engine.setView(&view);
     CtlRunner runner(engine, view, request, tap.get());
