@@ -15,6 +15,12 @@ HANDLE asHandle(void* h) {
     return static_cast<HANDLE>(h);
 }
 
+bool readState(HANDLE h, DCB& dcb) {
+    dcb = DCB{};
+    dcb.DCBlength = sizeof dcb;
+    return ::GetCommState(h, &dcb) != 0;
+}
+
 }  // namespace
 
 Win32SerialLine::Win32SerialLine() : handle_(INVALID_HANDLE_VALUE) {}
@@ -70,11 +76,10 @@ int Win32SerialLine::setUpFailed() {
 
 int Win32SerialLine::setLine(quint8 port, qint32 baud, quint8 dataBits, Parity parity,
                              quint8 stopBits) {
+    DCB dcb;
     if (!isOpenAs(port) || broken_)
         return 1;
-    DCB dcb{};
-    dcb.DCBlength = sizeof dcb;
-    if (!::GetCommState(asHandle(handle_), &dcb))
+    if (!readState(asHandle(handle_), dcb))
         return setUpFailed();
     dcb.BaudRate = static_cast<DWORD>(baud);
     dcb.ByteSize = dataBits;
@@ -90,11 +95,10 @@ int Win32SerialLine::setLine(quint8 port, qint32 baud, quint8 dataBits, Parity p
 }
 
 int Win32SerialLine::setFlowControl(quint8 port, FlowControl flow) {
+    DCB dcb;
     if (!isOpenAs(port) || broken_)
         return 1;
-    DCB dcb{};
-    dcb.DCBlength = sizeof dcb;
-    if (!::GetCommState(asHandle(handle_), &dcb))
+    if (!readState(asHandle(handle_), dcb))
         return setUpFailed();
     const bool hardware = flow == FlowControl::Hardware;
     const bool software = flow == FlowControl::Software;
