@@ -6,10 +6,8 @@
 // Device Manager shows and changes the numbers. Nothing here touches the device: a port is
 // opened only by the line.
 
+// No virtual generator registers here: the folder is only named, for the same interface.
 QString ComPortMap::runtimeDir() {
-    const QString xdg = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (!xdg.isEmpty())
-        return xdg + QStringLiteral("/orve1");
     return QDir::tempPath() + QStringLiteral("/orve1");
 }
 
