@@ -8,7 +8,8 @@
 // directory (where the virtual generator registers itself), /dev/ttyUSB<n-1>, /dev/ttyS<n-1>.
 class ComPortMap {
 public:
-    // $XDG_RUNTIME_DIR/orve1, or /tmp/orve1-<uid> when that variable is unset.
+    // $XDG_RUNTIME_DIR/orve1, or /tmp/orve1-<uid> when that variable is unset (Windows: orve1
+    // in the temporary folder).
     static QString runtimeDir();
     // Creates the runtime directory with mode 0700 if needed; false (and a reason) on failure.
     static bool ensureRuntimeDir(QString* error = nullptr);
