@@ -52,3 +52,13 @@ add_library(orve1core STATIC
 )
 target_include_directories(orve1core PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(orve1core PUBLIC Qt6::Core)
+# Where COM n leads, one implementation per platform; Windows' own error texts for the files and
+# the line there.
+if(WIN32)
+    target_sources(orve1core PRIVATE
+        link/ComPortMapWindows.cpp
+        platform/WindowsError.h platform/WindowsError.cpp
+    )
+else()
+    target_sources(orve1core PRIVATE link/ComPortMapPosix.cpp)
+endif()

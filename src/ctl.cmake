@@ -11,6 +11,12 @@ add_library(orve1ctllib STATIC
     ctl/IdentityCommands.h ctl/IdentityCommands.cpp
 )
 target_link_libraries(orve1ctllib PUBLIC orve1core orve1serial)
+# The console seam: is standard error a terminal.
+if(WIN32)
+    target_sources(orve1ctllib PRIVATE ctl/Terminal.h ctl/TerminalWindows.cpp)
+else()
+    target_sources(orve1ctllib PRIVATE ctl/Terminal.h ctl/TerminalPosix.cpp)
+endif()
 
 add_executable(orve1ctl ctl/main.cpp)
 target_link_libraries(orve1ctl PRIVATE orve1ctllib)

@@ -37,3 +37,9 @@ target_link_libraries(orve1widgets PUBLIC orve1core orve1serial Qt6::Widgets)
 
 add_executable(orve1 ui/main.cpp)
 target_link_libraries(orve1 PRIVATE orve1widgets)
+# A desktop program on Windows: no console window opens beside it, and it carries its icon.
+if(WIN32)
+    enable_language(RC)
+    set_target_properties(orve1 PROPERTIES WIN32_EXECUTABLE ON)
+    target_sources(orve1 PRIVATE ${PROJECT_SOURCE_DIR}/packaging/windows/orve1.rc)
+endif()

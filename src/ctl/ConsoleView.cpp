@@ -1,11 +1,11 @@
 #include "ctl/ConsoleView.h"
 
-#include <unistd.h>
-
 #include <QCoreApplication>
 
+#include "ctl/Terminal.h"
+
 ConsoleView::ConsoleView(std::FILE* out, std::FILE* err)
-    : out_(out), progress_(err), progressIsTerminal_(::isatty(::fileno(err)) == 1) {}
+    : out_(out), progress_(err), progressIsTerminal_(Terminal::isTerminal(err)) {}
 
 bool ConsoleView::isFailure(const QString& m) {
     return m == QLatin1String("Error!!") || m == QLatin1String("Error") ||

@@ -12,8 +12,8 @@
 #include "ctl/IdentityCommands.h"
 #include "ctl/StdinLines.h"
 #include "link/LinkEngine.h"
+#include "link/PlatformLine.h"
 #include "link/PortDescription.h"
-#include "link/QtSerialLine.h"
 #include "link/SteadyClock.h"
 #include "link/TappedLine.h"
 
@@ -69,12 +69,12 @@ int main(int argc, char** argv) {
             break;
     }
 
-    QtSerialLine line;
+    const std::unique_ptr<SerialLine> line = PlatformLine::make();
     std::unique_ptr<TappedLine> tap;
     if (request.trace)
-        tap = std::make_unique<TappedLine>(line);
+        tap = std::make_unique<TappedLine>(*line);
     SteadyClock clock;
-    LinkEngine engine(tap ? static_cast<SerialLine&>(*tap) : line, clock);
+    LinkEngine engine(tap ? static_cast<SerialLine&>(*tap) : *line, clock);
     ConsoleView view;
     engine.setView(&view);
     if (request.kind == CtlRequest::Kind::Plan) {

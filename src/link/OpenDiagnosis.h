@@ -7,7 +7,9 @@
 
 // Why a port would not open, told apart for the operator: no device for COM n, the device
 // gone, no permission (with the group to join), the device held by another program (which one,
-// when /proc tells) and, on Linux, the braille daemon that takes some USB serial adapters.
+// when /proc tells) and, on Linux, the braille daemon that takes some USB serial adapters
+// (OpenDiagnosisPosix.cpp). Windows tells only a missing COMn and one in use, in its own words
+// (OpenDiagnosisWindows.cpp); the sources and permissions below are not looked at there.
 class OpenDiagnosis {
 public:
     enum class Cause { NoDevice, Gone, NoPermission, Busy, Other };

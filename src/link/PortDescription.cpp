@@ -60,8 +60,8 @@ PortDescription PortDescription::describe(int n, const Sources& sources) {
     d.device_ = ComPortMap::device(n);
     if (d.device_.isEmpty())
         return d;
-    d.systemPath_ = QFileInfo(d.device_).canonicalFilePath();
-    if (d.systemPath_.isEmpty())  // a name the file system does not know, such as COM3
+    d.systemPath_ = ComPortMap::systemPath(d.device_);
+    if (d.systemPath_.isEmpty())
         d.systemPath_ = d.device_;
 
     if (d.device_ == ComPortMap::linkPath(n)) {

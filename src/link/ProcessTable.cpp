@@ -1,15 +1,13 @@
 #include "link/ProcessTable.h"
 
+#include <dirent.h>
+#include <unistd.h>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
 #include <utility>
-
-#ifdef Q_OS_UNIX
-#include <dirent.h>
-#include <unistd.h>
-#endif
 
 namespace {
 
@@ -39,7 +37,6 @@ QList<qint64> ProcessTable::pids() const {
 
 QList<ProcessTable::Process> ProcessTable::holdersOf(const QString& systemPath) const {
     QList<Process> out;
-#ifdef Q_OS_UNIX
     const QByteArray wanted = QFile::encodeName(systemPath);
     for (qint64 pid : pids()) {
         const QByteArray fdDir =
@@ -64,9 +61,6 @@ QList<ProcessTable::Process> ProcessTable::holdersOf(const QString& systemPath) 
         if (holds)
             out << Process{pid, nameOf(pid)};
     }
-#else
-    Q_UNUSED(systemPath);
-#endif
     return out;
 }
 

@@ -3,10 +3,11 @@
 #include <QApplication>
 #include <QProcessEnvironment>
 #include <cstdio>
+#include <memory>
 
 #include "Version.h"
 #include "link/LinkEngine.h"
-#include "link/QtSerialLine.h"
+#include "link/PlatformLine.h"
 #include "link/SteadyClock.h"
 #include "link/TappedLine.h"
 #include "ui/AppWindows.h"
@@ -51,9 +52,9 @@ int ApplicationMain::run(int argc, char* argv[],
 
     // The link and its buffers exist before any window.
     SteadyClock clock;
-    QtSerialLine line;
+    const std::unique_ptr<SerialLine> line = PlatformLine::make();
     // Every byte to and from the generator is recorded for the Link Monitor.
-    TappedLine tap(line);
+    TappedLine tap(*line);
     LinkEngine engine(tap, clock);
 
     AppWindows windows(engine, &tap);

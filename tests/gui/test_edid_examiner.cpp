@@ -248,6 +248,9 @@ private slots:
     // edid-decode's report: its conformity line at the top in colour, its exit status in words,
     // fed the blocks in use only; Copy Report takes everything.
     void decodeReport() {
+#ifdef Q_OS_WIN
+        QSKIP("the stand-in edid-decode is a shell script");
+#endif
         GuiRig rig;
         QTemporaryDir dir;
         Examiner in(rig,

@@ -1,7 +1,5 @@
 // File > Open and Save As, and the question before an upload of an image without the EDID
 // header. The real dialogs and boxes are driven end to end (e2e_edid.py).
-#include <sys/stat.h>
-
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -29,8 +27,7 @@ private slots:
             return answers.isEmpty() ? QString() : answers.takeFirst();
         });
         const QString sample = qEnvironmentVariable("ORVE1_TEST_DATA") + "/dell-p2415q-hdmi2.0.bin";
-        const QString fifo = dir.filePath("pipe.bin");
-        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        const QString fifo = blockingNonFile(dir.path());
 
         // Without a generator: save right after start-up, open (Ctrl+O), save again.
         answers << dir.filePath("zeros") << sample << dir.filePath("copy.bin");

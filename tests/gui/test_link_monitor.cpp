@@ -250,7 +250,7 @@ void TestLinkMonitor::saveWritesTheLinesShown() {
     chosen = dir.filePath("missing/record.txt");
     m.SaveButton()->click();
     QCOMPARE(rig.messages.size(), 1);
-    QVERIFY2(rig.messages[0].startsWith("Cannot save " + chosen + ": "),
+    QVERIFY2(rig.messages[0].startsWith("Cannot save " + QDir::toNativeSeparators(chosen) + ": "),
              qPrintable(rig.messages[0]));
     chosen = dir.path();
     m.SaveButton()->click();

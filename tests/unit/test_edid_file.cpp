@@ -1,16 +1,18 @@
 // The EDID file: what opening does to the image, and saves that either replace the old file
 // whole or leave it as it was.
-#include <signal.h>
-#include <sys/mount.h>
-#include <sys/resource.h>
-#include <sys/stat.h>
-
 #include <QDir>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include "TestFiles.h"
 #include "edid/EdidImageFile.h"
+
+#ifndef Q_OS_WIN
+#include <signal.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -44,9 +46,8 @@ private slots:
         QCOMPARE(bytesOf(image), longer.left(256));
 
         // Never waits on a FIFO without a writer; a folder or device is no EDID file.
-        const QString fifo = dir.filePath("fifo");
-        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-        for (const QString& path : {fifo, dir.path(), QString("/dev/zero"), dir.filePath("none")}) {
+        const QString fifo = blockingNonFile(dir.path());
+        for (const QString& path : {fifo, dir.path(), deviceFile(), dir.filePath("none")}) {
             QVERIFY2(!EdidImageFile::load(path, image, error), qPrintable(path));
             QVERIFY(error.startsWith(path + ": "));
         }
@@ -62,20 +63,33 @@ private slots:
         const QString old = writeFile(dir.filePath("old.bin"), QByteArray(300, 'x'));
         QFile::setPermissions(old, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
         const QFile::Permissions kept = QFile::permissions(old);
-        QVERIFY(QFile::link(old, dir.filePath("link")));
-        QVERIFY(EdidImageFile::save(dir.filePath("link"), image, error));
+#ifdef Q_OS_WIN
+        // Qt's links there are shortcut files, which the system does not follow.
+        const QString link = old;
+        const QStringList names{"new", "old.bin"};
+#else
+        const QString link = dir.filePath("link");
+        QVERIFY(QFile::link(old, link));
+        const QStringList names{"link", "new", "old.bin"};
+#endif
+        QVERIFY(EdidImageFile::save(link, image, error));
         QCOMPARE(readFile(old), bytesOf(image));
         QCOMPARE(QFile::permissions(old), kept);
-        QVERIFY(QFileInfo(dir.filePath("link")).isSymLink());
+        QCOMPARE(QFileInfo(link).isSymLink(), link != old);
         QVERIFY(EdidImageFile::save(dir.filePath("new"), EdidImage{}, error));
         QCOMPARE(readFile(dir.filePath("new")), QByteArray(256, 0));
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
-                 QStringList({"link", "new", "old.bin"}));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), names);
     }
 
     void failedSavesKeepTheOldFile() {
         QTemporaryDir dir;
         const QString target = writeFile(dir.filePath("kept.bin"), "kept");
+        QDir(dir.path()).mkdir("sub");
+        expectFailedSave(dir.filePath("sub"), "<unreadable>", "a folder");
+#ifdef Q_OS_WIN
+        QFile::setPermissions(target, QFile::ReadOwner);  // the read-only attribute
+        expectFailedSave(target, "kept", "read-only file");
+#else
         // A write that fails half-way: the file size limit stands in for a full disk.
         ::signal(SIGXFSZ, SIG_IGN);
         rlimit saved{};
@@ -85,8 +99,6 @@ private slots:
         ::setrlimit(RLIMIT_FSIZE, &small);
         expectFailedSave(target, "kept", "write failure");
         ::setrlimit(RLIMIT_FSIZE, &saved);
-        QDir(dir.path()).mkdir("sub");
-        expectFailedSave(dir.filePath("sub"), "<unreadable>", "a folder");
         if (::geteuid() != 0) {  // the administrator may write anywhere
             QFile::setPermissions(target, QFile::ReadOwner);
             expectFailedSave(target, "kept", "read-only file");
@@ -101,6 +113,7 @@ private slots:
         ::mount("tmpfs", at.constData(), "tmpfs", MS_REMOUNT | MS_RDONLY, "size=4k");
         expectFailedSave(full, QByteArray(256, 7), "read-only file system");
         QCOMPARE(::umount(at.constData()), 0);
+#endif
     }
 };
 

@@ -297,6 +297,9 @@ private slots:
 
     // The run's outcomes by exit status, its input, its time-out and a run dropped for a newer.
     void decodeRunOutcomes() {
+#ifdef Q_OS_WIN
+        QSKIP("the stand-in edid-decode programs are shell scripts");
+#endif
         QTemporaryDir dir;
         EdidDecodeRun run;
         run.setProgram(dir.filePath("no-such-edid-decode"));
@@ -535,7 +538,10 @@ private slots:
         ctl.start(qEnvironmentVariable("ORVE1_BIN_DIR") + "/orve1ctl", {"edid-info", damagedText});
         QVERIFY(done.wait(10000));
         QCOMPARE(ctl.exitCode(), 1);
-        QVERIFY(ctl.readAllStandardOutput().contains("Block 1: checksum 0x37, should be 0xf1\n"));
+        // Windows' console programs end their lines with CR LF.
+        QVERIFY(ctl.readAllStandardOutput()
+                    .replace("\r\n", "\n")
+                    .contains("Block 1: checksum 0x37, should be 0xf1\n"));
         QVERIFY(ctl.readAllStandardError().isEmpty());
     }
 };

@@ -85,6 +85,13 @@ private slots:
     }
 
     void comPortMapping() {
+#ifdef Q_OS_WIN
+        // The system's own names, looked up nowhere: a lookup would open the port.
+        QCOMPARE(ComPortMap::device(3), QStringLiteral("COM3"));
+        QCOMPARE(ComPortMap::candidates(3), QStringList{"COM3"});
+        QCOMPARE(ComPortMap::systemPath("COM3"), QStringLiteral("COM3"));
+        return;
+#endif
         QTemporaryDir tmp;
         qputenv("XDG_RUNTIME_DIR", tmp.path().toUtf8());
         QCOMPARE(ComPortMap::runtimeDir(), tmp.path() + "/orve1");

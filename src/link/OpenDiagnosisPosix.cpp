@@ -1,4 +1,7 @@
-#include "link/OpenDiagnosis.h"
+#include <grp.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QCoreApplication>
 #include <QDir>
@@ -7,14 +10,8 @@
 #include <vector>
 
 #include "link/ComPortMap.h"
+#include "link/OpenDiagnosis.h"
 #include "link/ProcessTable.h"
-
-#ifdef Q_OS_UNIX
-#include <grp.h>
-#include <pwd.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
 
 namespace {
 
@@ -69,7 +66,6 @@ QString hex4(quint16 v) {
     return QStringLiteral("%1").arg(v, 4, 16, QLatin1Char('0'));
 }
 
-#ifdef Q_OS_UNIX
 QString symbolicMode(quint32 mode) {
     QString s;
     s += S_ISCHR(mode)   ? QLatin1Char('c')
@@ -82,7 +78,6 @@ QString symbolicMode(quint32 mode) {
     for (int i = 0; i < 9; ++i) s += (mode & bits[i]) ? QLatin1Char(letters[i]) : QLatin1Char('-');
     return s;
 }
-#endif
 
 QString processList(const QList<ProcessTable::Process>& processes) {
     QStringList names;
@@ -101,7 +96,6 @@ QString processList(const QList<ProcessTable::Process>& processes) {
 
 OpenDiagnosis::Permissions OpenDiagnosis::Permissions::of(const QString& path) {
     Permissions p;
-#ifdef Q_OS_UNIX
     struct stat st {};
     if (::stat(QFile::encodeName(path).constData(), &st) != 0)
         return p;
@@ -139,14 +133,10 @@ OpenDiagnosis::Permissions OpenDiagnosis::Permissions::of(const QString& path) {
         for (char** m = grp ? grp->gr_mem : nullptr; m && *m; ++m)
             p.inGroupLater = p.inGroupLater || qstrcmp(*m, self->pw_name) == 0;
     }
-#else
-    Q_UNUSED(path);
-#endif
     return p;
 }
 
 QString OpenDiagnosis::permissionText(const QString& device, const Permissions& p) {
-#ifdef Q_OS_UNIX
     QStringList lines;
     lines << QStringLiteral("You may not read and write %1 (%2, owner %3, group %4).")
                  .arg(device, symbolicMode(p.mode), p.owner, p.group);
@@ -176,10 +166,6 @@ QString OpenDiagnosis::permissionText(const QString& device, const Permissions& 
             "'dialout') read and write access.");
     }
     return lines.join(QLatin1Char('\n'));
-#else
-    Q_UNUSED(p);
-    return QStringLiteral("You may not open %1.").arg(device);
-#endif
 }
 
 QString OpenDiagnosis::brailleDaemonText(const PortDescription& port, const Sources& sources) {
@@ -250,9 +236,7 @@ OpenDiagnosis OpenDiagnosis::examine(const PortDescription& port, const Refusal&
     if (sources.mayReadWrite) {
         mayReadWrite = sources.mayReadWrite(port.systemPath());
     } else {
-#ifdef Q_OS_UNIX
         mayReadWrite = ::access(QFile::encodeName(port.systemPath()).constData(), R_OK | W_OK) == 0;
-#endif
     }
     if (!mayReadWrite) {
         return finish(
