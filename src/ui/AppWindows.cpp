@@ -1,5 +1,10 @@
 #include "ui/AppWindows.h"
 
+#include <QEvent>
+#include <QTimer>
+#include <QWindow>
+#include <functional>
+
 #include "edid/TEDID_Block.h"
 #include "edid/TEDID_Examiner.h"
 #include "edid/TEDID_Import.h"
@@ -15,8 +20,61 @@
 #include "ui/TLinkMonitor.h"
 #include "ui/TMainForm.h"
 
-AppWindows::AppWindows(LinkEngine& engine, TappedLine* tap) : engine_(engine), tap_(tap) {
+namespace {
+
+// Calls done once the watched widget has first been painted: its window's first exposure
+// paints it, and a zero-time timer set then runs after that paint has gone out.
+class FirstShowing : public QObject {
+public:
+    FirstShowing(QWidget* widget, std::function<void()> done)
+        : QObject(widget), done_(std::move(done)) {
+        widget->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        auto* widget = qobject_cast<QWidget*>(watched);
+        if (event->type() == QEvent::Show && widget && widget->windowHandle()) {
+            // Its window exists from its first showing on.
+            widget->removeEventFilter(this);
+            widget->windowHandle()->installEventFilter(this);
+        } else if (event->type() == QEvent::Expose && done_) {
+            auto* window = qobject_cast<QWindow*>(watched);
+            if (window && window->isExposed()) {
+                window->removeEventFilter(this);
+                QTimer::singleShot(0, this, [this] {
+                    const std::function<void()> done = std::move(done_);
+                    deleteLater();
+                    done();
+                });
+            }
+        }
+        return false;
+    }
+
+private:
+    std::function<void()> done_;
+};
+
+}  // namespace
+
+AppWindows::AppWindows(LinkEngine& engine, TappedLine* tap, Start start)
+    : engine_(engine), tap_(tap) {
     MainForm = std::make_unique<TMainForm>(engine);
+    if (start == Start::Whole) {
+        ready();
+        return;
+    }
+    // The operator sees the main window first; the hidden windows follow in their order as soon
+    // as it has been painted, before anything the operator does reaches them.
+    MainForm->needForms = [this] { ready(); };
+    new FirstShowing(MainForm.get(), [this] { ready(); });
+}
+
+void AppWindows::ready() {
+    if (EDID_Block)
+        return;
+    LinkEngine& engine = engine_;
     QWidget* owner = MainForm.get();
     AboutBox = std::make_unique<TAboutBox>(owner);
     COM_PORT_SETTING_FORM = std::make_unique<TCOM_PORT_SETTING_FORM>(engine, owner);
@@ -36,7 +94,7 @@ AppWindows::AppWindows(LinkEngine& engine, TappedLine* tap) : engine_(engine), t
     forms.Pattern_List = Pattern_List.get();
     forms.Programmer_Form = Programmer_Form.get();
     forms.EDID_Block = EDID_Block.get();
-    if (tap)
+    if (tap_)
         forms.LinkMonitor = [this] { return linkMonitor(); };
     forms.EDID_Import = [this] { return static_cast<QDialog*>(edidImport()); };
     forms.EDID_Examiner = [this] { return static_cast<QWidget*>(edidExaminer()); };

@@ -25,12 +25,19 @@ class TappedLine;
 // the main window start hidden and are only hidden when closed.
 class AppWindows {
 public:
-    // With a tap on the engine's line, the Link Monitor is made as well.
-    explicit AppWindows(LinkEngine& engine, TappedLine* tap = nullptr);
+    enum class Start {
+        Whole,     // all nine windows now
+        MainFirst  // the main window now, the other eight once it is on screen (ready())
+    };
+    // With a tap on the engine's line, the Link Monitor can be opened.
+    explicit AppWindows(LinkEngine& engine, TappedLine* tap = nullptr, Start start = Start::Whole);
     ~AppWindows();
     AppWindows(const AppWindows&) = delete;
     AppWindows& operator=(const AppWindows&) = delete;
 
+    // The eight windows after the main one, made in their order if they are not yet: at once
+    // after the main window's first showing, or sooner when the main window needs them.
+    void ready();
     // The nine windows of the start-up order, in the order of creation.
     QList<QWidget*> all() const;
     // The EDID import dialog and inspector, made now if they were not yet.

@@ -57,7 +57,8 @@ int ApplicationMain::run(int argc, char* argv[],
     TappedLine tap(*line);
     LinkEngine engine(tap, clock);
 
-    AppWindows windows(engine, &tap);
+    // The main window first; the others follow in their order once it is on screen.
+    AppWindows windows(engine, &tap, AppWindows::Start::MainFirst);
     // Closing the main window ends the program even while a list window is open.
     QObject::connect(windows.MainForm.get(), &TMainForm::formClosed, &app, &QApplication::quit,
                      Qt::QueuedConnection);

@@ -103,7 +103,17 @@ TMainForm::~TMainForm() {
     engine_.setView(nullptr);
 }
 
+const TMainForm::Forms& TMainForm::forms() {
+    if (needForms) {
+        const std::function<void()> need = std::move(needForms);
+        needForms = nullptr;
+        need();
+    }
+    return forms_;
+}
+
 void TMainForm::setForms(const Forms& forms) {
+    needForms = nullptr;
     forms_ = forms;
     LinkMonitor1_->setEnabled(bool(forms_.LinkMonitor));
 }
@@ -482,7 +492,7 @@ void TMainForm::FileSaveAsItemClick() {
 }
 
 void TMainForm::FileImportItemClick() {
-    showModal(forms_.EDID_Import ? forms_.EDID_Import() : nullptr);
+    showModal(forms().EDID_Import ? forms().EDID_Import() : nullptr);
 }
 
 void TMainForm::FileExit1Execute() {
@@ -490,15 +500,15 @@ void TMainForm::FileExit1Execute() {
 }
 
 void TMainForm::Timing2Click() {
-    showModal(forms_.Timings);
+    showModal(forms().Timings);
 }
 
 void TMainForm::Pattern2Click() {
-    showModal(forms_.Patterns);
+    showModal(forms().Patterns);
 }
 
 void TMainForm::Program1Click() {
-    showModal(forms_.Programmer_Form);
+    showModal(forms().Programmer_Form);
 }
 
 void TMainForm::DefaultSettingClick() {
@@ -507,26 +517,26 @@ void TMainForm::DefaultSettingClick() {
 }
 
 void TMainForm::COMPort1Click() {
-    showModal(forms_.COM_PORT_SETTING_FORM);
+    showModal(forms().COM_PORT_SETTING_FORM);
 }
 
 void TMainForm::LinkMonitor1Click() {
     // Non-modal: the operator watches the line while working in the other windows.
-    if (TLinkMonitor* monitor = forms_.LinkMonitor ? forms_.LinkMonitor() : nullptr)
+    if (TLinkMonitor* monitor = forms().LinkMonitor ? forms().LinkMonitor() : nullptr)
         monitor->showMonitor();
 }
 
 void TMainForm::Timing1Click() {
     // Nothing happens while a timing window is open, not even bringing it to the front.
-    TTiming::Open(engine_, forms_.Timing_List, mdiArea_);
+    TTiming::Open(engine_, forms().Timing_List, mdiArea_);
 }
 
 void TMainForm::Pattern1Click() {
-    TPatternForm::Open(engine_, *this, forms_.Pattern_List);
+    TPatternForm::Open(engine_, *this, forms().Pattern_List);
 }
 
 void TMainForm::TestPlan1Click() {
-    QWidget* plan = forms_.TestPlan ? forms_.TestPlan() : nullptr;
+    QWidget* plan = forms().TestPlan ? forms().TestPlan() : nullptr;
     if (!plan)
         return;
     plan->show();
@@ -564,12 +574,12 @@ void TMainForm::WriteEDID1Click() {
 }
 
 void TMainForm::EDID_MemorysClick() {
-    if (forms_.EDID_Block && forms_.EDID_Block->exec() == QDialog::Accepted)
+    if (forms().EDID_Block && forms().EDID_Block->exec() == QDialog::Accepted)
         emit edidChanged();
 }
 
 void TMainForm::EDID_InspectClick() {
-    QWidget* inspector = forms_.EDID_Examiner ? forms_.EDID_Examiner() : nullptr;
+    QWidget* inspector = forms().EDID_Examiner ? forms().EDID_Examiner() : nullptr;
     if (!inspector)
         return;
     inspector->show();
@@ -578,7 +588,7 @@ void TMainForm::EDID_InspectClick() {
 }
 
 void TMainForm::EDID_ProductionClick() {
-    QWidget* production = forms_.EDID_Production ? forms_.EDID_Production() : nullptr;
+    QWidget* production = forms().EDID_Production ? forms().EDID_Production() : nullptr;
     if (!production)
         return;
     production->show();
@@ -601,7 +611,7 @@ void TMainForm::WindowTileItem2Click() {
 }
 
 void TMainForm::HelpAbout1Execute() {
-    showModal(forms_.AboutBox);
+    showModal(forms().AboutBox);
 }
 
 void TMainForm::ConnectButtonClick() {

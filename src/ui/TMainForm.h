@@ -49,7 +49,6 @@ public:
         TPattern_List* Pattern_List = nullptr;
         QDialog* Programmer_Form = nullptr;
         QDialog* EDID_Block = nullptr;
-        // Only where the line is tapped; without it the menu entry is disabled.
         // Made on first use; without a tap there is no Link Monitor and its entry is disabled.
         std::function<TLinkMonitor*()> LinkMonitor;
         std::function<QDialog*()> EDID_Import;
@@ -80,6 +79,9 @@ public:
     ~TMainForm() override;
 
     void setForms(const Forms& forms);
+    // Makes the windows the menus show when they are not made yet (set while start-up ends
+    // after the main window is on screen).
+    std::function<void()> needForms;
     // An empty hook restores the real message box.
     void setMessageHook(MessageHook hook) { messageHook_ = std::move(hook); }
     // Empty hooks restore the real boxes and dialogs.
@@ -194,6 +196,8 @@ private:
 
     LinkEngine& engine_;
     Forms forms_;
+    // forms_, made first when they are not yet.
+    const Forms& forms();
     MessageHook messageHook_;
     ConfirmHook confirmHook_;
     FileDialogHook fileDialogHook_;

@@ -46,6 +46,7 @@ class TestMainWindow : public QObject {
 private slots:
     void initTestCase();
     void startUpState();
+    void mainWindowFirstThenTheOthers();
     void menusAndToolbar();
     void gatedCommandsDoNothingWhenRefused();
     void connectMakesGeneratorPresent();
@@ -131,6 +132,26 @@ void TestMainWindow::startUpState() {
     GuiRig running;
     QCOMPARE(running.windows->MainForm->Timer2()->interval(), 100);
     QCOMPARE(running.windows->MainForm->Timer1()->interval(), 500);
+}
+
+// The program shows its main window first; the other eight follow, in their order, once it is on
+// screen, or at once when a menu needs them sooner.
+void TestMainWindow::mainWindowFirstThenTheOthers() {
+    FakeClock clock;
+    FakeLine line{&clock};
+    LinkEngine engine{line, clock};
+    for (const bool early : {false, true}) {
+        AppWindows w(engine, nullptr, AppWindows::Start::MainFirst);
+        QVERIFY(!w.AboutBox && !w.EDID_Block);
+        w.MainForm->show();
+        if (early)
+            w.MainForm->Timing1Click();  // Output > Timing needs the list picker
+        QTRY_VERIFY(w.EDID_Block);
+        QStringList order;
+        for (QWidget* x : w.all()) order << x->objectName();
+        QCOMPARE(order.size(), 9);
+        QCOMPARE(w.MainForm->findChildren<QMdiSubWindow*>().size(), early ? 1 : 0);
+    }
 }
 
 void TestMainWindow::menusAndToolbar() {
