@@ -4,7 +4,7 @@
 #include <QProcessEnvironment>
 #include <QStringList>
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 
 // The virtual generator in a private runtime directory, so a test never touches a real port.
 // The same directory must be given to whatever opens COM n (see environment()).

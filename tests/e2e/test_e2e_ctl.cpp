@@ -1,7 +1,7 @@
 // orve1ctl against the virtual generator: what a production-line script sees.
 #include <QElapsedTimer>
 #include <QFile>
-#include <QtTest>
+#include <QTest>
 
 #include "SimProcess.h"
 #include "TestFiles.h"

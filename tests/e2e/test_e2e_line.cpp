@@ -1,8 +1,8 @@
 // The real serial line and engine against the virtual generator, with real pacing.
 #include <QElapsedTimer>
 #include <QRegularExpression>
+#include <QTest>
 #include <QTimer>
-#include <QtTest>
 #include <ctime>
 
 #include "FakeView.h"

@@ -2,7 +2,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QtTest>
+#include <QTest>
 
 #include "SimProcess.h"
 #include "link/ComPortMap.h"

@@ -11,7 +11,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 
 #include "GuiRig.h"
 #include "ModelGenerator.h"
@@ -131,8 +131,8 @@ private slots:
         QCOMPARE(in.colour(0), TEDID_Examiner::SoundColor);
         QCOMPARE(in.colour(1), TEDID_Examiner::FailColor);
         QCOMPARE(in.w.BlockLabel(1)->accessibleName(), in.block(1));
-        for (QWidget* form : {static_cast<QWidget*>(&in.w),
-                              static_cast<QWidget*>(rig.windows->edidImport())}) {
+        for (QWidget* form :
+             {static_cast<QWidget*>(&in.w), static_cast<QWidget*>(rig.windows->edidImport())}) {
             for (QWidget* c : form->findChildren<QWidget*>()) {
                 if (qobject_cast<QLabel*>(c) || qobject_cast<QAbstractButton*>(c) ||
                     qobject_cast<QPlainTextEdit*>(c) || qobject_cast<QGroupBox*>(c))

@@ -7,7 +7,7 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QtTest>
+#include <QTest>
 
 #include "GuiRig.h"
 #include "edid/EdidCellDelegate.h"

@@ -1,7 +1,7 @@
 // File > Open and Save As, and the question before an upload of an image without the EDID
 // header. The real dialogs and boxes are driven end to end (e2e_edid.py).
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 
 #include "GuiRig.h"
 #include "TestFiles.h"

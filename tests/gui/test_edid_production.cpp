@@ -6,8 +6,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTreeWidget>
-#include <QtTest>
 
 #include "GuiRig.h"
 #include "ModelGenerator.h"

@@ -6,8 +6,8 @@
 #include <QMdiSubWindow>
 #include <QPainter>
 #include <QPointer>
+#include <QTest>
 #include <QToolButton>
-#include <QtTest>
 
 #include "ui/TMdiChildForm.h"
 #include "ui/TSimpleComboBox.h"

@@ -9,8 +9,8 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTextBlock>
-#include <QtTest>
 
 #include "GuiRig.h"
 #include "ui/TLinkMonitor.h"

@@ -7,8 +7,8 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QTest>
 #include <QToolButton>
-#include <QtTest>
 
 #include "GuiRig.h"
 #include "pattern/TPatternForm.h"

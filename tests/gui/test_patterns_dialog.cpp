@@ -3,7 +3,7 @@
 #include <QAccessible>
 #include <QHeaderView>
 #include <QPushButton>
-#include <QtTest>
+#include <QTest>
 
 #include "GuiRig.h"
 #include "Wire.h"

@@ -7,7 +7,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 
 #include "GuiRig.h"
 #include "plan/PlanFile.h"

@@ -6,7 +6,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPushButton>
-#include <QtTest>
+#include <QTest>
 
 #include "GuiRig.h"
 #include "timing/TTiming.h"

@@ -6,8 +6,8 @@
 #include <QMdiSubWindow>
 #include <QPointer>
 #include <QPushButton>
+#include <QTest>
 #include <QToolButton>
-#include <QtTest>
 #include <cstdio>
 
 #include "GuiRig.h"

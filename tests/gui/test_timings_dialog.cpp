@@ -2,7 +2,7 @@
 // checks before "Upload", the payload that goes out and the marks cleared on closing.
 #include <QHeaderView>
 #include <QPushButton>
-#include <QtTest>
+#include <QTest>
 #include <functional>
 
 #include "GuiRig.h"

@@ -8,7 +8,7 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <QStandardPaths>
-#include <QtTest>
+#include <QTest>
 
 #include "Version.h"
 #include "ui/Icons.h"

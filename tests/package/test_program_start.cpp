@@ -7,8 +7,8 @@
 #include <QFileDialog>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
-#include <QtTest>
 
 #include "Version.h"
 #include "ui/ProgramStart.h"

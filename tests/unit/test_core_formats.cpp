@@ -1,5 +1,5 @@
 // The EDID block text and the programme packing.
-#include <QtTest>
+#include <QTest>
 
 #include "ProgrammeSteps.h"
 #include "edid/EdidCodec.h"

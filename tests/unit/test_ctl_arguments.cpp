@@ -1,6 +1,6 @@
 // The command line of orve1ctl: everything wrong is refused before a byte is sent.
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 
 #include "TestFiles.h"
 #include "ctl/CtlArguments.h"

@@ -1,6 +1,6 @@
 // The EDID block reader on its own: what it makes of the bytes gathered at each tick, and what
 // it asks for next.
-#include <QtTest>
+#include <QTest>
 
 #include "edid/EdidCodec.h"
 #include "link/EdidBlockReader.h"

@@ -2,7 +2,7 @@
 // whole or leave it as it was.
 #include <QDir>
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 
 #include "TestFiles.h"
 #include "edid/EdidImageFile.h"

@@ -4,8 +4,9 @@
 #include <QDir>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 
 #include "TestFiles.h"
 #include "edid/EdidDiff.h"

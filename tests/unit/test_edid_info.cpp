@@ -6,7 +6,7 @@
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 
 #include "TestFiles.h"
 #include "ctl/CtlArguments.h"

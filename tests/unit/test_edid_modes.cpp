@@ -4,7 +4,7 @@
 #include <QDir>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QtTest>
+#include <QTest>
 
 #include "TestFiles.h"
 #include "ctl/CtlArguments.h"

@@ -1,5 +1,5 @@
 // Reading the EDID in blocks, uploading it byte by byte, and the bounds of the read.
-#include <QtTest>
+#include <QTest>
 
 #include "EngineRig.h"
 #include "ModelGenerator.h"

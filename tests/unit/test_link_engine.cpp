@@ -1,6 +1,6 @@
 // The supervision tick, command by command: time-outs, accepted and rejected replies, data
 // phases, messages, presence and the safety of ticks run from inside a message or a yield.
-#include <QtTest>
+#include <QTest>
 
 #include "EngineRig.h"
 #include "edid/EdidCodec.h"

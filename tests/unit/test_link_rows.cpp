@@ -1,6 +1,6 @@
 // The engine's rows seen on one timeline: what is put on the line, the gauge, the sleeps, the
 // yields, the presence display and the messages, in the order they happen.
-#include <QtTest>
+#include <QTest>
 
 #include "EngineRig.h"
 #include "link/CommandTable.h"

@@ -1,5 +1,5 @@
 // The tap on the line and the readable record made from it.
-#include <QtTest>
+#include <QTest>
 
 #include "EngineRig.h"
 #include "link/LinkTrace.h"

@@ -1,5 +1,5 @@
 // Frames, pacing, the reply check and the receive poll.
-#include <QtTest>
+#include <QTest>
 
 #include "EngineRig.h"
 

@@ -2,7 +2,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 
 #include "EngineRig.h"
 #include "ModelGenerator.h"

@@ -7,7 +7,7 @@
 
 #include <QDir>
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 
 #include "PtyPort.h"
 #include "link/ComPortMap.h"

@@ -1,6 +1,6 @@
 // Opening, configuring, reconnecting and closing the port, and where COM n leads.
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 
 #include "EngineRig.h"
 #include "link/ComPortMap.h"

@@ -1,7 +1,8 @@
 // One unit through patch, upload, write, read back, compare and log, on the fake line against a
 // model generator in simulated time: how each ending is shown, logged and kept from the screen.
+#include <QCryptographicHash>
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 
 #include "EngineRig.h"
 #include "ModelGenerator.h"

@@ -1,7 +1,7 @@
 // The auto-run programme outside the window: legal steps, packing and the bytes sent, and the
 // text file that the editor and orve1ctl share.
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 
 #include "EngineRig.h"
 #include "ctl/CtlArguments.h"

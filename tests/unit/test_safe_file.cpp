@@ -2,7 +2,7 @@
 // existing name, and logs that several writers append to at once without mixing lines.
 #include <QDir>
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 #include <atomic>
 #include <thread>
 #include <vector>

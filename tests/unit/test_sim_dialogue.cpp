@@ -1,7 +1,7 @@
 // The engine talking to the virtual generator's protocol side directly: every payload the
 // engine builds must be accepted by an independent reading of the wire, and a wrong one not.
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 
 #include "EngineRig.h"
 #include "GeneratorMemory.h"

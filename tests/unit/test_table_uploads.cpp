@@ -1,5 +1,5 @@
 // The data phases of the selection and programme uploads: bytes, checksums, progress.
-#include <QtTest>
+#include <QTest>
 
 #include "EngineRig.h"
 #include "ProgrammeSteps.h"

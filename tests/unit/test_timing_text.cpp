@@ -1,6 +1,6 @@
 // The texts in which every window shows a timing's rates, durations and polarities.
 #include <QLocale>
-#include <QtTest>
+#include <QTest>
 
 #include "timing/TimingTable.h"
 #include "timing/TimingText.h"
