@@ -21,10 +21,11 @@
 #include "edid/TEDID_Identity.h"
 #include "link/LinkEngine.h"
 #include "ui/FormControls.h"
+#include "ui/VerdictStyle.h"
 
 const QString TEDID_Examiner::Caption = QStringLiteral("EDID Inspector");
-const QColor TEDID_Examiner::SoundColor(0, 128, 0);
-const QColor TEDID_Examiner::FailColor(200, 0, 0);
+const QColor TEDID_Examiner::SoundColor(VerdictStyle::Pass);
+const QColor TEDID_Examiner::FailColor(VerdictStyle::Fail);
 const QColor TEDID_Examiner::UnusedColor(110, 110, 110);
 
 namespace {
@@ -61,9 +62,7 @@ QLabel* statusLabel(QWidget* parent, const char* name) {
 void setLabel(QLabel* label, const QString& text, const QColor& colour, bool bold) {
     label->setText(text);
     label->setAccessibleName(text);
-    QPalette p = label->palette();
-    p.setColor(QPalette::WindowText, colour);
-    label->setPalette(p);
+    VerdictStyle::paintText(label, colour);
     QFont f = label->font();
     f.setBold(bold);
     label->setFont(f);

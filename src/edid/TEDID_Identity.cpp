@@ -10,6 +10,8 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+#include "ui/VerdictStyle.h"
+
 const QString TEDID_Identity::Caption = QStringLiteral("Edit Identity");
 
 namespace {
@@ -75,9 +77,7 @@ TEDID_Identity::TEDID_Identity(QWidget* parent) : QDialog(parent) {
     ProblemLabel_->setObjectName(QStringLiteral("ProblemLabel"));
     ProblemLabel_->setAccessibleName(QStringLiteral("ProblemLabel"));
     ProblemLabel_->setWordWrap(true);
-    QPalette red = ProblemLabel_->palette();
-    red.setColor(QPalette::WindowText, QColor(200, 0, 0));
-    ProblemLabel_->setPalette(red);
+    VerdictStyle::paintText(ProblemLabel_, VerdictStyle::Fail);
 
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("&Manufacturer:"), VendorEdit_);

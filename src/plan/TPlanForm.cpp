@@ -30,6 +30,7 @@
 #include "timing/TimingTable.h"
 #include "ui/TMainForm.h"
 #include "ui/TStringGrid.h"
+#include "ui/VerdictStyle.h"
 
 const QString TPlanForm::Caption = QStringLiteral("Test Plan");
 
@@ -42,8 +43,6 @@ constexpr int KeyHoldMs = 80;
 constexpr int RowHeight = 22;
 const QString FileFilter = QStringLiteral("Test plans (*.txt *.plan);;All files (*)");
 const QString SameItem = QStringLiteral("same");
-const QColor PassColor(10, 125, 20);
-const QColor FailColor(196, 0, 11);
 const QColor StoppedColor(163, 90, 0);
 
 enum Column { ColStep, ColTiming, ColPattern, ColMode, ColInstruction, ColumnCount };
@@ -82,12 +81,6 @@ QFont bigFont(int px, bool bold) {
     f.setPixelSize(px);
     f.setBold(bold);
     return f;
-}
-
-void colour(QLabel* label, const QColor& c) {
-    QPalette p = label->palette();
-    p.setColor(QPalette::WindowText, c);
-    label->setPalette(p);
 }
 
 QString modeCell(const PlanStep& s) {
@@ -233,7 +226,7 @@ QWidget* TPlanForm::makePlanTab() {
     DownButton_ =
         button("DownButton", QStringLiteral("Down"), QStringLiteral("Move the step down"));
     PlanProblem_ = named(new QLabel, "PlanProblem", QStringLiteral("Plan problem"));
-    colour(PlanProblem_, FailColor);
+    VerdictStyle::paintText(PlanProblem_, VerdictStyle::Fail);
     PlanProblem_->setWordWrap(true);
     for (QPushButton* b : {AddButton_, RemoveButton_, UpButton_, DownButton_})
         buttons->addWidget(b);
@@ -847,9 +840,9 @@ void TPlanForm::runFinished() {
     Instruction_->clear();
     RunStatus_->clear();
     Verdict_->setText(RunRecord::verdictText(v));
-    colour(Verdict_, v == RunRecord::Verdict::Pass      ? PassColor
-                     : v == RunRecord::Verdict::Stopped ? StoppedColor
-                                                        : FailColor);
+    VerdictStyle::paintText(Verdict_, v == RunRecord::Verdict::Pass      ? VerdictStyle::Pass
+                                      : v == RunRecord::Verdict::Stopped ? StoppedColor
+                                                                         : VerdictStyle::Fail);
     QStringList lines;
     QStringList failed;
     for (int n : rec.failedSteps()) {

@@ -22,10 +22,11 @@
 #include "production/ProductionLog.h"
 #include "ui/FormControls.h"
 #include "ui/TMainForm.h"
+#include "ui/VerdictStyle.h"
 
 const QString TEDID_Production::Caption = QStringLiteral("EDID Production");
-const QColor TEDID_Production::PassColor(0, 150, 0);
-const QColor TEDID_Production::FailColor(210, 0, 0);
+const QColor TEDID_Production::PassColor(VerdictStyle::Pass);
+const QColor TEDID_Production::FailColor(VerdictStyle::Fail);
 
 namespace {
 
@@ -42,13 +43,6 @@ QRadioButton* radio(QWidget* parent, const char* name, const QString& caption) {
     button->setObjectName(QLatin1String(name));
     button->setAccessibleName(caption);
     return button;
-}
-
-void paintText(QWidget* w, const QColor& colour) {
-    QPalette p = w->palette();
-    p.setColor(QPalette::WindowText, colour);
-    p.setColor(QPalette::Text, colour);
-    w->setPalette(p);
 }
 
 }  // namespace
@@ -412,7 +406,7 @@ void TEDID_Production::showGauge() {
 void TEDID_Production::setResult(const QString& big, const QColor& colour, const QString& reason) {
     ResultLabel_->setText(big);
     ResultLabel_->setAccessibleName(big);
-    paintText(ResultLabel_, colour);
+    VerdictStyle::paintText(ResultLabel_, colour);
     ReasonLabel_->setText(reason);
     ReasonLabel_->setAccessibleName(reason.isEmpty() ? ReasonLabel_->objectName() : reason);
 }
