@@ -282,13 +282,16 @@ void TMainForm::showMessage(const QString& text, const QString& detail) {
     // hears of it before the box waits for the operator.
     if (text == QLatin1String(commandRow(Command::Redid).successMessage))
         emit edidChanged();
+    QWidget* owner = boxOwner_;
+    if (!owner)
+        // Over whatever modal window is up (the port dialog, an upload dialog), else the frame.
+        owner = QApplication::activeModalWidget();
+    lastBoxOwner_ = owner ? owner : this;
     if (messageHook_) {
         messageHook_(text, detail);
         return;
     }
-    // Over whatever modal window is up (the port dialog, an upload dialog), else the frame.
-    QWidget* owner = QApplication::activeModalWidget();
-    QMessageBox box(owner ? owner : this);
+    QMessageBox box(lastBoxOwner_);
     box.setWindowTitle(QStringLiteral("ORVE-1"));
     box.setText(text);
     // Informative text rather than details: details would add a second button.
@@ -299,10 +302,11 @@ void TMainForm::showMessage(const QString& text, const QString& detail) {
 }
 
 bool TMainForm::confirm(const QString& text, const QString& detail, const QString& acceptText) {
+    QWidget* owner = boxOwner_ ? boxOwner_ : QApplication::activeModalWidget();
+    lastBoxOwner_ = owner ? owner : this;
     if (confirmHook_)
         return confirmHook_(text, detail, acceptText);
-    QWidget* owner = QApplication::activeModalWidget();
-    QMessageBox box(owner ? owner : this);
+    QMessageBox box(lastBoxOwner_);
     box.setIcon(QMessageBox::Warning);
     box.setWindowTitle(QStringLiteral("ORVE-1"));
     box.setText(text);
@@ -315,6 +319,40 @@ bool TMainForm::confirm(const QString& text, const QString& detail, const QStrin
     box.setEscapeButton(cancel);
     box.exec();
     return box.clickedButton() == accept;
+}
+
+namespace {
+
+// After a box of a non-modal window: that window in front and its field ready for typing.
+void giveFocusBack(QWidget* owner, QWidget* focusAfter) {
+    if (!focusAfter)
+        return;
+    if (owner && owner->isVisible()) {
+        owner->raise();
+        owner->activateWindow();
+    }
+    focusAfter->setFocus(Qt::OtherFocusReason);
+}
+
+}  // namespace
+
+void TMainForm::showMessageIn(QWidget* owner, const QString& text, const QString& detail,
+                              QWidget* focusAfter) {
+    QWidget* const before = boxOwner_;
+    boxOwner_ = owner;
+    showMessage(text, detail);
+    boxOwner_ = before;
+    giveFocusBack(owner, focusAfter);
+}
+
+bool TMainForm::confirmIn(QWidget* owner, const QString& text, const QString& detail,
+                          const QString& acceptText, QWidget* focusAfter) {
+    QWidget* const before = boxOwner_;
+    boxOwner_ = owner;
+    const bool accepted = confirm(text, detail, acceptText);
+    boxOwner_ = before;
+    giveFocusBack(owner, focusAfter);
+    return accepted;
 }
 
 void TMainForm::showDevicePresent() {

@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QMainWindow>
+#include <QPointer>
 #include <functional>
 
 #include "link/LinkView.h"
@@ -88,6 +89,17 @@ public:
     void setConfirmHook(ConfirmHook hook) { confirmHook_ = std::move(hook); }
     void setFileDialogHook(FileDialogHook hook) { fileDialogHook_ = std::move(hook); }
     bool confirm(const QString& text, const QString& detail, const QString& acceptText);
+    // The same boxes raised by a window of their own (the Test Plan and Production windows,
+    // which are not modal): the box is owned by that window, so that it opens over it and the
+    // window keeps the front when it closes, and the focus goes back to focusAfter (the window's
+    // Serial field) at once, ready for the next scan. The hooks answer them as they answer the
+    // others.
+    void showMessageIn(QWidget* owner, const QString& text, const QString& detail = QString(),
+                       QWidget* focusAfter = nullptr);
+    bool confirmIn(QWidget* owner, const QString& text, const QString& detail,
+                   const QString& acceptText, QWidget* focusAfter = nullptr);
+    // The window that owned the last box shown or asked (this window for its own boxes).
+    QWidget* lastBoxOwner() const { return lastBoxOwner_; }
 
     // The two EDID file operations after their dialogs; "Open file error" when they fail.
     bool loadEdidFile(const QString& path);
@@ -200,6 +212,9 @@ private:
     const Forms& forms();
     MessageHook messageHook_;
     ConfirmHook confirmHook_;
+    QPointer<QWidget> lastBoxOwner_;
+    // Owner of the box about to be shown; null: whatever modal window is up, else this one.
+    QWidget* boxOwner_ = nullptr;
     FileDialogHook fileDialogHook_;
     TileMode tileMode_ = TileMode::Horizontal;
 
