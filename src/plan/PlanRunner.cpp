@@ -148,6 +148,7 @@ bool PlanRunner::commandEnded(Command c, bool ok, const QString& message, const 
 
 void PlanRunner::shown() {
     shownAt_ = clock_.tickMs();
+    held_ = false;
     state_ = plan_.steps[step_].mode == PlanStep::Mode::Timed ? State::Showing : State::Judging;
     changed();
 }
@@ -155,14 +156,14 @@ void PlanRunner::shown() {
 qint64 PlanRunner::remainingMs() const {
     if (state_ != State::Showing)
         return 0;
-    const qint64 gone = quint32(clock_.tickMs() - shownAt_);
+    const qint64 gone = quint32((held_ ? heldAt_ : clock_.tickMs()) - shownAt_);
     return qMax<qint64>(0, plan_.steps[step_].showMs() - gone);
 }
 
 void PlanRunner::poll() {
     if (state_ == State::Sending && waiting_ && !engine_.AnyCommandBusy())
         sendNext();
-    else if (state_ == State::Showing && remainingMs() == 0)
+    else if (state_ == State::Showing && !held_ && remainingMs() == 0)
         judge(RunRecord::StepVerdict::Shown, QString());
 }
 
@@ -193,9 +194,22 @@ bool PlanRunner::pass() {
 }
 
 bool PlanRunner::fail(const QString& note) {
-    if (state_ != State::Judging)
+    if (state_ != State::Judging && state_ != State::Showing)
         return false;
+    held_ = false;
     judge(RunRecord::StepVerdict::Fail, note);
+    return true;
+}
+
+bool PlanRunner::holdTimedStep(bool held) {
+    if (state_ != State::Showing)
+        return false;
+    if (held && !held_)
+        heldAt_ = clock_.tickMs();
+    else if (!held && held_)
+        // The time the step stood still is not shown time: the count goes on where it stopped.
+        shownAt_ += quint32(clock_.tickMs() - heldAt_);
+    held_ = held;
     return true;
 }
 
@@ -203,6 +217,7 @@ bool PlanRunner::back() {
     if ((state_ != State::Judging && state_ != State::Showing) || step_ == 0)
         return false;
     spend();
+    held_ = false;
     --step_;
     // The earlier verdict is withdrawn; the report marks the step as judged again.
     RunRecord::Step& s = record_.steps[step_];

@@ -41,9 +41,14 @@ public:
     // Starts a run: false, with why and nothing sent, when the plan has a problem, the
     // generator is not connected and present, or another run holds the link.
     bool start(const Plan& plan, const RunSetup& setup, QString& why);
-    // The operator's verdicts on a judged step; false when none is awaited.
+    // The operator's verdicts on a judged step; false when none is awaited. A timed step may
+    // be failed too (a fault seen while it shows): it ends as failed.
     bool pass();
     bool fail(const QString& note);
+    // While the operator writes the note to a failed timed step, the step stays on and its
+    // time stands still; false when no timed step is showing.
+    bool holdTimedStep(bool held);
+    bool timedStepHeld() const { return held_; }
     // Shows the previous step again, for a new verdict; false on the first step or while the
     // generator is still being told the current one.
     bool back();
@@ -97,6 +102,8 @@ private:
     int step_ = 0;
     quint32 since_ = 0;  // when the current step began, or the last time was counted
     quint32 shownAt_ = 0;
+    bool held_ = false;
+    quint32 heldAt_ = 0;
     // What the generator shows as far as this run knows (-1: not known).
     int shownTiming_ = -1;
     int shownPattern_ = -1;

@@ -291,8 +291,10 @@ QWidget* TPlanForm::makeRunTab() {
     fields->setColumnStretch(3, 1);
 
     StepTitle_ = named(new QLabel, "StepTitle", QStringLiteral("Step"));
+    StepTitle_->setProperty("baseName", StepTitle_->accessibleName());
     StepTitle_->setFont(bigFont(TitlePx, true));
     StepNames_ = named(new QLabel, "StepNames", QStringLiteral("Timing and pattern"));
+    StepNames_->setProperty("baseName", StepNames_->accessibleName());
     StepNames_->setFont(bigFont(TitlePx, false));
     Instruction_ = named(new QLabel, "Instruction", QStringLiteral("Instruction"));
     Instruction_->setFont(bigFont(InstructionPx, true));
@@ -312,6 +314,9 @@ QWidget* TPlanForm::makeRunTab() {
     for (QPushButton* b : {PassButton_, FailButton_, BackButton_, StopButton_}) {
         b->setFont(bigFont(20, true));
         b->setMinimumHeight(48);
+        // A click leaves the focus where it was (on the instruction): a button that kept it
+        // would take the next blank or Return as a press, and Stop would end the run.
+        b->setFocusPolicy(Qt::TabFocus);
     }
     auto* verdicts = new QHBoxLayout;
     verdicts->addWidget(PassButton_, 2);
@@ -596,6 +601,10 @@ bool TPlanForm::loadFile(const QString& path) {
     if (!plan.reportFolder.isEmpty())
         ReportFolder_->setText(QDir::toNativeSeparators(
             QDir::cleanPath(QDir(info.absolutePath()).absoluteFilePath(plan.reportFolder))));
+    // A plan is loaded to be run: the first scan goes straight to Serial.
+    Tabs_->setCurrentIndex(1);
+    Serial_->setFocus();
+    Serial_->selectAll();
     return true;
 }
 
@@ -690,27 +699,38 @@ void TPlanForm::StartButtonClick() {
 }
 
 void TPlanForm::PassButtonClick() {
+    closeNote();
     runner_->pass();
 }
 
 void TPlanForm::FailButtonClick() {
-    if (runner_->state() != PlanRunner::State::Judging)
+    const auto state = runner_->state();
+    if (state != PlanRunner::State::Judging && state != PlanRunner::State::Showing)
         return;
+    // A timed step waits while its note is written.
+    runner_->holdTimedStep(true);
     FailNote_->clear();
     NoteRow_->show();
     FailNote_->setFocus();
+    showRun();
 }
 
 void TPlanForm::FailNoteReturn() {
     const QString note = FailNote_->text();
-    closeNote();
+    NoteRow_->hide();
     runner_->fail(note);
+    if (runner_->running())
+        Instruction_->setFocus();
 }
 
 void TPlanForm::closeNote() {
+    if (!NoteRow_->isVisible())
+        return;
     NoteRow_->hide();
+    runner_->holdTimedStep(false);
     if (runner_->running())
         Instruction_->setFocus();
+    showRun();
 }
 
 void TPlanForm::BackButtonClick() {
@@ -719,8 +739,28 @@ void TPlanForm::BackButtonClick() {
 }
 
 void TPlanForm::StopButtonClick() {
+    if (!runner_->running())
+        return;
     closeNote();
+    if (!askStop())
+        return;
     runner_->stop(RunRecord::End::Stopped);
+}
+
+bool TPlanForm::askStop() {
+    const QString text = QStringLiteral("Stop the run of %1? Its report will say it was stopped.")
+                             .arg(runner_->record().serial);
+    auto* main = qobject_cast<TMainForm*>(parentWidget());
+    if (main)
+        return main->confirmIn(this, text, QString(), QStringLiteral("Yes"), Instruction_,
+                               QStringLiteral("No"));
+    QMessageBox box(QMessageBox::Question, QStringLiteral("ORVE-1"), text,
+                    QMessageBox::Yes | QMessageBox::No, this);
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    const bool yes = box.exec() == QMessageBox::Yes;
+    Instruction_->setFocus();
+    return yes;
 }
 
 void TPlanForm::mainClosing() {
@@ -762,10 +802,16 @@ void TPlanForm::keyPressEvent(QKeyEvent* event) {
 void TPlanForm::heldKeyTimeout() {
     if (NoteRow_->isVisible())
         return;
-    const bool judging = runner_->state() == PlanRunner::State::Judging;
+    const auto state = runner_->state();
+    if (state == PlanRunner::State::Sending) {
+        // Dropped without a word, an early verdict would be pressed again or thought taken.
+        setShown(RunStatus_, QStringLiteral("Wait: the step is not on the generator yet"));
+        return;
+    }
+    const bool judging = state == PlanRunner::State::Judging;
     if (heldKey_ == Qt::Key_P && judging)
         PassButtonClick();
-    else if (heldKey_ == Qt::Key_F && judging)
+    else if (heldKey_ == Qt::Key_F && (judging || state == PlanRunner::State::Showing))
         FailButtonClick();
     else if (heldKey_ == Qt::Key_B)
         BackButtonClick();
@@ -781,21 +827,23 @@ void TPlanForm::showRun() {
         w->setEnabled(!running);
     Tabs_->setTabEnabled(0, !running);
     PassButton_->setEnabled(state == PlanRunner::State::Judging);
-    FailButton_->setEnabled(state == PlanRunner::State::Judging);
+    FailButton_->setEnabled(state == PlanRunner::State::Judging ||
+                            state == PlanRunner::State::Showing);
     BackButton_->setEnabled(
         (state == PlanRunner::State::Judging || state == PlanRunner::State::Showing) &&
         r.currentStep() > 0);
     StopButton_->setEnabled(running);
     if (!running) {
         if (state == PlanRunner::State::Idle) {
-            StepTitle_->setText(QStringLiteral("No run yet"));
-            StepNames_->clear();
-            Instruction_->setText(
-                QStringLiteral("Type or scan the serial number and press Enter to start."));
-            RunStatus_->clear();
+            setShown(StepTitle_, QStringLiteral("No run yet"));
+            setShown(StepNames_, QString());
+            setShown(Instruction_,
+                     QStringLiteral("Type or scan the serial number and press Enter to start."));
+            setShown(RunStatus_, QString());
             Verdict_->hide();
             VerdictDetail_->hide();
         }
+        greyInstruction(false);
         return;
     }
     Tabs_->setCurrentIndex(1);
@@ -803,31 +851,52 @@ void TPlanForm::showRun() {
     VerdictDetail_->hide();
     const int k = r.currentStep();
     const PlanStep& s = r.plan().steps[k];
-    StepTitle_->setText(QStringLiteral("Step %1 of %2  \u2014  %3")
-                            .arg(k + 1)
-                            .arg(r.plan().steps.size())
-                            .arg(r.record().serial));
-    StepNames_->setText(
-        QStringLiteral("Timing %1   \u00b7   Pattern %2")
-            .arg(Plan::timingText(r.plan().timingAt(k)), Plan::patternText(r.plan().patternAt(k))));
-    Instruction_->setText(s.instruction);
-    Instruction_->setAccessibleDescription(s.instruction);
+    setShown(StepTitle_, QStringLiteral("Step %1 of %2  \u2014  %3")
+                             .arg(k + 1)
+                             .arg(r.plan().steps.size())
+                             .arg(r.record().serial));
+    setShown(StepNames_, QStringLiteral("Timing %1   \u00b7   Pattern %2")
+                             .arg(Plan::timingText(r.plan().timingAt(k)),
+                                  Plan::patternText(r.plan().patternAt(k))));
+    setShown(Instruction_, s.instruction);
+    // Grey until the generator has taken the step: what is read is not yet what is shown.
+    greyInstruction(state == PlanRunner::State::Sending);
+    QString status;
     switch (state) {
         case PlanRunner::State::Sending:
-            RunStatus_->setText(QStringLiteral("Putting the step on the generator..."));
+            status = QStringLiteral("Putting the step on the generator...");
             break;
         case PlanRunner::State::Judging:
-            RunStatus_->setText(QStringLiteral("Look, then Pass (P) or Fail (F)."));
+            status = QStringLiteral("Look, then Pass (P) or Fail (F).");
             break;
         case PlanRunner::State::Showing:
-            RunStatus_->setText(QStringLiteral("Shown for %1 s more; the next step follows by "
-                                               "itself.")
-                                    .arg((r.remainingMs() + 999) / 1000));
+            status = r.timedStepHeld()
+                         ? QStringLiteral("Held while the note is written; Esc goes back to it.")
+                         : QStringLiteral(
+                               "Shown for %1 s more; the next step follows by itself; "
+                               "Fail (F) if it shows a fault.")
+                               .arg((r.remainingMs() + 999) / 1000);
             break;
         default:
             break;
     }
-    RunStatus_->setAccessibleDescription(RunStatus_->text());
+    setShown(RunStatus_, status);
+}
+
+void TPlanForm::setShown(QLabel* label, const QString& text) {
+    label->setText(text);
+    label->setAccessibleDescription(text);
+    // The step's title and names are what a screen reader must say, not "Step": their text is
+    // their name, and the designer's name only while they are empty.
+    if (label == StepTitle_ || label == StepNames_)
+        label->setAccessibleName(text.isEmpty() ? label->property("baseName").toString() : text);
+}
+
+void TPlanForm::greyInstruction(bool grey) {
+    QPalette p = Instruction_->palette();
+    p.setColor(QPalette::WindowText,
+               palette().color(grey ? QPalette::Disabled : QPalette::Active, QPalette::WindowText));
+    Instruction_->setPalette(p);
 }
 
 void TPlanForm::runFinished() {
@@ -835,10 +904,10 @@ void TPlanForm::runFinished() {
     closeNote();
     const RunRecord& rec = runner_->record();
     const RunRecord::Verdict v = rec.verdict();
-    StepTitle_->setText(QStringLiteral("%1 \u2014 %2").arg(rec.serial, rec.plan.name));
-    StepNames_->clear();
-    Instruction_->clear();
-    RunStatus_->clear();
+    setShown(StepTitle_, QStringLiteral("%1 \u2014 %2").arg(rec.serial, rec.plan.name));
+    setShown(StepNames_, QString());
+    setShown(Instruction_, QString());
+    setShown(RunStatus_, QString());
     Verdict_->setText(RunRecord::verdictText(v));
     VerdictStyle::paintText(Verdict_, v == RunRecord::Verdict::Pass      ? VerdictStyle::Pass
                                       : v == RunRecord::Verdict::Stopped ? StoppedColor
@@ -874,9 +943,13 @@ void TPlanForm::runFinished() {
 }
 
 void TPlanForm::message(const QString& text, const QString& detail) {
-    // Through the main window, which the tests hook and which puts its boxes over this window.
+    // Through the main window, which the tests hook; the box is this window's own, and the
+    // next scan goes to Serial when it closes on the Run tab.
     if (auto* main = qobject_cast<TMainForm*>(parentWidget())) {
-        main->showMessage(text, detail);
+        QWidget* focusAfter = nullptr;
+        if (Tabs_->currentIndex() == 1)
+            focusAfter = runner_->running() ? static_cast<QWidget*>(Instruction_) : Serial_;
+        main->showMessageIn(this, text, detail, focusAfter);
         return;
     }
     QMessageBox::information(this, QStringLiteral("ORVE-1"),

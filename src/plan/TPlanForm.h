@@ -108,6 +108,10 @@ private:
     void showRun();
     void runFinished();
     void closeNote();
+    // Asks before Stop ends a run; true to stop.
+    bool askStop();
+    void setShown(QLabel* label, const QString& text);
+    void greyInstruction(bool grey);
     void heldKeyTimeout();
     void message(const QString& text, const QString& detail = QString());
 

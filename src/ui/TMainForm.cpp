@@ -302,6 +302,11 @@ void TMainForm::showMessage(const QString& text, const QString& detail) {
 }
 
 bool TMainForm::confirm(const QString& text, const QString& detail, const QString& acceptText) {
+    return confirm(text, detail, acceptText, QStringLiteral("Cancel"));
+}
+
+bool TMainForm::confirm(const QString& text, const QString& detail, const QString& acceptText,
+                        const QString& cancelText) {
     QWidget* owner = boxOwner_ ? boxOwner_ : QApplication::activeModalWidget();
     lastBoxOwner_ = owner ? owner : this;
     if (confirmHook_)
@@ -313,7 +318,7 @@ bool TMainForm::confirm(const QString& text, const QString& detail, const QStrin
     if (!detail.isEmpty())
         box.setInformativeText(detail);
     QPushButton* accept = box.addButton(acceptText, QMessageBox::AcceptRole);
-    QPushButton* cancel = box.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
+    QPushButton* cancel = box.addButton(cancelText, QMessageBox::RejectRole);
     // A hurried Return or Escape must not do what was asked about.
     box.setDefaultButton(cancel);
     box.setEscapeButton(cancel);
@@ -346,10 +351,12 @@ void TMainForm::showMessageIn(QWidget* owner, const QString& text, const QString
 }
 
 bool TMainForm::confirmIn(QWidget* owner, const QString& text, const QString& detail,
-                          const QString& acceptText, QWidget* focusAfter) {
+                          const QString& acceptText, QWidget* focusAfter,
+                          const QString& cancelText) {
     QWidget* const before = boxOwner_;
     boxOwner_ = owner;
-    const bool accepted = confirm(text, detail, acceptText);
+    const bool accepted = confirm(text, detail, acceptText,
+                                  cancelText.isEmpty() ? QStringLiteral("Cancel") : cancelText);
     boxOwner_ = before;
     giveFocusBack(owner, focusAfter);
     return accepted;

@@ -89,6 +89,9 @@ public:
     void setConfirmHook(ConfirmHook hook) { confirmHook_ = std::move(hook); }
     void setFileDialogHook(FileDialogHook hook) { fileDialogHook_ = std::move(hook); }
     bool confirm(const QString& text, const QString& detail, const QString& acceptText);
+    // ... with another text than "Cancel" on the button that refuses (the default button).
+    bool confirm(const QString& text, const QString& detail, const QString& acceptText,
+                 const QString& cancelText);
     // The same boxes raised by a window of their own (the Test Plan and Production windows,
     // which are not modal): the box is owned by that window, so that it opens over it and the
     // window keeps the front when it closes, and the focus goes back to focusAfter (the window's
@@ -97,7 +100,8 @@ public:
     void showMessageIn(QWidget* owner, const QString& text, const QString& detail = QString(),
                        QWidget* focusAfter = nullptr);
     bool confirmIn(QWidget* owner, const QString& text, const QString& detail,
-                   const QString& acceptText, QWidget* focusAfter = nullptr);
+                   const QString& acceptText, QWidget* focusAfter = nullptr,
+                   const QString& cancelText = QString());
     // The window that owned the last box shown or asked (this window for its own boxes).
     QWidget* lastBoxOwner() const { return lastBoxOwner_; }
 

@@ -10,7 +10,9 @@
 #include <QTest>
 
 #include "GuiRig.h"
+#include "ModelGenerator.h"
 #include "plan/PlanFile.h"
+#include "plan/PlanRunner.h"
 #include "plan/TPlanForm.h"
 #include "ui/TStringGrid.h"
 
@@ -93,6 +95,87 @@ private slots:
         QVERIFY(!f.addStepsFromEdid(zeros.fileName()));
         QCOMPARE(rig.messages.value(0), QString("No steps added"));
         QCOMPARE(f.plan().steps.size(), 25);
+    }
+
+    // The run as an operator works it, keys and mouse mixed: Load opens the Run tab at Serial,
+    // a verdict pressed too early is answered, a mouse Pass closes the note and leaves no
+    // button with the focus, F fails a timed step, Stop asks, and what a screen reader hears.
+    void runByKeysAndMouse() {
+        GuiRig rig;
+        rig.makePresent();
+        rig.line.answerFrames = false;
+        ModelGenerator model;
+        model.attach(rig.line, rig.clock);
+        rig.menuItem("TestPlan1")->trigger();
+        TPlanForm& f = *rig.windows->TestPlan;
+        f.activateWindow();
+        QTemporaryDir dir;
+        QFile file(dir.filePath("k.txt"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(
+            "name: K\n10 1 judge White\nsame 2 30s Blue: watch for smearing\n"
+            "same 3 judge Red\n");
+        file.close();
+        QVERIFY(f.loadFile(file.fileName()));
+        QCOMPARE(f.Tabs()->currentIndex(), 1);
+        QTRY_VERIFY(f.Serial()->hasFocus());
+        f.ReportFolder()->setText(dir.path());
+        auto settle = [&](PlanRunner::State want) {
+            for (int i = 0; i < 200 && f.runner().state() != want; ++i) {
+                rig.clock.now += 100;
+                model.deliver(rig.clock.now);
+                rig.engine.receivePoll();
+                if (i % 5 == 4)
+                    rig.engine.supervisionTick();
+            }
+            return f.runner().state() == want;
+        };
+        auto press = [&](int key) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
+            QTest::qWait(150);  // a verdict key counts once no other key follows at once
+        };
+        const QColor grey = f.palette().color(QPalette::Disabled, QPalette::WindowText);
+        QTest::keyClicks(f.Serial(), "HX-105");
+        QTest::keyClick(f.Serial(), Qt::Key_Return);
+        QTest::qWait(100);  // the scanner's burst is over
+        QCOMPARE(f.runner().state(), PlanRunner::State::Sending);
+        QCOMPARE(f.Instruction()->palette().color(QPalette::WindowText), grey);
+        press(Qt::Key_P);
+        QCOMPARE(f.RunStatus()->text(), QString("Wait: the step is not on the generator yet"));
+        QVERIFY(settle(PlanRunner::State::Judging));
+        QVERIFY(f.Instruction()->palette().color(QPalette::WindowText) != grey);
+        QCOMPARE(f.StepTitle()->accessibleName(), f.StepTitle()->text());
+        QCOMPARE(f.StepNames()->accessibleName(), f.StepNames()->text());
+
+        press(Qt::Key_F);
+        QVERIFY(f.FailNote()->isVisible());
+        QTest::mouseClick(f.PassButton(), Qt::LeftButton);
+        QVERIFY(!f.FailNote()->isVisible());
+        QVERIFY(settle(PlanRunner::State::Showing));
+        QVERIFY(!qobject_cast<QPushButton*>(QApplication::focusWidget()));
+        press(Qt::Key_Space);
+        QVERIFY(f.runner().running());
+
+        press(Qt::Key_F);  // a fault seen while a timed step shows
+        QVERIFY(f.FailNote()->isVisible() && f.runner().timedStepHeld());
+        QTest::keyClicks(f.FailNote(), "smearing");
+        QTest::keyClick(f.FailNote(), Qt::Key_Return);
+        QVERIFY(settle(PlanRunner::State::Judging));
+        QCOMPARE(f.runner().record().steps[1].verdict, RunRecord::StepVerdict::Fail);
+        QCOMPARE(f.runner().record().steps[1].note, QString("smearing"));
+
+        QTest::mouseClick(f.StopButton(), Qt::LeftButton);  // answered No
+        QCOMPARE(rig.questions.value(0),
+                 QString("Stop the run of HX-105? Its report will say it was stopped. | "));
+        QCOMPARE(rig.main().lastBoxOwner(), &f);
+        QVERIFY(f.runner().running() && f.Instruction()->hasFocus());
+        rig.confirmAnswer = true;
+        QTest::mouseClick(f.StopButton(), Qt::LeftButton);
+        QCOMPARE(f.runner().state(), PlanRunner::State::Finished);
+        QCOMPARE(f.VerdictLabel()->text(), QString("FAIL"));
+        for (QLabel* l : {f.Instruction(), f.RunStatus()})
+            QVERIFY(l->text().isEmpty() && l->accessibleDescription().isEmpty());
+        QVERIFY(f.Serial()->hasFocus());
     }
 };
 
