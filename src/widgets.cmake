@@ -30,6 +30,9 @@ add_library(orve1widgets STATIC
     edid/TEDID_Block.h edid/TEDID_Block.cpp
     edid/TEDID_Import.h edid/TEDID_Import.cpp
     edid/TEDID_Examiner.h edid/TEDID_Examiner.cpp
+    plan/PlanControls.h plan/PlanControls.cpp
+    plan/TPlanEditor.h plan/TPlanEditor.cpp
+    plan/TPlanRunView.h plan/TPlanRunView.cpp
     plan/TPlanForm.h plan/TPlanForm.cpp
     edid/TEDID_Identity.h edid/TEDID_Identity.cpp
     production/TEDID_Production.h production/TEDID_Production.cpp

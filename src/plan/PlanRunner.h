@@ -19,6 +19,7 @@ struct RunSetup {
     QString planDigest;  // SHA-256 of the plan file
     QString reportFolder;
     int repeat = 1;  // for the report: the plan's steps are in the plan this many times
+    QByteArray planText;  // the plan file's bytes, or the plan as it would be saved
 };
 
 // Runs a test plan on one unit: puts each step's timing and pattern on the generator through

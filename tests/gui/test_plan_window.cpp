@@ -73,7 +73,7 @@ private slots:
         TPlanForm& f = *rig.windows->TestPlan;
         const QString dell = qEnvironmentVariable("ORVE1_TEST_DATA") + "/dell-p2415q-hdmi2.0.bin";
         f.findChild<QComboBox*>("EdidPatternBox")->setCurrentIndex(12);
-        f.chooseEdidFile = [&] { return dell; };
+        f.editor().chooseEdidFile = [&] { return dell; };
         f.findChild<QPushButton*>("StepsFromEdid")->click();
         // The Dell declares 24 built-in timings: one judged step each, after the first.
         QCOMPARE(f.plan().steps.size(), 1 + 24);

@@ -34,7 +34,7 @@ struct PlanRig {
         QString error;
         if (!PlanFile::parse(Head + text, plan, error))
             return false;
-        RunSetup setup{serial, "Ann", "plan.txt", PlanFile::digest(text), dir.path(), 1};
+        RunSetup setup{serial, "Ann", "plan.txt", PlanFile::digest(text), dir.path(), 1, text};
         return runner.start(plan, setup, error);
     }
     // Runs the timers until the runner waits for a verdict or has finished.
@@ -236,7 +236,7 @@ private slots:
         QString why;
         Plan plan;
         QVERIFY(PlanFile::parse(Head + "1 1 judge x\n", plan, why));
-        QVERIFY(!p.runner.start(plan, RunSetup{"SN-3", "", "", "", p.dir.path(), 1}, why));
+        QVERIFY(!p.runner.start(plan, RunSetup{"SN-3", "", "", "", p.dir.path(), 1, {}}, why));
         QVERIFY(why.contains("not connected"));
         // A report that cannot be written says so.
         QString path;

@@ -5,6 +5,7 @@
 #include <QEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QTimer>
 #include <QWidget>
 #include <QWindow>
@@ -263,8 +264,8 @@ void stagePlanScene(AppWindows& windows, const QString& show) {
     });
     if (!run)
         return;
-    QTimer::singleShot(1500, form, [form] { form->StartButtonClick(); });
-    QTimer::singleShot(4000, form, [form] { form->PassButtonClick(); });
+    QTimer::singleShot(1500, form, [form] { form->runView().StartButtonClick(); });
+    QTimer::singleShot(4000, form, [form] { form->PassButton()->click(); });
 }
 
 // The production window ready for its first unit: the golden EDID of ORVE1_SHOW_EDID and a log

@@ -1,0 +1,103 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QWidget>
+#include <functional>
+
+#include "plan/Plan.h"
+
+class LinkEngine;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPainter;
+class QPushButton;
+class QSpinBox;
+class TStringGrid;
+struct RunSetup;
+
+// The Test Plan window's Plan tab: the plan edited step by step in a grid and the boxes under
+// it, loaded from and saved to its text file, steps added from an EDID, and a plan of timed
+// steps uploaded as the generator's programme.
+class TPlanEditor : public QWidget {
+    Q_OBJECT
+public:
+    explicit TPlanEditor(LinkEngine& engine, QWidget* parent = nullptr);
+
+    const Plan& plan() const { return plan_; }
+    // Loads a plan file; false, after a message that names the line that is wrong, with the
+    // plan shown before kept.
+    bool loadFile(const QString& path);
+    bool saveFile(const QString& path);
+    // Appends one judged step for each built-in timing that the EDID file at path declares,
+    // each with the pattern chosen beside "Steps from EDID...". False, after a message saying
+    // why, when the file cannot be read or declares none; the plan is then unchanged.
+    bool addStepsFromEdid(const QString& path);
+    // Chooses the EDID file for "Steps from EDID..."; tests replace it. Empty: cancelled.
+    std::function<QString()> chooseEdidFile;
+    // Shows a message over the window (set by the window).
+    std::function<void(const QString& text, const QString& detail)> message;
+    // Where the plan of a run comes from, for its report: the file and its digest and bytes, or
+    // the plan as it would be saved now when it was made or changed in the window.
+    void describeForRun(RunSetup& setup) const;
+    // A run holds the plan: nothing replaces or uploads it meanwhile.
+    void setRunning(bool running);
+
+    TStringGrid* StepGrid() const { return StepGrid_; }
+    QLineEdit* PlanName() const { return PlanName_; }
+    QLabel* PlanProblem() const { return PlanProblem_; }
+
+signals:
+    // A plan file was loaded: path is its absolute path.
+    void loaded(const QString& path);
+
+public slots:
+    void LoadButtonClick();
+    void SaveButtonClick();
+    void UploadButtonClick();
+    void AddButtonClick();
+    void RemoveButtonClick();
+    void UpButtonClick();
+    void DownButtonClick();
+    void StepsFromEdidClick();
+
+private:
+    void makePlanTab();
+    void showPlan();
+    void showStepRow(int k);
+    void selectStep(int k);
+    void showStepEditor();
+    void stepEdited();
+    void planEdited();
+    void StepGridDrawCell(QPainter& painter, int col, int row, const QRect& rect);
+
+    LinkEngine& engine_;
+    Plan plan_;
+    int current_ = 0;        // the step the editor shows
+    bool showing_ = false;   // the editor is being filled, not edited
+    QString planFile_;       // the file the plan was loaded from or saved to
+    QByteArray planBytes_;   // that file's bytes
+    bool modified_ = false;  // changed since loaded or saved
+    QString lastDir_;
+
+    QLineEdit* PlanName_ = nullptr;
+    QLineEdit* PlanFolder_ = nullptr;
+    QPushButton* LoadButton_ = nullptr;
+    QPushButton* SaveButton_ = nullptr;
+    QPushButton* UploadButton_ = nullptr;
+    TStringGrid* StepGrid_ = nullptr;
+    QComboBox* TimingBox_ = nullptr;
+    QComboBox* PatternBox_ = nullptr;
+    QComboBox* ModeBox_ = nullptr;
+    QSpinBox* ShowTime_ = nullptr;
+    QComboBox* UnitBox_ = nullptr;
+    QLineEdit* StepInstruction_ = nullptr;
+    QPushButton* AddButton_ = nullptr;
+    QPushButton* RemoveButton_ = nullptr;
+    QPushButton* UpButton_ = nullptr;
+    QPushButton* DownButton_ = nullptr;
+    QPushButton* StepsFromEdid_ = nullptr;
+    QComboBox* EdidPatternBox_ = nullptr;
+    QLabel* PlanProblem_ = nullptr;
+};

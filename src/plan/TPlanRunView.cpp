@@ -1,0 +1,453 @@
+#include "plan/TPlanRunView.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "link/LinkEngine.h"
+#include "plan/PlanControls.h"
+#include "plan/PlanRunner.h"
+#include "plan/RunReport.h"
+#include "plan/TPlanEditor.h"
+#include "ui/VerdictStyle.h"
+
+namespace {
+
+constexpr int PollMs = 100;
+// Keys closer together than this are a scanner typing, not the operator.
+constexpr int BurstGapMs = 50;
+constexpr int KeyHoldMs = 80;
+const QColor StoppedColor(163, 90, 0);
+
+}  // namespace
+
+TPlanRunView::TPlanRunView(LinkEngine& engine, const TPlanEditor& editor, QWidget* parent)
+    : QWidget(parent), editor_(editor), runner_(std::make_unique<PlanRunner>(engine, clock_)) {
+    setObjectName(QStringLiteral("PlanRunView"));
+    makeRunTab();
+
+    keyHold_ = new QTimer(this);
+    keyHold_->setSingleShot(true);
+    keyHold_->setInterval(KeyHoldMs);
+    connect(keyHold_, &QTimer::timeout, this, &TPlanRunView::heldKeyTimeout);
+
+    pollTimer_ = new QTimer(this);
+    pollTimer_->setInterval(PollMs);
+    connect(pollTimer_, &QTimer::timeout, this, [this] {
+        runner_->poll();
+        if (runner_->state() == PlanRunner::State::Showing)
+            showRun();
+    });
+    runner_->onChanged = [this] { showRun(); };
+    runner_->onFinished = [this] { runFinished(); };
+    showRun();
+}
+
+TPlanRunView::~TPlanRunView() {
+    // The program ends with the window: a run in progress leaves its report, with nothing left
+    // on screen to show it.
+    runner_->onChanged = nullptr;
+    runner_->onFinished = nullptr;
+    runner_->stop(RunRecord::End::ProgramClosed);
+}
+
+void TPlanRunView::focusSerial() {
+    Serial_->setFocus();
+    Serial_->selectAll();
+}
+
+void TPlanRunView::planLoaded(const QString& path, const QString& reportFolder) {
+    if (!reportFolder.isEmpty())
+        ReportFolder_->setText(QDir::toNativeSeparators(
+            QDir::cleanPath(QDir(QFileInfo(path).absolutePath()).absoluteFilePath(reportFolder))));
+}
+
+QWidget* TPlanRunView::focusAfterBox() const {
+    return runner_->running() ? static_cast<QWidget*>(Instruction_) : Serial_;
+}
+
+void TPlanRunView::say(const QString& text, const QString& detail) {
+    if (message)
+        message(text, detail, focusAfterBox());
+}
+
+void TPlanRunView::makeRunTab() {
+    QWidget* tab = this;
+    Serial_ = PlanControls::named(new QLineEdit, "Serial", QStringLiteral("Serial number"));
+    Serial_->setPlaceholderText(QStringLiteral("type or scan, then Enter"));
+    Serial_->setFont(PlanControls::bigFont(TitlePx, true));
+    Operator_ = PlanControls::named(new QLineEdit, "Operator", QStringLiteral("Operator"));
+    ReportFolder_ =
+        PlanControls::named(new QLineEdit, "ReportFolder", QStringLiteral("Report folder"));
+    ChooseFolder_ = PlanControls::button("ChooseFolder", QStringLiteral("Choose..."),
+                                         QStringLiteral("Choose the report folder"));
+    StartButton_ = PlanControls::button("StartButton", QStringLiteral("Start"));
+    auto* fields = new QGridLayout;
+    fields->addWidget(PlanControls::caption(QStringLiteral("&Serial:"), Serial_), 0, 0);
+    fields->addWidget(Serial_, 0, 1);
+    fields->addWidget(PlanControls::caption(QStringLiteral("&Operator:"), Operator_), 0, 2);
+    fields->addWidget(Operator_, 0, 3);
+    fields->addWidget(StartButton_, 0, 4);
+    fields->addWidget(PlanControls::caption(QStringLiteral("&Reports in:"), ReportFolder_), 1, 0);
+    fields->addWidget(ReportFolder_, 1, 1, 1, 3);
+    fields->addWidget(ChooseFolder_, 1, 4);
+    fields->setColumnStretch(1, 2);
+    fields->setColumnStretch(3, 1);
+
+    StepTitle_ = PlanControls::named(new QLabel, "StepTitle", QStringLiteral("Step"));
+    StepTitle_->setProperty("baseName", StepTitle_->accessibleName());
+    StepTitle_->setFont(PlanControls::bigFont(TitlePx, true));
+    StepNames_ = PlanControls::named(new QLabel, "StepNames", QStringLiteral("Timing and pattern"));
+    StepNames_->setProperty("baseName", StepNames_->accessibleName());
+    StepNames_->setFont(PlanControls::bigFont(TitlePx, false));
+    Instruction_ = PlanControls::named(new QLabel, "Instruction", QStringLiteral("Instruction"));
+    Instruction_->setFont(PlanControls::bigFont(InstructionPx, true));
+    Instruction_->setWordWrap(true);
+    Instruction_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Instruction_->setMinimumHeight(3 * InstructionPx);
+    // Holds the focus during a run, so that no button takes a blank or Return as a click.
+    Instruction_->setFocusPolicy(Qt::StrongFocus);
+    RunStatus_ = PlanControls::named(new QLabel, "RunStatus", QStringLiteral("Run status"));
+    RunStatus_->setFont(PlanControls::bigFont(16, false));
+    RunStatus_->setWordWrap(true);
+
+    PassButton_ =
+        PlanControls::button("PassButton", QStringLiteral("Pass (P)"), QStringLiteral("Pass"));
+    FailButton_ =
+        PlanControls::button("FailButton", QStringLiteral("Fail (F)"), QStringLiteral("Fail"));
+    BackButton_ =
+        PlanControls::button("BackButton", QStringLiteral("Back (B)"), QStringLiteral("Back"));
+    StopButton_ = PlanControls::button("StopButton", QStringLiteral("Stop"));
+    for (QPushButton* b : {PassButton_, FailButton_, BackButton_, StopButton_}) {
+        b->setFont(PlanControls::bigFont(20, true));
+        b->setMinimumHeight(48);
+        // A click leaves the focus where it was (on the instruction): a button that kept it
+        // would take the next blank or Return as a press, and Stop would end the run.
+        b->setFocusPolicy(Qt::TabFocus);
+    }
+    auto* verdicts = new QHBoxLayout;
+    verdicts->addWidget(PassButton_, 2);
+    verdicts->addWidget(FailButton_, 2);
+    verdicts->addSpacing(24);
+    verdicts->addWidget(BackButton_, 1);
+    verdicts->addWidget(StopButton_, 1);
+
+    NoteRow_ = new QWidget;
+    FailNote_ =
+        PlanControls::named(new QLineEdit, "FailNote", QStringLiteral("Note to the failed step"));
+    FailNote_->setPlaceholderText(QStringLiteral("optional"));
+    auto* failIt = PlanControls::button("FailNoteButton", QStringLiteral("Fail the step"));
+    auto* noteLayout = new QHBoxLayout(NoteRow_);
+    noteLayout->setContentsMargins(0, 0, 0, 0);
+    noteLayout->addWidget(PlanControls::caption(QStringLiteral("&Note:"), FailNote_));
+    noteLayout->addWidget(FailNote_, 1);
+    noteLayout->addWidget(failIt);
+    noteLayout->addWidget(new QLabel(QStringLiteral("Enter fails the step, Esc goes back to it")));
+    NoteRow_->hide();
+
+    Verdict_ = PlanControls::named(new QLabel, "Verdict", QStringLiteral("Verdict"));
+    Verdict_->setFont(PlanControls::bigFont(VerdictPx, true));
+    VerdictDetail_ =
+        PlanControls::named(new QLabel, "VerdictDetail", QStringLiteral("Verdict details"));
+    VerdictDetail_->setWordWrap(true);
+    VerdictDetail_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    VerdictDetail_->setFont(PlanControls::bigFont(16, false));
+
+    auto* layout = new QVBoxLayout(tab);
+    layout->addLayout(fields);
+    layout->addSpacing(12);
+    layout->addWidget(StepTitle_);
+    layout->addWidget(StepNames_);
+    // Where the operator looks: the verdict takes the instruction's place once a run ends.
+    layout->addWidget(Verdict_);
+    layout->addWidget(VerdictDetail_);
+    layout->addWidget(Instruction_, 1);
+    layout->addWidget(RunStatus_);
+    layout->addWidget(NoteRow_);
+    layout->addLayout(verdicts);
+
+    connect(Serial_, &QLineEdit::returnPressed, this, &TPlanRunView::StartButtonClick);
+    connect(StartButton_, &QPushButton::clicked, this, &TPlanRunView::StartButtonClick);
+    connect(ChooseFolder_, &QPushButton::clicked, this, &TPlanRunView::ChooseFolderClick);
+    connect(PassButton_, &QPushButton::clicked, this, &TPlanRunView::PassButtonClick);
+    connect(FailButton_, &QPushButton::clicked, this, &TPlanRunView::FailButtonClick);
+    connect(BackButton_, &QPushButton::clicked, this, &TPlanRunView::BackButtonClick);
+    connect(StopButton_, &QPushButton::clicked, this, &TPlanRunView::StopButtonClick);
+    connect(FailNote_, &QLineEdit::returnPressed, this, &TPlanRunView::FailNoteReturn);
+    connect(failIt, &QPushButton::clicked, this, &TPlanRunView::FailNoteReturn);
+}
+
+void TPlanRunView::ChooseFolderClick() {
+    QFileDialog dialog(this, QStringLiteral("Report folder"), ReportFolder_->text());
+    dialog.setObjectName(QStringLiteral("ReportFolderDialog"));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+        ReportFolder_->setText(QDir::toNativeSeparators(dialog.selectedFiles().constFirst()));
+}
+
+void TPlanRunView::StartButtonClick() {
+    if (runner_->running())
+        return;
+    const QString serial = Serial_->text().trimmed();
+    if (serial.isEmpty()) {
+        say(QStringLiteral("Type or scan the unit's serial number first."));
+        return;
+    }
+    const QString folder = QDir::fromNativeSeparators(ReportFolder_->text().trimmed());
+    QString problem;
+    if (!RunReport::prepareFolder(folder, problem)) {
+        say(QStringLiteral("Choose a folder for the reports first."),
+            folder.isEmpty()
+                ? QStringLiteral("Every run leaves its report and a line of results.csv there.")
+                : problem);
+        return;
+    }
+    const QFileInfo dir(folder);
+    RunSetup setup;
+    setup.serial = serial;
+    setup.operatorName = Operator_->text().trimmed();
+    setup.reportFolder = dir.absoluteFilePath();
+    editor_.describeForRun(setup);
+    QString why;
+    if (!runner_->start(editor_.plan(), setup, why)) {
+        say(QStringLiteral("The run cannot start"), why);
+        return;
+    }
+    pollTimer_->start();
+    Instruction_->setFocus();
+}
+
+void TPlanRunView::PassButtonClick() {
+    closeNote();
+    runner_->pass();
+}
+
+void TPlanRunView::FailButtonClick() {
+    const auto state = runner_->state();
+    if (state != PlanRunner::State::Judging && state != PlanRunner::State::Showing)
+        return;
+    // A timed step waits while its note is written.
+    runner_->holdTimedStep(true);
+    FailNote_->clear();
+    NoteRow_->show();
+    FailNote_->setFocus();
+    showRun();
+}
+
+void TPlanRunView::FailNoteReturn() {
+    const QString note = FailNote_->text();
+    NoteRow_->hide();
+    runner_->fail(note);
+    if (runner_->running())
+        Instruction_->setFocus();
+}
+
+void TPlanRunView::closeNote() {
+    if (!NoteRow_->isVisible())
+        return;
+    NoteRow_->hide();
+    runner_->holdTimedStep(false);
+    if (runner_->running())
+        Instruction_->setFocus();
+    showRun();
+}
+
+void TPlanRunView::BackButtonClick() {
+    closeNote();
+    runner_->back();
+}
+
+void TPlanRunView::StopButtonClick() {
+    if (!runner_->running())
+        return;
+    closeNote();
+    if (!askStop())
+        return;
+    runner_->stop(RunRecord::End::Stopped);
+}
+
+bool TPlanRunView::askStop() {
+    const QString text = QStringLiteral("Stop the run of %1? Its report will say it was stopped.")
+                             .arg(runner_->record().serial);
+    return confirm && confirm(text, QStringLiteral("Yes"), QStringLiteral("No"), Instruction_);
+}
+
+void TPlanRunView::keyPressEvent(QKeyEvent* event) {
+    // Keys that reach the window itself (never those typed into a field): the verdict keys,
+    // and Escape, which closes the note but never the window in the middle of a run. A barcode
+    // scanned by mistake during a run types its characters a few milliseconds apart: a verdict
+    // key is acted on only when no other key follows it at once, and none of a burst counts.
+    const bool burst = sinceKey_.isValid() && sinceKey_.elapsed() < BurstGapMs;
+    sinceKey_.restart();
+    if (burst) {
+        keyHold_->stop();
+        return;
+    }
+    switch (event->key()) {
+        case Qt::Key_P:
+        case Qt::Key_F:
+        case Qt::Key_B:
+            heldKey_ = event->key();
+            keyHold_->start();
+            return;
+        case Qt::Key_Escape:
+            if (NoteRow_->isVisible())
+                closeNote();
+            return;
+        default:
+            QWidget::keyPressEvent(event);
+    }
+}
+
+void TPlanRunView::heldKeyTimeout() {
+    if (NoteRow_->isVisible())
+        return;
+    const auto state = runner_->state();
+    if (state == PlanRunner::State::Sending) {
+        // Dropped without a word, an early verdict would be pressed again or thought taken.
+        setShown(RunStatus_, QStringLiteral("Wait: the step is not on the generator yet"));
+        return;
+    }
+    const bool judging = state == PlanRunner::State::Judging;
+    if (heldKey_ == Qt::Key_P && judging)
+        PassButtonClick();
+    else if (heldKey_ == Qt::Key_F && (judging || state == PlanRunner::State::Showing))
+        FailButtonClick();
+    else if (heldKey_ == Qt::Key_B)
+        BackButtonClick();
+}
+
+void TPlanRunView::showRun() {
+    const PlanRunner& r = *runner_;
+    const bool running = r.running();
+    const auto state = r.state();
+    for (QWidget* w : std::initializer_list<QWidget*>{Serial_, Operator_, ReportFolder_,
+                                                      ChooseFolder_, StartButton_})
+        w->setEnabled(!running);
+    if (running != wasRunning_) {
+        wasRunning_ = running;
+        if (onRunning)
+            onRunning(running);
+    }
+    PassButton_->setEnabled(state == PlanRunner::State::Judging);
+    FailButton_->setEnabled(state == PlanRunner::State::Judging ||
+                            state == PlanRunner::State::Showing);
+    BackButton_->setEnabled(
+        (state == PlanRunner::State::Judging || state == PlanRunner::State::Showing) &&
+        r.currentStep() > 0);
+    StopButton_->setEnabled(running);
+    if (!running) {
+        if (state == PlanRunner::State::Idle) {
+            setShown(StepTitle_, QStringLiteral("No run yet"));
+            setShown(StepNames_, QString());
+            setShown(Instruction_,
+                     QStringLiteral("Type or scan the serial number and press Enter to start."));
+            setShown(RunStatus_, QString());
+            Verdict_->hide();
+            VerdictDetail_->hide();
+        }
+        greyInstruction(false);
+        return;
+    }
+    Verdict_->hide();
+    VerdictDetail_->hide();
+    const int k = r.currentStep();
+    const PlanStep& s = r.plan().steps[k];
+    setShown(StepTitle_, QStringLiteral("Step %1 of %2  \u2014  %3")
+                             .arg(k + 1)
+                             .arg(r.plan().steps.size())
+                             .arg(r.record().serial));
+    setShown(StepNames_, QStringLiteral("Timing %1   \u00b7   Pattern %2")
+                             .arg(Plan::timingText(r.plan().timingAt(k)),
+                                  Plan::patternText(r.plan().patternAt(k))));
+    setShown(Instruction_, s.instruction);
+    // Grey until the generator has taken the step: what is read is not yet what is shown.
+    greyInstruction(state == PlanRunner::State::Sending);
+    QString status;
+    switch (state) {
+        case PlanRunner::State::Sending:
+            status = QStringLiteral("Putting the step on the generator...");
+            break;
+        case PlanRunner::State::Judging:
+            status = QStringLiteral("Look, then Pass (P) or Fail (F).");
+            break;
+        case PlanRunner::State::Showing:
+            status = r.timedStepHeld()
+                         ? QStringLiteral("Held while the note is written; Esc goes back to it.")
+                         : QStringLiteral(
+                               "Shown for %1 s more; the next step follows by itself; "
+                               "Fail (F) if it shows a fault.")
+                               .arg((r.remainingMs() + 999) / 1000);
+            break;
+        default:
+            break;
+    }
+    setShown(RunStatus_, status);
+}
+
+void TPlanRunView::setShown(QLabel* label, const QString& text) {
+    label->setText(text);
+    label->setAccessibleDescription(text);
+    // The step's title and names are what a screen reader must say, not "Step": their text is
+    // their name, and the designer's name only while they are empty.
+    if (label == StepTitle_ || label == StepNames_)
+        label->setAccessibleName(text.isEmpty() ? label->property("baseName").toString() : text);
+}
+
+void TPlanRunView::greyInstruction(bool grey) {
+    QPalette p = Instruction_->palette();
+    p.setColor(QPalette::WindowText,
+               palette().color(grey ? QPalette::Disabled : QPalette::Active, QPalette::WindowText));
+    Instruction_->setPalette(p);
+}
+
+void TPlanRunView::runFinished() {
+    pollTimer_->stop();
+    closeNote();
+    const RunRecord& rec = runner_->record();
+    const RunRecord::Verdict v = rec.verdict();
+    setShown(StepTitle_, QStringLiteral("%1 \u2014 %2").arg(rec.serial, rec.plan.name));
+    setShown(StepNames_, QString());
+    setShown(Instruction_, QString());
+    setShown(RunStatus_, QString());
+    Verdict_->setText(RunRecord::verdictText(v));
+    VerdictStyle::paintText(Verdict_, v == RunRecord::Verdict::Pass      ? VerdictStyle::Pass
+                                      : v == RunRecord::Verdict::Stopped ? StoppedColor
+                                                                         : VerdictStyle::Fail);
+    QStringList lines;
+    QStringList failed;
+    for (int n : rec.failedSteps()) {
+        const QString note = rec.steps[n - 1].note;
+        failed << (note.isEmpty() ? QString::number(n)
+                                  : QStringLiteral("%1 (%2)").arg(n).arg(note));
+    }
+    if (!failed.isEmpty())
+        lines << QStringLiteral("Failed: step %1").arg(failed.join(QStringLiteral(", step ")));
+    if (rec.end != RunRecord::End::Completed)
+        lines << QStringLiteral("Run %1.").arg(rec.endText());
+    if (!runner_->reportPath().isEmpty())
+        lines << QStringLiteral("Report: %1").arg(QDir::toNativeSeparators(runner_->reportPath()));
+    if (!runner_->reportError().isEmpty())
+        lines << QStringLiteral("NOT WRITTEN: %1").arg(runner_->reportError());
+    VerdictDetail_->setText(lines.join(QLatin1Char('\n')));
+    Verdict_->show();
+    VerdictDetail_->show();
+    Verdict_->setAccessibleDescription(Verdict_->text());
+    VerdictDetail_->setAccessibleDescription(VerdictDetail_->text());
+    showRun();
+    // Ready for the next unit: a scan replaces the serial shown.
+    focusSerial();
+    if (!runner_->reportError().isEmpty())
+        say(QStringLiteral("The report of %1 could not be written").arg(rec.serial),
+            runner_->reportError());
+}

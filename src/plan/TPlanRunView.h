@@ -1,0 +1,115 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QString>
+#include <QWidget>
+#include <functional>
+#include <memory>
+
+#include "link/SteadyClock.h"
+
+class LinkEngine;
+class PlanRunner;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTimer;
+class TPlanEditor;
+
+// The Test Plan window's Run tab: the unit's serial scanned or typed, the plan run on it one
+// step at a time with the operator's verdicts from the keyboard (P, F, B) or the buttons, and
+// the unit's verdict shown big when the run ends, however it ends.
+class TPlanRunView : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int TitlePx = 22;
+    static constexpr int InstructionPx = 34;
+    static constexpr int VerdictPx = 72;
+
+    // The plan comes from the editor, as it stands when a run starts.
+    TPlanRunView(LinkEngine& engine, const TPlanEditor& editor, QWidget* parent = nullptr);
+    ~TPlanRunView() override;
+
+    PlanRunner& runner() const { return *runner_; }
+    // Shows a message over the window, the focus back on focusAfter (set by the window).
+    std::function<void(const QString& text, const QString& detail, QWidget* focusAfter)> message;
+    // Asks a yes/no question over the window, "no" the default; true for yes.
+    std::function<bool(const QString& text, const QString& yes, const QString& no,
+                       QWidget* focusAfter)>
+        confirm;
+    // A run began or ended.
+    std::function<void(bool running)> onRunning;
+    // Ready for the next unit: the Serial field focused, what it holds selected.
+    void focusSerial();
+    // A plan file was loaded: the report folder it names, relative to its own folder.
+    void planLoaded(const QString& path, const QString& reportFolder);
+    // The field a box raised now should give the focus back to.
+    QWidget* focusAfterBox() const;
+
+    QLineEdit* Serial() const { return Serial_; }
+    QLineEdit* OperatorName() const { return Operator_; }
+    QLineEdit* ReportFolder() const { return ReportFolder_; }
+    QPushButton* StartButton() const { return StartButton_; }
+    QLabel* StepTitle() const { return StepTitle_; }
+    QLabel* StepNames() const { return StepNames_; }
+    QLabel* Instruction() const { return Instruction_; }
+    QLabel* RunStatus() const { return RunStatus_; }
+    QPushButton* PassButton() const { return PassButton_; }
+    QPushButton* FailButton() const { return FailButton_; }
+    QPushButton* BackButton() const { return BackButton_; }
+    QPushButton* StopButton() const { return StopButton_; }
+    QLineEdit* FailNote() const { return FailNote_; }
+    QLabel* VerdictLabel() const { return Verdict_; }
+    QLabel* VerdictDetail() const { return VerdictDetail_; }
+
+public slots:
+    void ChooseFolderClick();
+    void StartButtonClick();
+    void PassButtonClick();
+    void FailButtonClick();
+    void FailNoteReturn();
+    void BackButtonClick();
+    void StopButtonClick();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void makeRunTab();
+    void showRun();
+    void runFinished();
+    void closeNote();
+    // Asks before Stop ends a run; true to stop.
+    bool askStop();
+    void heldKeyTimeout();
+    void setShown(QLabel* label, const QString& text);
+    void greyInstruction(bool grey);
+    void say(const QString& text, const QString& detail = QString());
+
+    const TPlanEditor& editor_;
+    SteadyClock clock_;
+    std::unique_ptr<PlanRunner> runner_;
+    QTimer* pollTimer_;
+    QTimer* keyHold_;
+    int heldKey_ = 0;
+    QElapsedTimer sinceKey_;
+    bool wasRunning_ = false;
+
+    QLineEdit* Serial_ = nullptr;
+    QLineEdit* Operator_ = nullptr;
+    QLineEdit* ReportFolder_ = nullptr;
+    QPushButton* ChooseFolder_ = nullptr;
+    QPushButton* StartButton_ = nullptr;
+    QLabel* StepTitle_ = nullptr;
+    QLabel* StepNames_ = nullptr;
+    QLabel* Instruction_ = nullptr;
+    QLabel* RunStatus_ = nullptr;
+    QPushButton* PassButton_ = nullptr;
+    QPushButton* FailButton_ = nullptr;
+    QPushButton* BackButton_ = nullptr;
+    QPushButton* StopButton_ = nullptr;
+    QWidget* NoteRow_ = nullptr;
+    QLineEdit* FailNote_ = nullptr;
+    QLabel* Verdict_ = nullptr;
+    QLabel* VerdictDetail_ = nullptr;
+};
