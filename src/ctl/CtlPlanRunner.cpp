@@ -80,6 +80,16 @@ void CtlPlanRunner::onTick() {
 
 void CtlPlanRunner::stepChanged() {
     const PlanRunner::State state = runner_.state();
+    if (state == PlanRunner::State::Paused && !pauseShown_) {
+        pauseShown_ = true;
+        say(stdout, QStringLiteral("step %1 paused: %2\n  %3\n  r retry, s stop")
+                        .arg(runner_.currentStep() + 1)
+                        .arg(runner_.pauseFailure(), runner_.pauseText()));
+        QTimer::singleShot(0, this, &CtlPlanRunner::takeInput);
+        return;
+    }
+    if (state != PlanRunner::State::Paused)
+        pauseShown_ = false;
     if (state != PlanRunner::State::Judging && state != PlanRunner::State::Showing)
         return;
     const int k = runner_.currentStep();
@@ -118,6 +128,9 @@ void CtlPlanRunner::takeInput() {
     while (runner_.running()) {
         const PlanRunner::State state = runner_.state();
         if (input_.isEmpty()) {
+            // Nobody is left to retry: the run ends as a failed command ends it.
+            if (inputEnded_ && state == PlanRunner::State::Paused)
+                runner_.endPaused();
             // No verdict can come any more; --auto needs none.
             if (inputEnded_ && !request_.autoRun && state == PlanRunner::State::Judging) {
                 if (awaitingNote_) {
@@ -130,6 +143,20 @@ void CtlPlanRunner::takeInput() {
             return;
         }
         const QString word = input_.first().trimmed().toLower();
+        const bool retry = word == QLatin1String("r") || word == QLatin1String("retry");
+        if (state == PlanRunner::State::Paused && retry) {
+            input_.removeFirst();
+            QString why;
+            if (!runner_.retry(why))
+                say(stderr,
+                    QStringLiteral("orve1ctl: ") + why + QStringLiteral("; r retry, s stop"));
+            continue;
+        }
+        if (retry) {
+            say(stderr, QStringLiteral("orve1ctl: nothing to retry: the run is not paused"));
+            input_.removeFirst();
+            continue;
+        }
         if (awaitingNote_) {
             if (state != PlanRunner::State::Judging)
                 return;
@@ -153,9 +180,10 @@ void CtlPlanRunner::takeInput() {
             continue;
         }
         // A timed step takes only b and s; a verdict waits for the next judged step.
-        const bool now = state == PlanRunner::State::Judging ||
-                         (state == PlanRunner::State::Showing && (stop || back)) ||
-                         (stop && state == PlanRunner::State::Sending);
+        const bool now =
+            state == PlanRunner::State::Judging ||
+            (state == PlanRunner::State::Showing && (stop || back)) ||
+            (stop && (state == PlanRunner::State::Sending || state == PlanRunner::State::Paused));
         if (!now)
             return;
         input_.removeFirst();

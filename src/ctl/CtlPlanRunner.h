@@ -47,4 +47,5 @@ private:
     bool inputEnded_ = false;
     bool awaitingNote_ = false;
     int printedStep_ = -1;
+    bool pauseShown_ = false;
 };

@@ -60,8 +60,13 @@ bool LinkEngine::OpenPort(quint8 portNumber) {
     // Stored before the attempt so that the next close names this port even if it fails.
     state_.portNumber = portNumber;
     if (line_.open(portNumber) != 0) {
-        view_->showMessage(QStringLiteral("Open COM Port %1 fail !!").arg(portNumber),
-                           line_.lastErrorDetail(portNumber));
+        if (quietOpenError_)
+            *quietOpenError_ = QStringLiteral("COM %1 could not be opened: %2")
+                                   .arg(portNumber)
+                                   .arg(line_.lastErrorDetail(portNumber));
+        else
+            view_->showMessage(QStringLiteral("Open COM Port %1 fail !!").arg(portNumber),
+                               line_.lastErrorDetail(portNumber));
         line_.close(portNumber);
         return false;
     }
@@ -75,23 +80,36 @@ bool LinkEngine::OpenPort(quint8 portNumber) {
 bool LinkEngine::ConfigurePort() {
     const quint8 n = state_.portNumber;
     if (line_.setLine(n, 19200, 8, SerialLine::Parity::None, 1) != 0) {
-        view_->showMessage(QStringLiteral("Error!!"), line_.lastErrorDetail(n));
+        if (quietOpenError_)
+            *quietOpenError_ = QStringLiteral("COM %1 could not be set to 19200 baud, 8N1: %2")
+                                   .arg(n)
+                                   .arg(line_.lastErrorDetail(n));
+        else
+            view_->showMessage(QStringLiteral("Error!!"), line_.lastErrorDetail(n));
         return false;
     }
     if (line_.setFlowControl(n, SerialLine::FlowControl::None) != 0) {
-        view_->showMessage(QStringLiteral("Error"), line_.lastErrorDetail(n));
+        if (quietOpenError_)
+            *quietOpenError_ = QStringLiteral("COM %1 could not be set to no flow control: %2")
+                                   .arg(n)
+                                   .arg(line_.lastErrorDetail(n));
+        else
+            view_->showMessage(QStringLiteral("Error"), line_.lastErrorDetail(n));
         return false;
     }
     return true;
 }
 
-bool LinkEngine::connectPort(quint8 portNumber) {
+bool LinkEngine::connectPort(quint8 portNumber, LinkHolder* by, QString* why) {
     view_->clearLog();
     if (state_.portOpen) {
         line_.close(state_.portNumber);
         state_.portOpen = 0;
     }
-    if (!OpenPort(portNumber)) {
+    quietOpenError_ = why;
+    const bool opened = OpenPort(portNumber);
+    quietOpenError_ = nullptr;
+    if (!opened) {
         state_.portOpen = 0;
         return false;
     }
@@ -100,7 +118,7 @@ bool LinkEngine::connectPort(quint8 portNumber) {
     // program's question) would pass for the answer to the presence query.
     line_.discardInput(state_.portNumber);
     // The presence query goes out even while another command is outstanding.
-    startCommand(Command::Urtcnt);
+    startCommand(Command::Urtcnt, by);
     return true;
 }
 
@@ -212,6 +230,18 @@ bool LinkEngine::mayStart(const LinkHolder* by) const {
 
 bool LinkEngine::startCommand(Command c, LinkHolder* by) {
     return start(c, by, &edid_, &edid_);
+}
+
+bool LinkEngine::startCommandDespiteAbsence(Command c, LinkHolder* by) {
+    if (state_.portOpen != 1 || state_.devicePresent == 1 || holder_ != by || by == nullptr ||
+        AnyCommandBusy())
+        return startCommand(c, by);
+    // Present for the start rule only; a command that is not answered marks it absent again.
+    state_.devicePresent = 1;
+    const bool started = start(c, by, &edid_, &edid_);
+    if (!started)
+        state_.devicePresent = 0;
+    return started;
 }
 
 bool LinkEngine::startEdidUpload(const EdidImage& image, LinkHolder* by) {

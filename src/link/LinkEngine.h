@@ -43,7 +43,10 @@ public:
     bool OpenPort(quint8 portNumber);
     bool ConfigurePort();
     // OK of the port dialog: close what is open, open portNumber, send the presence query.
-    bool connectPort(quint8 portNumber);
+    // A holder that reconnects (a paused run's Retry) hears the presence query's outcome
+    // itself, and with why given a port that will not open is not shown but said in why
+    // ("COM 3 could not be opened: ...").
+    bool connectPort(quint8 portNumber, LinkHolder* by = nullptr, QString* why = nullptr);
     void disconnectPort();
     // The main window closes (or orve1ctl ends): the port is closed and marked closed.
     void closePort();
@@ -63,6 +66,9 @@ public:
     // Starts c under the start rule; false (and nothing done) when the rule refuses.
     // The presence query ignores the rule, as the port dialog sends it.
     bool startCommand(Command c, LinkHolder* by = nullptr);
+    // The same for the holder of the link while the generator is marked absent after it did
+    // not answer: the command asks whether it is back, and its success shows it present again.
+    bool startCommandDespiteAbsence(Command c, LinkHolder* by);
     // The EDID commands on an image of the caller's own, the program's image left alone: the
     // upload sends image as it is now; the read fills into only when it completes.
     bool startEdidUpload(const EdidImage& image, LinkHolder* by = nullptr);
@@ -113,6 +119,8 @@ private:
     EdidImage edid_{};
     int gauge_ = 0;
     LinkHolder* holder_ = nullptr;
+    // While set, a port that fails to open or set up says why here instead of in a box.
+    QString* quietOpenError_ = nullptr;
     // Who started each command's outstanding run (nullptr: the operator's windows).
     std::array<LinkHolder*, CommandCount> startedBy_{};
     EdidImage* readTarget_ = &edid_;  // where the outstanding read's image goes

@@ -25,6 +25,7 @@ bool PlanRunner::start(const Plan& plan, const RunSetup& setup, QString& why) {
     if (!why.isEmpty())
         return false;
     const LinkState& link = engine_.state();
+    retrying_ = asking_ = false;
     if (link.portOpen != 1 || link.devicePresent != 1) {
         why = QStringLiteral(
             "the generator is not connected: Connect, choose its COM port and OK, until the "
@@ -87,7 +88,11 @@ bool PlanRunner::send(Command c, int index) {
     const quint8 before = selected;
     // The engine sends the selected index when the generator accepts the frame.
     selected = quint8(index);
-    if (engine_.startCommand(c, this)) {
+    // After a pause the generator is marked absent: the step's first command asks whether it
+    // is back.
+    const bool started =
+        retrying_ ? engine_.startCommandDespiteAbsence(c, this) : engine_.startCommand(c, this);
+    if (started) {
         pending_ = c == Command::Tmix ? Pending::Timing : Pending::Pattern;
         pendingIndex_ = quint8(index);
         windowsIndex_ = before;
@@ -95,15 +100,14 @@ bool PlanRunner::send(Command c, int index) {
     }
     selected = before;
     const LinkState& link = engine_.state();
-    if (link.portOpen == 1 && link.devicePresent == 1 && engine_.AnyCommandBusy()) {
+    if (link.portOpen == 1 && (link.devicePresent == 1 || retrying_) && engine_.AnyCommandBusy()) {
         // Someone else's command is still outstanding; poll sends this one once it is over.
         waiting_ = true;
         return false;
     }
     const QString keyword = QLatin1String(commandRow(c).keyword);
-    finish(RunRecord::End::CommandFailed,
-           keyword + (link.portOpen == 1 ? QStringLiteral(" not sent: the generator is absent")
-                                         : QStringLiteral(" not sent: the port is closed")));
+    pause(keyword + (link.portOpen == 1 ? QStringLiteral(" not sent: the generator is absent")
+                                        : QStringLiteral(" not sent: the port is closed")));
     return false;
 }
 
@@ -120,6 +124,17 @@ void PlanRunner::giveBackIndex() {
 }
 
 bool PlanRunner::commandEnded(Command c, bool ok, const QString& message, const QString& detail) {
+    if (c == Command::Urtcnt && asking_) {
+        asking_ = false;
+        if (state_ != State::Sending)
+            return true;
+        if (!ok)
+            pause(QStringLiteral("URTCNT: ") +
+                  (message.isEmpty() ? QStringLiteral("no answer") : message));
+        else
+            sendNext();
+        return true;
+    }
     const Pending which = c == Command::Tmix   ? Pending::Timing
                           : c == Command::Ptix ? Pending::Pattern
                                                : Pending::None;
@@ -137,9 +152,15 @@ bool PlanRunner::commandEnded(Command c, bool ok, const QString& message, const 
         QString failure = QLatin1String(commandRow(c).keyword) + QStringLiteral(": ") + message;
         if (!detail.isEmpty())
             failure += QStringLiteral(" (") + detail + QLatin1Char(')');
-        finish(RunRecord::End::CommandFailed, failure);
+        // Refused: the generator is there and said no; waiting will not change that.
+        if (message == QLatin1String(commandRow(c).firstRejectMessage) ||
+            message == QLatin1String(commandRow(c).finalRejectMessage))
+            finish(RunRecord::End::CommandFailed, failure);
+        else
+            pause(failure);
         return true;
     }
+    retrying_ = false;
     int& shownNow = which == Pending::Timing ? shownTiming_ : shownPattern_;
     shownNow = overwritten ? -1 : asked;
     sendNext();
@@ -161,7 +182,11 @@ qint64 PlanRunner::remainingMs() const {
 }
 
 void PlanRunner::poll() {
-    if (state_ == State::Sending && waiting_ && !engine_.AnyCommandBusy())
+    if (state_ == State::Paused && quint32(clock_.tickMs() - pausedAt_) >= PauseLimitMs)
+        finish(RunRecord::End::CommandFailed,
+               pauseFailure_ +
+                   QStringLiteral("; no Retry within %1 minutes").arg(PauseLimitMs / 60000));
+    else if (state_ == State::Sending && waiting_ && !engine_.AnyCommandBusy())
         sendNext();
     else if (state_ == State::Showing && !held_ && remainingMs() == 0)
         judge(RunRecord::StepVerdict::Shown, QString());
@@ -231,8 +256,65 @@ bool PlanRunner::back() {
 void PlanRunner::stop(RunRecord::End why) {
     if (!running())
         return;
-    spend();
+    if (state_ != State::Paused)
+        spend();
     finish(why);
+}
+
+void PlanRunner::endPaused() {
+    if (state_ == State::Paused)
+        finish(RunRecord::End::CommandFailed, pauseFailure_);
+}
+
+void PlanRunner::pause(const QString& failure) {
+    spend();
+    waiting_ = false;
+    state_ = State::Paused;
+    pausedAt_ = clock_.tickMs();
+    pauseFailure_ = failure;
+    const bool lineGone = engine_.state().portOpen != 1;
+    pauseText_ = lineGone ? QStringLiteral(
+                                "The line to the generator is gone (the adapter "
+                                "unplugged or the port closed): plug it back in, "
+                                "then Retry")
+                          : QStringLiteral(
+                                "The generator does not answer: check the cable and "
+                                "its power, then Retry");
+    RunRecord::Interruption i;
+    i.step = step_;
+    i.at = now();
+    i.reason = failure;
+    record_.interruptions << i;
+    changed();
+}
+
+bool PlanRunner::retry(QString& why) {
+    why.clear();
+    if (state_ != State::Paused)
+        return false;
+    if (engine_.state().portOpen != 1) {
+        // The same COM port, as Connect opens it; its presence query is this run's.
+        QString error;
+        if (!engine_.connectPort(engine_.state().portNumber, this, &error)) {
+            why = error;
+            pauseText_ = error + QStringLiteral(": plug the adapter back in, then Retry");
+            changed();
+            return false;
+        }
+        asking_ = true;
+    }
+    RunRecord::Interruption& i = record_.interruptions.last();
+    i.pausedMs = quint32(clock_.tickMs() - pausedAt_);
+    pauseText_.clear();
+    // Whatever the generator shows after a restart is not known: both go out again.
+    shownTiming_ = shownPattern_ = -1;
+    state_ = State::Sending;
+    since_ = clock_.tickMs();
+    retrying_ = true;
+    changed();
+    if (!asking_)
+        sendNext();
+    return true;
 }
 
 void PlanRunner::finish(RunRecord::End end, const QString& failure) {

@@ -18,7 +18,7 @@ struct RunSetup {
     QString planFile;    // where the plan came from, as the report names it
     QString planDigest;  // SHA-256 of the plan file
     QString reportFolder;
-    int repeat = 1;  // for the report: the plan's steps are in the plan this many times
+    int repeat = 1;       // for the report: the plan's steps are in the plan this many times
     QByteArray planText;  // the plan file's bytes, or the plan as it would be saved
 };
 
@@ -29,10 +29,14 @@ struct RunSetup {
 // same way; neither knows the order of commands.
 //
 // Sending -> Judging (a judged step is shown) or Showing (a timed step counts down) -> the next
-// step's Sending ... -> Finished. A command that fails ends the run.
+// step's Sending ... -> Finished. A command the generator does not answer, or a line that is
+// gone, pauses the run on its step (Paused) until Retry sends the step again or Stop ends it;
+// a command the generator refuses ("Error!!"), or a pause of PauseLimitMs, ends the run.
 class PlanRunner : public LinkHolder {
 public:
-    enum class State { Idle, Sending, Judging, Showing, Finished };
+    enum class State { Idle, Sending, Judging, Showing, Paused, Finished };
+    // A paused run nobody retries ends after this long, as a failed command ends it.
+    static constexpr qint64 PauseLimitMs = 10 * 60 * 1000;
 
     PlanRunner(LinkEngine& engine, Clock& clock);
     ~PlanRunner() override;
@@ -55,13 +59,26 @@ public:
     bool back();
     // Ends the run where it is (a report that says so is written).
     void stop(RunRecord::End why);
+    // A paused run: reopens the port when the line was lost (the same COM port, as Connect
+    // does) and sends the step's timing and pattern again, both (the generator may have
+    // restarted with its defaults); false, still paused, with why (a port that would not open
+    // says why) -- pauseText() then says it too.
+    bool retry(QString& why);
+    // Ends a paused run as a failed command ends it, for when nobody can Retry.
+    void endPaused();
+    // What happened and what to do, while paused: "The generator does not answer: check the
+    // cable and its power, then Retry".
+    QString pauseText() const { return pauseText_; }
+    // The failed command's words of the pause: "TMIX: No Response !!".
+    QString pauseFailure() const { return pauseFailure_; }
     // Called often (every 100 ms) by whoever drives the run: ends timed steps and sends what a
     // command outstanding elsewhere held back.
     void poll();
 
     State state() const { return state_; }
     bool running() const {
-        return state_ == State::Sending || state_ == State::Judging || state_ == State::Showing;
+        return state_ == State::Sending || state_ == State::Judging || state_ == State::Showing ||
+               state_ == State::Paused;
     }
     int currentStep() const { return step_; }
     const Plan& plan() const { return plan_; }
@@ -91,6 +108,8 @@ private:
     void judge(RunRecord::StepVerdict v, const QString& note);
     void spend();
     void finish(RunRecord::End end, const QString& failure = QString());
+    // The step's command failed for want of an answer or a line: wait for Retry.
+    void pause(const QString& failure);
     void giveBackIndex();
     void changed();
 
@@ -113,7 +132,12 @@ private:
     Pending pending_ = Pending::None;
     quint8 pendingIndex_ = 0;
     quint8 windowsIndex_ = 0;
-    bool waiting_ = false;  // a command outstanding elsewhere held the next one back
+    bool waiting_ = false;   // a command outstanding elsewhere held the next one back
+    bool asking_ = false;    // the presence query of a Retry that reopened the port is out
+    bool retrying_ = false;  // sent again after a pause; nothing answered yet
+    quint32 pausedAt_ = 0;
+    QString pauseFailure_;  // the failed command's words, for a run that ends while paused
+    QString pauseText_;
     QString reportPath_;
     QString reportError_;
 };

@@ -20,6 +20,14 @@ struct RunRecord {
     };
     enum class Verdict { Pass, Fail, Stopped, Error };
 
+    // A pause of the run on a step whose command failed for want of an answer or a line.
+    struct Interruption {
+        int step = 0;          // 0-based
+        QDateTime at;          // when it paused
+        QString reason;        // the failed command's words: "TMIX: No Response !!"
+        qint64 pausedMs = -1;  // until Retry sent the step again; -1: the run ended paused
+    };
+
     struct Step {
         StepVerdict verdict = StepVerdict::None;
         QString note;         // the operator's note to a Fail
@@ -39,6 +47,7 @@ struct RunRecord {
     QDateTime started;
     QDateTime ended;
     QList<Step> steps;  // one per step of plan
+    QList<Interruption> interruptions;
     End end = End::Completed;
     int endStep = -1;  // the step the run ended on (not completed), or -1
     QString failure;   // for CommandFailed: "TMIX: No Response !!" and its details

@@ -141,6 +141,22 @@ QByteArray RunReport::html(const RunRecord& r) {
                  .arg(r.endStep + 1)
                  .arg(esc(r.failure));
 
+    if (!r.interruptions.isEmpty()) {
+        h += QStringLiteral(
+            "<h2>Interruptions</h2>\n<table class=\"pauses\">\n<thead><tr><th>Step</th>"
+            "<th>Paused at</th><th>What failed</th><th>Went on</th></tr></thead>\n");
+        for (const RunRecord::Interruption& i : r.interruptions)
+            h += QStringLiteral(
+                     "<tr><td class=\"num\">%1</td><td>%2</td><td>%3</td>"
+                     "<td>%4</td></tr>\n")
+                     .arg(i.step + 1)
+                     .arg(esc(shownTime(i.at)), esc(i.reason),
+                          i.pausedMs < 0 ? QStringLiteral("no: the run ended paused")
+                                         : QStringLiteral("after Retry, %1 later")
+                                               .arg(ProgramPacker::durationText(
+                                                   qMax<qint64>(1, (i.pausedMs + 999) / 1000))));
+        h += QStringLiteral("</table>\n");
+    }
     h += QStringLiteral(
         "<h2>Steps</h2>\n<table class=\"steps\">\n<thead><tr><th>#</th><th>Timing</th>"
         "<th>Pattern</th><th>Check</th><th>Instruction</th><th>Verdict</th>"

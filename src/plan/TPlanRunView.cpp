@@ -126,7 +126,10 @@ void TPlanRunView::makeRunTab() {
     BackButton_ =
         PlanControls::button("BackButton", QStringLiteral("Back (B)"), QStringLiteral("Back"));
     StopButton_ = PlanControls::button("StopButton", QStringLiteral("Stop"));
-    for (QPushButton* b : {PassButton_, FailButton_, BackButton_, StopButton_}) {
+    RetryButton_ =
+        PlanControls::button("RetryButton", QStringLiteral("Retry (R)"), QStringLiteral("Retry"));
+    RetryButton_->hide();
+    for (QPushButton* b : {PassButton_, FailButton_, BackButton_, StopButton_, RetryButton_}) {
         b->setFont(PlanControls::bigFont(20, true));
         b->setMinimumHeight(48);
         // A click leaves the focus where it was (on the instruction): a button that kept it
@@ -138,6 +141,7 @@ void TPlanRunView::makeRunTab() {
     verdicts->addWidget(FailButton_, 2);
     verdicts->addSpacing(24);
     verdicts->addWidget(BackButton_, 1);
+    verdicts->addWidget(RetryButton_, 2);
     verdicts->addWidget(StopButton_, 1);
 
     NoteRow_ = new QWidget;
@@ -181,6 +185,7 @@ void TPlanRunView::makeRunTab() {
     connect(FailButton_, &QPushButton::clicked, this, &TPlanRunView::FailButtonClick);
     connect(BackButton_, &QPushButton::clicked, this, &TPlanRunView::BackButtonClick);
     connect(StopButton_, &QPushButton::clicked, this, &TPlanRunView::StopButtonClick);
+    connect(RetryButton_, &QPushButton::clicked, this, &TPlanRunView::RetryButtonClick);
     connect(FailNote_, &QLineEdit::returnPressed, this, &TPlanRunView::FailNoteReturn);
     connect(failIt, &QPushButton::clicked, this, &TPlanRunView::FailNoteReturn);
 }
@@ -267,6 +272,13 @@ void TPlanRunView::BackButtonClick() {
     runner_->back();
 }
 
+void TPlanRunView::RetryButtonClick() {
+    QString why;
+    // A refusal stays on the status line (the run's pause text says it): no box to close.
+    runner_->retry(why);
+    Instruction_->setFocus();
+}
+
 void TPlanRunView::StopButtonClick() {
     if (!runner_->running())
         return;
@@ -297,6 +309,7 @@ void TPlanRunView::keyPressEvent(QKeyEvent* event) {
         case Qt::Key_P:
         case Qt::Key_F:
         case Qt::Key_B:
+        case Qt::Key_R:
             heldKey_ = event->key();
             keyHold_->start();
             return;
@@ -319,7 +332,9 @@ void TPlanRunView::heldKeyTimeout() {
         return;
     }
     const bool judging = state == PlanRunner::State::Judging;
-    if (heldKey_ == Qt::Key_P && judging)
+    if (heldKey_ == Qt::Key_R && state == PlanRunner::State::Paused)
+        RetryButtonClick();
+    else if (heldKey_ == Qt::Key_P && judging)
         PassButtonClick();
     else if (heldKey_ == Qt::Key_F && (judging || state == PlanRunner::State::Showing))
         FailButtonClick();
@@ -346,6 +361,10 @@ void TPlanRunView::showRun() {
         (state == PlanRunner::State::Judging || state == PlanRunner::State::Showing) &&
         r.currentStep() > 0);
     StopButton_->setEnabled(running);
+    const bool paused = state == PlanRunner::State::Paused;
+    RetryButton_->setVisible(paused);
+    PassButton_->setVisible(!paused);
+    FailButton_->setVisible(!paused);
     if (!running) {
         if (state == PlanRunner::State::Idle) {
             setShown(StepTitle_, QStringLiteral("No run yet"));
@@ -372,7 +391,7 @@ void TPlanRunView::showRun() {
                                   Plan::patternText(r.plan().patternAt(k))));
     setShown(Instruction_, s.instruction);
     // Grey until the generator has taken the step: what is read is not yet what is shown.
-    greyInstruction(state == PlanRunner::State::Sending);
+    greyInstruction(state == PlanRunner::State::Sending || paused);
     QString status;
     switch (state) {
         case PlanRunner::State::Sending:
@@ -380,6 +399,9 @@ void TPlanRunView::showRun() {
             break;
         case PlanRunner::State::Judging:
             status = QStringLiteral("Look, then Pass (P) or Fail (F).");
+            break;
+        case PlanRunner::State::Paused:
+            status = r.pauseText() + QStringLiteral(" (R), or Stop.");
             break;
         case PlanRunner::State::Showing:
             status = r.timedStepHeld()

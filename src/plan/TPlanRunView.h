@@ -58,6 +58,7 @@ public:
     QPushButton* FailButton() const { return FailButton_; }
     QPushButton* BackButton() const { return BackButton_; }
     QPushButton* StopButton() const { return StopButton_; }
+    QPushButton* RetryButton() const { return RetryButton_; }
     QLineEdit* FailNote() const { return FailNote_; }
     QLabel* VerdictLabel() const { return Verdict_; }
     QLabel* VerdictDetail() const { return VerdictDetail_; }
@@ -70,6 +71,7 @@ public slots:
     void FailNoteReturn();
     void BackButtonClick();
     void StopButtonClick();
+    void RetryButtonClick();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -108,6 +110,7 @@ private:
     QPushButton* FailButton_ = nullptr;
     QPushButton* BackButton_ = nullptr;
     QPushButton* StopButton_ = nullptr;
+    QPushButton* RetryButton_ = nullptr;
     QWidget* NoteRow_ = nullptr;
     QLineEdit* FailNote_ = nullptr;
     QLabel* Verdict_ = nullptr;

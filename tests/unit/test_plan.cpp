@@ -210,35 +210,126 @@ private slots:
         QVERIFY(csv[2].contains(",PASS,completed,1,1,,,0,"));
     }
 
-    // A command that fails ends the run there: no box, the link free, the report says why.
-    void failingCommandStopsTheRun() {
+    // A step whose command is not answered, or whose line is gone, pauses the run: Retry
+    // (reopening the port when it was lost) sends the step's timing and pattern again and the
+    // run goes on; a refused command, Stop, or ten minutes without Retry end it. No box opens.
+    void pauseAndRetry_data() {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("then");
+        QTest::addColumn<QString>("verdict");
+        // What reached the generator after step 1 ("TMIX": its frame, never its index).
+        QTest::addColumn<QString>("sentAfter");
+        // fault: silent (no answer from the 5th reply on), gone (the adapter pulled after
+        // step 1), refused (NG to the 5th reply). then: retry, stop, wait (ten minutes),
+        // retry-closed (the port does not open: still paused), none.
+        QTest::newRow("silent, retried") << "silent"
+                                         << "retry"
+                                         << "PASS"
+                                         << "TMIX,TMIX 19,PTIX 0";
+        QTest::newRow("silent, stopped") << "silent"
+                                         << "stop"
+                                         << "STOPPED"
+                                         << "TMIX";
+        QTest::newRow("silent, left") << "silent"
+                                      << "wait"
+                                      << "ERROR"
+                                      << "TMIX";
+        QTest::newRow("gone, reopened") << "gone"
+                                        << "retry"
+                                        << "PASS"
+                                        << "TMIX,URTCNT,TMIX 19,PTIX 0";
+        QTest::newRow("gone, port stays shut") << "gone"
+                                               << "retry-closed"
+                                               << "STOPPED"
+                                               << "TMIX";
+        QTest::newRow("refused") << "refused"
+                                 << "none"
+                                 << "ERROR"
+                                 << "TMIX";
+    }
+    void pauseAndRetry() {
+        QFETCH(QString, fault);
+        QFETCH(QString, then);
+        QFETCH(QString, verdict);
+        QFETCH(QString, sentAfter);
         PlanRig p;
-        p.model.planner = [](int n, ModelGenerator::ReplyKind) {
+        bool silent = fault == "silent";
+        p.model.planner = [&](int n, ModelGenerator::ReplyKind) {
             ModelGenerator::Plan plan;
-            if (n >= 4)  // TMIX and PTIX of the first step answered, then nothing
+            if (n == 4 && fault == "refused")
+                plan.fault = ModelGenerator::Fault::Reject;
+            else if (n >= 4 && silent)
                 plan.fault = ModelGenerator::Fault::Drop;
             return plan;
         };
-        QVERIFY(p.start("10 1 judge White\n20 1 judge Big\n1 1 judge Small\n", "SN-2"));
+        QVERIFY(p.start("10 1 judge White\n20 1 judge Big\n", "SN-2"));
         QCOMPARE(p.settle(), PlanRunner::State::Judging);
+        const int before = int(p.model.exchanges.size());
+        if (fault == "gone") {
+            p.rig.line.usable = false;
+            if (then == "retry-closed")
+                p.rig.line.failingOpens << 1;
+        }
         QVERIFY(p.runner.pass());
+        p.loop.runUntil(p.rig.clock.now + 20000);
+        if (fault != "refused") {
+            QCOMPARE(p.runner.state(), PlanRunner::State::Paused);
+            QVERIFY2(p.runner.pauseText().startsWith(fault == "gone" ? "The line to the generator "
+                                                                       "is gone"
+                                                                     : "The generator does not "
+                                                                       "answer: check the cable"),
+                     qPrintable(p.runner.pauseText()));
+        }
+        QString why;
+        if (then == "retry" || then == "retry-closed") {
+            silent = false;
+            p.rig.line.usable = true;
+            const bool retried = p.runner.retry(why);
+            QCOMPARE(retried, then == "retry");
+            if (!retried) {
+                QVERIFY2(why.startsWith("COM 1 could not be opened: "), qPrintable(why));
+                QCOMPARE(p.runner.state(), PlanRunner::State::Paused);
+                p.runner.stop(RunRecord::End::Stopped);
+            } else {
+                QCOMPARE(p.settle(), PlanRunner::State::Judging);
+                QCOMPARE(p.runner.currentStep(), 1);
+                QVERIFY(p.runner.pass());
+            }
+        } else if (then == "stop") {
+            p.runner.stop(RunRecord::End::Stopped);
+        } else if (then == "wait") {
+            p.loop.runUntil(p.rig.clock.now + PlanRunner::PauseLimitMs);
+        }
         QCOMPARE(p.settle(), PlanRunner::State::Finished);
         const RunRecord& r = p.runner.record();
-        QCOMPARE(r.verdict(), RunRecord::Verdict::Error);
-        QCOMPARE(r.endStep, 1);
-        QCOMPARE(r.failure, QString("TMIX: No Response !!"));
+        QCOMPARE(RunRecord::verdictText(r.verdict()), verdict);
+        QStringList after = p.sent().mid(before);
+        QCOMPARE(after.join(','), sentAfter);
         QVERIFY(p.rig.view.messages.isEmpty());
-        QVERIFY(p.rig.view.events.contains("absent"));
         QCOMPARE(p.rig.engine.holder(), nullptr);
-        QVERIFY(p.html().contains("Step 2 could not be shown: TMIX: No Response !!"));
-        QVERIFY(p.csv()[1].contains(",ERROR,stopped: step 2 could not be shown"));
-        // Refused before anything is sent: the generator is now absent.
+        if (fault == "refused") {
+            QVERIFY(r.interruptions.isEmpty());
+            QVERIFY(p.html().contains("Step 2 could not be shown: TMIX: Error!!"));
+            return;
+        }
+        QCOMPARE(r.interruptions.size(), 1);
+        QCOMPARE(r.interruptions[0].step, 1);
+        QCOMPARE(r.interruptions[0].pausedMs >= 0, then == "retry");
+        QVERIFY(p.html().contains("<h2>Interruptions</h2>"));
+        if (then == "wait")
+            QVERIFY2(p.csv()[1].contains("no Retry within 10 minutes"), qPrintable(p.csv()[1]));
+    }
+
+    // Refused before anything is sent while the generator is absent; a report that cannot be
+    // written says so.
+    void refusedWhenAbsent() {
+        PlanRig p;
+        p.rig.engine.ShowDeviceAbsent();
         QString why;
         Plan plan;
         QVERIFY(PlanFile::parse(Head + "1 1 judge x\n", plan, why));
         QVERIFY(!p.runner.start(plan, RunSetup{"SN-3", "", "", "", p.dir.path(), 1, {}}, why));
         QVERIFY(why.contains("not connected"));
-        // A report that cannot be written says so.
         QString path;
         QVERIFY(!RunReport::write(p.runner.record(), p.dir.filePath("gone"), path, why));
         QVERIFY(path.isEmpty() && why.contains("gone: no such folder"));
