@@ -53,12 +53,10 @@ QByteArray ProductionLog::line(const Record& r) {
         r.message,
     };
     QByteArray out;
-    for (const QString& f : fields) {
-        if (!out.isEmpty())
-            out += ',';
-        out += csvField(f);
-    }
-    return out + '\n';
+    // Empty leading fields keep their commas too (a host without a name).
+    for (const QString& f : fields) out += csvField(f) + ',';
+    out.back() = '\n';
+    return out;
 }
 
 bool ProductionLog::append(const QString& path, const Record& record, QString& error) {
