@@ -573,6 +573,7 @@ void LinkEngine::endStoppedUpload(int bytesSent) {
     uploadStoppable_ = false;
     state_.uedidSlot = CommandSlot::Idle;
     state_.finalReplyTicks = 0;
+    setGauge(0);  // a part-way gauge would read as an upload still going
     report(Command::Uedid, false, QStringLiteral("Upload stopped"),
            QStringLiteral("after %1 of %2 bytes").arg(bytesSent).arg(uploadImage_.size()));
 }
