@@ -252,6 +252,32 @@ bool LinkEngine::startEdidRead(EdidImage& into, LinkHolder* by) {
     return start(Command::Redid, by, &edid_, &into);
 }
 
+bool LinkEngine::cancelEdidUpload(LinkHolder* by) {
+    if (startedBy_[static_cast<int>(Command::Uedid)] != by)
+        return false;
+    switch (state_.uedidSlot) {
+        case CommandSlot::AwaitingReply:
+        case CommandSlot::ReplyArrived:
+            // Nothing of the image has gone out; a generator that still answers waits for data
+            // that never comes and takes the next frame as the end of it.
+            state_.uedidSlot = CommandSlot::Idle;
+            state_.firstReplyTicks = 0;
+            report(Command::Uedid, false, QStringLiteral("Upload stopped"),
+                   QStringLiteral("before its first byte"));
+            return true;
+        case CommandSlot::AwaitingFinal:
+        case CommandSlot::FinalArrived:
+            if (!uploadStoppable_)
+                return false;
+            // Asked from inside the upload's own yield: the loop ends it before the next byte.
+            uploadStopAsked_ = true;
+            return true;
+        case CommandSlot::Idle:
+            break;
+    }
+    return false;
+}
+
 bool LinkEngine::hold(LinkHolder* holder) {
     if (holder_ != nullptr && holder_ != holder)
         return false;
@@ -293,6 +319,7 @@ bool LinkEngine::start(Command c, LinkHolder* by, const EdidImage* uploadSource,
             break;
         case Command::Uedid:
             state_.uedidSlot = CommandSlot::AwaitingReply;
+            uploadStopAsked_ = false;
             setGauge(0);
             // The image the upload sends is the one it started with, whatever changes it later.
             uploadImage_ = *uploadSource;
@@ -441,7 +468,9 @@ void LinkEngine::acceptFirstReply(Command c) {
             break;
         case DataPhase::EdidUpload:
             state_.slot(c) = CommandSlot::AwaitingFinal;
+            uploadStoppable_ = true;
             edidUpload();
+            uploadStoppable_ = false;
             break;
         case DataPhase::WriteByte:
             state_.slot(c) = CommandSlot::AwaitingFinal;
@@ -547,16 +576,36 @@ void LinkEngine::tableUpload(Command c) {
 
 void LinkEngine::edidUpload() {
     const EdidImage& image = uploadImage_;
-    for (int i = 0; i < static_cast<int>(image.size()); ++i) {
+    const int last = static_cast<int>(image.size()) - 1;
+    for (int i = 0; i <= last; ++i) {
         if (!lineUp())
             return;
+        if (uploadStopAsked_) {
+            endStoppedUpload(i);
+            return;
+        }
         setGauge(100 * i / 255);
-        if (i == static_cast<int>(image.size()) - 1)
+        if (i == last) {
+            // Once the last byte goes, the generator has the whole image: too late to stop.
+            uploadStoppable_ = false;
             awaitAnswerToWholeDataPhase(Command::Uedid);
+        }
         SendFramedByte(image[i]);
         clock_.sleepMs(EdidUploadPauseMs);
         view_->processEventsOnce();
     }
+}
+
+void LinkEngine::endStoppedUpload(int bytesSent) {
+    // The data phase ends after a whole framed byte: the generator, waiting for the next one,
+    // takes the next frame as the end of it.
+    uploadStopAsked_ = false;
+    uploadStoppable_ = false;
+    state_.uedidSlot = CommandSlot::Idle;
+    state_.finalReplyTicks = 0;
+    setGauge(0);  // a part-way gauge would read as an upload still going
+    report(Command::Uedid, false, QStringLiteral("Upload stopped"),
+           QStringLiteral("after %1 of %2 bytes").arg(bytesSent).arg(uploadImage_.size()));
 }
 
 // ---- EDID read -----------------------------------------------------------------------------

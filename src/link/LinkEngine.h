@@ -73,6 +73,11 @@ public:
     // upload sends image as it is now; the read fills into only when it completes.
     bool startEdidUpload(const EdidImage& image, LinkHolder* by = nullptr);
     bool startEdidRead(EdidImage& into, LinkHolder* by = nullptr);
+    // Stops the EDID upload that by started: before its first answer at once, while its bytes
+    // go out at the next byte. Nothing more of it is sent, its slot is idle, and it ends as
+    // "Upload stopped" with how many bytes went out. False when there is no such upload or its
+    // last byte has gone (the generator has the whole image; the upload ends as it would).
+    bool cancelEdidUpload(LinkHolder* by = nullptr);
 
     // While a holder holds the link, only it starts commands (hold is false when another
     // holds it). Releasing it while its read is outstanding sends that read's image nowhere.
@@ -103,6 +108,7 @@ private:
     void lineLost();
     void awaitAnswerToWholeDataPhase(Command c);
     void edidUpload();
+    void endStoppedUpload(int bytesSent);
     void tickEdidRead();
     // Does what the block reader says.
     void follow(const EdidBlockReader::Action& action);
@@ -128,6 +134,9 @@ private:
     // What the upload started last sends: the table's bytes in sending order, or the image.
     std::array<quint8, 4 * ProgramColumns::StepCount> uploadTable_{};
     EdidImage uploadImage_{};
+    // The EDID upload's bytes are going out (it may be stopped), and it was asked to stop.
+    bool uploadStoppable_ = false;
+    bool uploadStopAsked_ = false;
 
     EdidBlockReader reader_;
 };

@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QFileInfo>
+#include <algorithm>
 
 #include "files/SafeFile.h"
 
@@ -12,6 +13,7 @@ const QByteArray ProductionLog::Header =
 namespace {
 
 constexpr int SerialTextColumn = 2;
+constexpr int SerialNumberColumn = 3;
 constexpr int TimeColumn = 0;
 constexpr int StationColumn = 1;
 constexpr int ResultColumn = 9;
@@ -35,20 +37,26 @@ QByteArray csvField(QString text) {
 
 QByteArray ProductionLog::line(const Record& r) {
     const QString fields[] = {
-        r.time,          r.station,
-        r.serialText,    r.serialNumber,
-        r.week,          r.year,
-        r.goldenFile,    r.goldenSha256,
-        r.writtenSha256, r.pass ? QStringLiteral("PASS") : QStringLiteral("FAIL"),
-        r.failedStage,   r.message,
+        r.time,
+        r.station,
+        r.serialText,
+        r.serialNumber,
+        r.week,
+        r.year,
+        r.goldenFile,
+        r.goldenSha256,
+        r.writtenSha256,
+        r.pass      ? QStringLiteral("PASS")
+        : r.stopped ? QStringLiteral("STOPPED")
+                    : QStringLiteral("FAIL"),
+        r.failedStage,
+        r.message,
     };
     QByteArray out;
-    for (const QString& f : fields) {
-        if (!out.isEmpty())
-            out += ',';
-        out += csvField(f);
-    }
-    return out + '\n';
+    // Empty leading fields keep their commas too (a host without a name).
+    for (const QString& f : fields) out += csvField(f) + ',';
+    out.back() = '\n';
+    return out;
 }
 
 bool ProductionLog::append(const QString& path, const Record& record, QString& error) {
@@ -83,36 +91,69 @@ QStringList ProductionLog::fields(const QByteArray& line) {
     return out;
 }
 
-bool ProductionLog::earlier(const QString& path, const QString& serial, QStringList& found,
-                            QString& error) {
-    found.clear();
+bool ProductionLog::scan(const QString& path, const QList<QByteArray>& needles,
+                         const std::function<void(const QByteArray&)>& take, QString& error) {
     if (!QFileInfo::exists(path))
         return true;
     QByteArray content;
     if (!SafeFile::readRegular(path, MaxReadBytes, content, error))
         return false;
-    // The serial as a record holds it (quoted where it has a comma or a quote).
-    const QByteArray needle = csvField(serial);
-    qsizetype start = 0;
-    while (start < content.size()) {
+    qsizetype start = content.indexOf('\n') + 1;  // after the header
+    while (start > 0 && start < content.size()) {
         qsizetype end = content.indexOf('\n', start);
         if (end < 0)
             end = content.size();
         const QByteArray row = content.mid(start, end - start);
         start = end + 1;
-        // Most lines are other units: split only those that hold the serial at all.
-        if (!row.contains(needle))
-            continue;
-        const QStringList f = fields(row);
-        if (f.size() > StageColumn && f[SerialTextColumn] == serial) {
+        // Most lines are other units: split only those that hold what is looked for at all.
+        if (needles.isEmpty() || std::any_of(needles.begin(), needles.end(),
+                                             [&](const QByteArray& n) { return row.contains(n); }))
+            take(row);
+    }
+    return true;
+}
+
+bool ProductionLog::earlier(const QString& path, const QString& serial,
+                            std::optional<quint32> number, Earlier& found, QString& error) {
+    found = Earlier();
+    const QString numberText = number ? QString::number(*number) : QString();
+    // The serial as a record holds it (quoted where it has a comma or a quote).
+    QList<QByteArray> needles{csvField(serial)};
+    if (number)
+        needles << numberText.toLatin1();
+    return scan(
+        path, needles,
+        [&](const QByteArray& row) {
+            const QStringList f = fields(row);
+            if (f.size() <= StageColumn)
+                return;
+            const bool sameText = f[SerialTextColumn] == serial;
+            if (!sameText && !(number && f[SerialNumberColumn] == numberText))
+                return;
             QString text =
                 QStringLiteral("%1, %2, %3").arg(f[ResultColumn], f[TimeColumn], f[StationColumn]);
             if (!f[StageColumn].isEmpty())
                 text += QStringLiteral(", at %1").arg(f[StageColumn]);
-            found << text;
-        }
-    }
-    return true;
+            if (sameText)
+                found.sameText << text;
+            else
+                found.sameNumber << f[SerialTextColumn] + QLatin1Char(' ') + text;
+        },
+        error);
+}
+
+bool ProductionLog::highestNumber(const QString& path, std::optional<quint32>& highest,
+                                  QString& error) {
+    highest.reset();
+    return scan(
+        path, {},
+        [&](const QByteArray& row) {
+            bool ok = false;
+            const qulonglong n = fields(row).value(SerialNumberColumn).toULongLong(&ok);
+            if (ok && n <= 0xFFFFFFFFull && (!highest || n > *highest))
+                highest = quint32(n);
+        },
+        error);
 }
 
 QString ProductionLog::writeProblem(const QString& path) {

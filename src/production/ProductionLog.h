@@ -4,6 +4,8 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
+#include <optional>
 
 // The record of a production run: a CSV file with one line per unit attempted, passed or not,
 // appended whole under a lock so that several programs can write to one log at once.
@@ -27,6 +29,14 @@ public:
         bool pass = false;
         QString failedStage;
         QString message;
+        bool stopped = false;  // by the operator, before anything was written: not a FAIL
+    };
+
+    // What the log holds of a unit about to be programmed.
+    struct Earlier {
+        QStringList sameText;    // its serial's records: "PASS, 2025-03-01T..., station"
+        QStringList sameNumber;  // other serials' with its serial number: "PX0003 PASS, ..."
+        bool isEmpty() const { return sameText.isEmpty() && sameNumber.isEmpty(); }
     };
 
     // The record as one CSV line with its line feed; line breaks inside a field become blanks.
@@ -34,13 +44,21 @@ public:
     static bool append(const QString& path, const Record& record, QString& error);
     // The fields of one CSV line.
     static QStringList fields(const QByteArray& line);
-    // The records of the log at path whose serial text is serial, as "PASS, 2025-03-01T...,
-    // station" texts. A log that does not exist yet has none. False when it cannot be read.
-    static bool earlier(const QString& path, const QString& serial, QStringList& found,
-                        QString& error);
+    // The records of the log at path whose serial text is serial and, when number is given,
+    // those whose serial number is number. A log that does not exist yet has none. False when
+    // it cannot be read.
+    static bool earlier(const QString& path, const QString& serial, std::optional<quint32> number,
+                        Earlier& found, QString& error);
+    // The highest serial number in the log at path; none when no record has one.
+    static bool highestNumber(const QString& path, std::optional<quint32>& highest, QString& error);
     // Why a log at path could not be appended to (a folder, a file or folder that may not be
     // written); empty when it looks writable.
     static QString writeProblem(const QString& path);
     // Now, in ISO 8601 with the offset from UTC: "2025-03-01T14:05:09+01:00".
     static QString now();
+
+private:
+    // Calls take with each line of the log (without its line end) that holds any of needles.
+    static bool scan(const QString& path, const QList<QByteArray>& needles,
+                     const std::function<void(const QByteArray&)>& take, QString& error);
 };

@@ -56,6 +56,7 @@ bool ProductionRun::start(const GoldenEdid& golden, const IdentityRecipe& recipe
     if (busy_)
         return false;
     busy_ = true;
+    stopAsked_ = false;
     outcome_ = Outcome();
     outcome_.stageMs.fill(-1);
     golden_ = golden;
@@ -91,6 +92,16 @@ bool ProductionRun::start(const GoldenEdid& golden, const IdentityRecipe& recipe
     return true;
 }
 
+bool ProductionRun::stop() {
+    if (!stoppable())
+        return false;
+    stopAsked_ = true;
+    // Refused only once the last byte has gone: the unit then stops when the upload ends, still
+    // before its write.
+    engine_.cancelEdidUpload(this);
+    return true;
+}
+
 bool ProductionRun::commandEnded(Command c, bool ok, const QString& message,
                                  const QString& detail) {
     const Stage expected = c == Command::Uedid   ? Stage::Upload
@@ -102,6 +113,12 @@ bool ProductionRun::commandEnded(Command c, bool ok, const QString& message,
     QString text = message;
     if (!detail.isEmpty())
         text += (text.isEmpty() ? QString() : QStringLiteral(" ")) + detail;
+    if (stopAsked_ && stage_ == Stage::Upload) {
+        outcome_.stopped = true;
+        fail(QStringLiteral("%1: nothing was written, the display keeps the EDID it had.")
+                 .arg(ok ? QStringLiteral("Stopped after the upload") : text));
+        return true;
+    }
     if (!ok) {
         fail(text.isEmpty() ? QStringLiteral("The generator did not complete the command.") : text);
         return true;
@@ -189,6 +206,7 @@ void ProductionRun::log() {
     r.goldenFile = golden_.fileName;
     r.goldenSha256 = QString::fromLatin1(golden_.sha256);
     r.pass = outcome_.pass;
+    r.stopped = outcome_.stopped;
     r.failedStage = outcome_.pass ? QString() : stageName(outcome_.failedStage);
     r.message = outcome_.pass ? QString() : outcome_.message;
     QString error;

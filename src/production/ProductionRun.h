@@ -30,6 +30,7 @@ public:
 
     struct Outcome {
         bool pass = false;
+        bool stopped = false;              // by stop(): nothing written, logged as STOPPED
         Stage failedStage = Stage::Patch;  // when !pass
         QString message;                   // why it failed
         bool logged = false;
@@ -55,6 +56,12 @@ public:
     bool start(const GoldenEdid& golden, const IdentityRecipe& recipe, const QString& serial,
                const QDate& today, const QString& logPath);
 
+    // While the unit uploads it may be stopped: the upload ends at the next byte, nothing is
+    // written (the display keeps the EDID it had) and the unit is logged as STOPPED at Upload.
+    bool stoppable() const { return busy_ && stage_ == Stage::Upload && !stopAsked_; }
+    // False, doing nothing, when the unit is not stoppable.
+    bool stop();
+
     // Why the engine would not start a command for a run now; empty when it would.
     QString startProblem() const;
 
@@ -77,6 +84,7 @@ private:
 
     LinkEngine& engine_;
     bool busy_ = false;
+    bool stopAsked_ = false;
     Stage stage_ = Stage::Patch;
     QElapsedTimer stageClock_;
     Outcome outcome_;

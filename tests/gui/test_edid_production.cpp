@@ -1,10 +1,15 @@
 // EDID > Production... through units on the model generator: a scanned serial programmed end to
-// end (pictured), a duplicate asked about, a read-back that differs, a log that cannot be
-// written; and the inspector's Edit identity... showing the diff as orve1ctl edid-diff does.
+// end (pictured), a scan kept while a unit runs, a duplicate asked about in the window's own box,
+// a read-back that differs, a log that cannot be written, serial numbers counted on from the log,
+// a unit stopped while it uploads, the window on a 768-pixel screen; and the inspector's Edit
+// identity... showing the diff as orve1ctl edid-diff does.
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
@@ -17,7 +22,9 @@
 #include "edid/EdidIdentity.h"
 #include "edid/TEDID_Examiner.h"
 #include "edid/TEDID_Identity.h"
+#include "production/ProductionLog.h"
 #include "production/TEDID_Production.h"
+#include "ui/ElidedLabel.h"
 
 namespace {
 
@@ -51,6 +58,21 @@ QStringList logResults(const QString& path) {
     return out;
 }
 
+// The verdict, the reason and Serial wholly inside the window, and no group squeezed below what
+// it needs, at the window's height and at that less a title bar.
+void checkFits(TEDID_Production& w) {
+    for (int height : {TEDID_Production::FormHeight, TEDID_Production::FormHeight - 32}) {
+        w.resize(TEDID_Production::FormWidth, height);
+        QApplication::processEvents();
+        for (QWidget* c :
+             std::initializer_list<QWidget*>{w.ResultLabel(), w.ReasonLabel(), w.SerialEdit()})
+            QVERIFY2(w.rect().contains(QRect(c->mapTo(&w, QPoint()), c->size())),
+                     qPrintable(c->objectName() + QString::number(height)));
+        for (QGroupBox* g : w.findChildren<QGroupBox*>())
+            QVERIFY2(g->height() >= g->minimumSizeHint().height(), qPrintable(g->objectName()));
+    }
+}
+
 }  // namespace
 
 class TestEdidProduction : public QObject {
@@ -78,7 +100,13 @@ private slots:
         ModelGenerator model;
         model.attach(rig.line, rig.clock);
         scan(w, "SN-0007");
+        // A scan while it runs is kept for the next unit, which waits for Enter.
+        QVERIFY(w.run().busy() && !w.SerialEdit()->isReadOnly());
+        scan(w, "SN-0099");
+        QCOMPARE(w.NextLabel()->text(), QStringLiteral("Next: SN-0099"));
         QVERIFY(runUnit(rig, model, w));
+        QCOMPARE(w.SerialEdit()->selectedText(), QStringLiteral("SN-0099"));
+        QCOMPARE(model.uedidUploads, 1);
         QCOMPARE(w.ResultLabel()->text(), QStringLiteral("PASS"));
         QCOMPARE(w.ResultLabel()->palette().color(QPalette::WindowText),
                  TEDID_Production::PassColor);
@@ -96,27 +124,39 @@ private slots:
         QVERIFY(w.grab().save(picture));
         qInfo("The window after one unit: %s", qPrintable(picture));
 
-        // The same serial again: asked first; no means nothing is sent.
+        // The same serial again: asked in the window's own box; no means nothing is sent, the
+        // last verdict goes and the next scan reaches Serial.
         scan(w, "SN-0007");
         QCOMPARE(rig.questions.size(), 1);
         QVERIFY2(rig.questions[0].startsWith("Serial SN-0007 is already in the log") &&
                      rig.questions[0].contains("PASS"),
                  qPrintable(rig.questions[0]));
+        QCOMPARE(rig.main().lastBoxOwner(), &w);
         QVERIFY(!w.run().busy());
         QCOMPARE(model.uedidUploads, 1);
+        QCOMPARE(w.ResultLabel()->text(), QString());
+        QTest::keyClicks(QApplication::focusWidget(), "PX0003");
+        QCOMPARE(w.SerialEdit()->text(), QStringLiteral("PX0003"));
 
-        // Yes, and the generator keeps one bit of it wrong.
+        // Yes, and the generator keeps five bytes of it wrong: a reason of three lines and
+        // more, which the window shows on one.
         rig.confirmAnswer = true;
         model.onDeliver = [&] {
             if (model.uedidUploads == 2 && model.image[12] == 7)
-                model.image[12] = 6;
+                for (int i = 12; i < 17; ++i) model.image[i] ^= 1;
         };
         scan(w, "SN-0007");
         QVERIFY(runUnit(rig, model, w));
         QCOMPARE(w.ResultLabel()->text(), QStringLiteral("FAIL"));
-        QVERIFY2(w.ReasonLabel()->text().startsWith("SN-0007 at Compare: The EDID read back "
-                                                    "differs"),
-                 qPrintable(w.ReasonLabel()->text()));
+        QVERIFY2(w.ReasonLabel()->fullText().startsWith("SN-0007 at Compare: The EDID read back "
+                                                        "differs") &&
+                     w.ReasonLabel()->elided() &&
+                     w.ReasonLabel()->toolTip() == w.ReasonLabel()->fullText(),
+                 qPrintable(w.ReasonLabel()->fullText()));
+        QCOMPARE(w.StageGauge()->text() + ' ' + QString::number(w.StageGauge()->value()),
+                 QStringLiteral("FAIL at Compare 0"));
+        checkFits(w);
+        QVERIFY(w.grab().save(QDir::current().filePath("edid-production-fail.png")));
         QCOMPARE(logResults(log), QStringList({"SN-0007 PASS", "SN-0007 FAIL"}));
         QCOMPARE(w.CountLabel()->text(),
                  QStringLiteral("Passed 1, failed 1 since the window was opened"));
@@ -135,6 +175,73 @@ private slots:
         scan(w, "SN-0009");
         QVERIFY(rig.messages.value(1).startsWith("Production has stopped"));
         QCOMPARE(model.uedidUploads, 3);
+    }
+
+    // Counting up goes on after the highest serial number in the log, and a number given
+    // before is asked about; a unit stopped while it uploads is logged as STOPPED with nothing
+    // written, and the next goes through whole; serial number 0 is offered.
+    void serialNumbersAndStop() {
+        GuiRig rig;
+        QTemporaryDir dir;
+        const QString log = dir.filePath("units.csv");
+        QString error;
+        for (int i = 1; i <= 3; ++i) {
+            ProductionLog::Record r;
+            r.serialText = QStringLiteral("PX000%1").arg(i);
+            r.serialNumber = QString::number(70000 + i);
+            r.pass = true;
+            QVERIFY(ProductionLog::append(log, r, error));
+        }
+        rig.menuItem("EDID_Production")->trigger();
+        TEDID_Production& w = *rig.windows->EDID_Production;
+        w.NumberCount()->setChecked(true);
+        QVERIFY(w.openGolden(sample()) && w.chooseLog(log));
+        QCOMPARE(w.NextNumber()->text() + ", " + w.NextNumberNote()->text(),
+                 QStringLiteral("70004, next after 70003 in the log"));
+        rig.makePresent();
+        rig.line.answerFrames = false;
+        ModelGenerator model;
+        model.attach(rig.line, rig.clock);
+        w.NextNumber()->selectAll();
+        QTest::keyClicks(w.NextNumber(), "70002");
+        scan(w, "PX0004");
+        QVERIFY2(rig.questions.value(0).startsWith("Serial number 70002 is already in the log") &&
+                     rig.questions[0].contains("PX0002 PASS"),
+                 qPrintable(rig.questions.value(0)));
+        QCOMPARE(model.exchanges.size(), size_t(0));
+
+        // Stop after 100 bytes of the upload.
+        w.NextNumber()->setText("70004");
+        const auto feed = rig.line.onPut;
+        rig.line.onPut = [&, feed](FakeLine& line) {
+            feed(line);
+            const auto& e = model.exchanges;
+            if (!e.empty() && e.back().keyword == "UEDID" && e.back().data.size() == 100 &&
+                w.StopButton()->isEnabled())
+                w.StopButton()->click();
+        };
+        scan(w, "PX0004");
+        QVERIFY(runUnit(rig, model, w));
+        QCOMPARE(w.ResultLabel()->text(), QStringLiteral("STOPPED"));
+        QCOMPARE(logResults(log).last(), QStringLiteral("PX0004 STOPPED"));
+        QCOMPARE(model.exchanges.back().keyword + ' ' +
+                     QByteArray::number(int(model.exchanges.back().data.size())),
+                 QByteArray("UEDID 100"));
+        QVERIFY(
+            w.ReasonLabel()->fullText().contains("after 100 of 256 bytes: nothing was written"));
+
+        rig.line.onPut = feed;
+        rig.confirmAnswer = true;  // PX0004 is in the log now
+        scan(w, "PX0004");
+        QVERIFY(runUnit(rig, model, w));
+        QCOMPARE(w.ResultLabel()->text(), QStringLiteral("PASS"));
+        QCOMPARE(EdidIdentity::read(model.lastUpload).serialNumber, 70005u);
+        QCOMPARE(w.NextNumber()->text(), QStringLiteral("70006"));
+        w.NumberZero()->setChecked(true);
+        scan(w, "PX0005");
+        QVERIFY(runUnit(rig, model, w));
+        QCOMPARE(EdidIdentity::read(model.lastUpload).serialNumber, 0u);
+        QVERIFY(model.violations.empty());
     }
 
     // Edit identity... in the inspector: a refused text keeps the dialog open; OK writes the

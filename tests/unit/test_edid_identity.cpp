@@ -291,10 +291,22 @@ private slots:
         QCOMPARE(lines[0] + '\n', ProductionLog::Header);
         QCOMPARE(ProductionLog::fields(lines[1]).value(2), QStringLiteral("A,\"1\""));
         QCOMPARE(ProductionLog::fields(lines[1]).value(11), QStringLiteral("No Response !! x"));
-        QStringList found;
-        QVERIFY(ProductionLog::earlier(log, "A,\"1\"", found, error));
-        QCOMPARE(found, QStringList{"FAIL, 2025-03-01T10:00:00+01:00, st, at Read back"});
-        QVERIFY(ProductionLog::earlier(log, "A", found, error) && found.isEmpty());
+        ProductionLog::Earlier found;
+        QVERIFY(ProductionLog::earlier(log, "A,\"1\"", {}, found, error));
+        QCOMPARE(found.sameText, QStringList{"FAIL, 2025-03-01T10:00:00+01:00, st, at Read back"});
+        QVERIFY(ProductionLog::earlier(log, "A", 2, found, error) && found.isEmpty());
+        // Another serial with a number already given, and the highest number given.
+        rec.serialNumber = "70003";
+        rec.stopped = true;
+        rec.pass = false;
+        QVERIFY(ProductionLog::append(log, rec, error));
+        QVERIFY(ProductionLog::earlier(log, "C", 1, found, error));
+        QCOMPARE(found.sameNumber,
+                 QStringList({"A,\"1\" FAIL, 2025-03-01T10:00:00+01:00, st, at Read back",
+                              "B PASS, 2025-03-01T10:00:00+01:00, st, at Read back"}));
+        std::optional<quint32> highest;
+        QVERIFY(ProductionLog::highestNumber(log, highest, error) && highest == 70003u);
+        QCOMPARE(ProductionLog::fields(readFile(log).split('\n').value(3)).value(9), "STOPPED");
         QVERIFY(!ProductionLog::writeProblem(dir.filePath("none/log.csv")).isEmpty());
     }
 };

@@ -1,4 +1,5 @@
-// Reading the EDID in blocks, uploading it byte by byte, and the bounds of the read.
+// Reading the EDID in blocks, uploading it byte by byte (and stopping it), and the bounds of
+// the read.
 #include <QTest>
 
 #include "EngineRig.h"
@@ -76,6 +77,15 @@ Read readWith(const EdidImage& served,
 Read readWith(const std::function<ModelGenerator::Plan(int, ModelGenerator::ReplyKind)>& plan) {
     return readWith(sampleImage(), plan);
 }
+
+// A holder that hears how its commands end: "failed Upload stopped | after 3 of 256 bytes".
+struct EndRecorder : LinkHolder {
+    QStringList ends;
+    bool commandEnded(Command, bool ok, const QString& message, const QString& detail) override {
+        ends << QStringLiteral("%1 %2 | %3").arg(ok ? "ok" : "failed", message, detail);
+        return true;
+    }
+};
 
 }  // namespace
 
@@ -317,6 +327,56 @@ private slots:
             r.tick();
             QCOMPARE(r.view.messages, early ? QStringList() : QStringList{"Upload successful!!"});
         }
+    }
+
+    void uploadStopsAtTheNextByte_data() {
+        QTest::addColumn<int>("stopInYield");  // 0: before the generator's first answer
+        QTest::addColumn<bool>("byStarter");   // asked by the holder that started it
+        QTest::addColumn<int>("bytesSent");
+        QTest::addColumn<QString>("end");
+        QTest::newRow("before the first answer")
+            << 0 << true << 0 << "failed Upload stopped | before its first byte";
+        QTest::newRow("after one byte")
+            << 1 << true << 1 << "failed Upload stopped | after 1 of 256 bytes";
+        QTest::newRow("half way") << 128 << true << 128
+                                  << "failed Upload stopped | after 128 of 256 bytes";
+        QTest::newRow("before the last byte")
+            << 255 << true << 255 << "failed Upload stopped | after 255 of 256 bytes";
+        QTest::newRow("after the last byte") << 256 << true << 256 << "ok Upload successful!! | ";
+        QTest::newRow("by another") << 128 << false << 256 << "ok Upload successful!! | ";
+    }
+    void uploadStopsAtTheNextByte() {
+        QFETCH(int, stopInYield);
+        QFETCH(bool, byStarter);
+        QFETCH(int, bytesSent);
+        QFETCH(QString, end);
+        EngineRig rig;
+        EndRecorder starter, other;
+        QVERIFY(rig.engine.hold(&starter));
+        QVERIFY(rig.engine.startEdidUpload(sampleImage(), &starter));
+        rig.line.clearSent();
+        bool taken = false;
+        const auto stop = [&] {
+            taken = rig.engine.cancelEdidUpload(byStarter ? &starter : &other);
+        };
+        int yields = 0;
+        rig.view.onYield = [&] {
+            if (++yields == stopInYield)
+                stop();
+        };
+        if (stopInYield == 0)
+            stop();
+        rig.answer("OK\r\n");  // the first answer: the data phase, unless stopped before it
+        rig.answer("OK\r\n");  // the final answer, ignored after a stop
+        QCOMPARE(taken, end.startsWith("failed"));
+        QCOMPARE(rig.line.sent().size(), 3 * bytesSent);
+        QCOMPARE(starter.ends, QStringList{end});
+        QCOMPARE(rig.slot(Command::Uedid), CommandSlot::Idle);
+        QVERIFY(rig.view.messages.isEmpty());
+        // The next command goes out as usual.
+        rig.line.clearSent();
+        QVERIFY(rig.engine.startCommand(Command::Wedid, &starter));
+        QVERIFY(rig.line.sent().startsWith("WEDID"));
     }
 };
 

@@ -268,9 +268,10 @@ void stagePlanScene(AppWindows& windows, const QString& show) {
     QTimer::singleShot(4000, form, [form] { form->PassButton()->click(); });
 }
 
-// The production window ready for its first unit: the golden EDID of ORVE1_SHOW_EDID and a log
-// in the runtime folder. With EDID_Production_unit it connects COM 1 (the virtual generator)
-// and programs the unit SN-0001, to be pictured when its result shows (about 40 s).
+// The production window ready for its first unit: the golden EDID of ORVE1_SHOW_EDID and the
+// log ORVE1_SHOW_LOG (else one in the runtime folder). With EDID_Production_unit it connects
+// COM 1 (the virtual generator) and programs the unit SN-0001, to be pictured when its result
+// shows (about 40 s).
 void stageProductionScene(AppWindows& windows, const QString& show) {
     if (!show.startsWith(QLatin1String("EDID_Production")))
         return;
@@ -281,8 +282,12 @@ void stageProductionScene(AppWindows& windows, const QString& show) {
         main->EDID_ProductionClick();
         TEDID_Production* production = windows.EDID_Production.get();
         production->openGolden(qEnvironmentVariable("ORVE1_SHOW_EDID"));
-        ComPortMap::ensureRuntimeDir();
-        production->chooseLog(ComPortMap::runtimeDir() + QStringLiteral("/production-log.csv"));
+        QString log = qEnvironmentVariable("ORVE1_SHOW_LOG");
+        if (log.isEmpty()) {
+            ComPortMap::ensureRuntimeDir();
+            log = ComPortMap::runtimeDir() + QStringLiteral("/production-log.csv");
+        }
+        production->chooseLog(log);
         if (!unit)
             return;
         port->Button1Click();

@@ -17,8 +17,9 @@ class AppWindows;
 //                                    reports in ORVE1_SHOW_REPORTS=<folder>.
 //   ORVE1_SHOW=EDID_Identity         the inspector's Edit identity... dialog for ORVE1_SHOW_EDID.
 //   ORVE1_SHOW=EDID_Production       the production window with the ORVE1_SHOW_EDID file as its
-//                                    golden EDID and a log in the runtime folder;
-//                                    EDID_Production_unit also programs unit SN-0001 on COM 1.
+//                                    golden EDID and the log ORVE1_SHOW_LOG=<file> (default: one
+//                                    in the runtime folder); EDID_Production_unit also programs
+//                                    unit SN-0001 on COM 1.
 //   ORVE1_EXIT_AFTER_SHOW=1          prints when the main window was first exposed, then exits.
 class StageScenes {
 public:
