@@ -17,7 +17,7 @@ add_library(orve1widgets STATIC
     ui/AppWindows.h ui/AppWindows.cpp
     ui/ApplicationMain.h ui/ApplicationMain.cpp
     ui/ProgramStart.h ui/ProgramStart.cpp
-    link/TCOM_PORT_SETTING_FORM.h link/TCOM_PORT_SETTING_FORM.cpp
+    port/TCOM_PORT_SETTING_FORM.h port/TCOM_PORT_SETTING_FORM.cpp
     timing/TTiming.h timing/TTiming.cpp
     timing/TTiming_List.h timing/TTiming_List.cpp
     timing/TTimings.h timing/TTimings.cpp
