@@ -35,6 +35,12 @@ add_library(orve1widgets STATIC
     production/TEDID_Production.h production/TEDID_Production.cpp
 )
 target_link_libraries(orve1widgets PUBLIC orve1core orve1serial Qt6::Widgets)
+# Where the manual is, as the About box says: one implementation per platform.
+if(WIN32)
+    target_sources(orve1widgets PRIVATE ui/ManualPlace.h ui/ManualPlaceWindows.cpp)
+else()
+    target_sources(orve1widgets PRIVATE ui/ManualPlace.h ui/ManualPlacePosix.cpp)
+endif()
 
 add_executable(orve1 ui/main.cpp)
 target_link_libraries(orve1 PRIVATE orve1widgets)
