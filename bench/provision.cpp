@@ -211,6 +211,7 @@ int main(int argc, char* argv[]) {
     for (pid_t s : sims) waitpid(s, nullptr, 0);
     while (waitpid(-1, nullptr, 0) > 0) {
     }
-    std::system((std::string("rm -rf ") + runtime).c_str());
+    if (std::system((std::string("rm -rf ") + runtime).c_str()) != 0)
+        std::fprintf(stderr, "bench_provision: %s left behind\n", runtime);
     return allPassed ? 0 : 1;
 }

@@ -18,7 +18,7 @@ add_library(orve1widgets STATIC
     ui/AppWindows.h ui/AppWindows.cpp
     ui/ApplicationMain.h ui/ApplicationMain.cpp
     ui/ProgramStart.h ui/ProgramStart.cpp
-    link/TCOM_PORT_SETTING_FORM.h link/TCOM_PORT_SETTING_FORM.cpp
+    port/TCOM_PORT_SETTING_FORM.h port/TCOM_PORT_SETTING_FORM.cpp
     timing/TTiming.h timing/TTiming.cpp
     timing/TTiming_List.h timing/TTiming_List.cpp
     timing/TTimings.h timing/TTimings.cpp
@@ -39,6 +39,12 @@ add_library(orve1widgets STATIC
     production/TEDID_Production.h production/TEDID_Production.cpp
 )
 target_link_libraries(orve1widgets PUBLIC orve1core orve1serial Qt6::Widgets)
+# Where the manual is, as the About box says: one implementation per platform.
+if(WIN32)
+    target_sources(orve1widgets PRIVATE ui/ManualPlace.h ui/ManualPlaceWindows.cpp)
+else()
+    target_sources(orve1widgets PRIVATE ui/ManualPlace.h ui/ManualPlacePosix.cpp)
+endif()
 
 add_executable(orve1 ui/main.cpp)
 target_link_libraries(orve1 PRIVATE orve1widgets)

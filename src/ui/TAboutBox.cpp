@@ -1,13 +1,33 @@
 #include "ui/TAboutBox.h"
 
+#include <QCoreApplication>
+#include <QFontMetrics>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
 
+#include "Version.h"
 #include "ui/FormControls.h"
 #include "ui/Icons.h"
+#include "ui/ManualPlace.h"
+
+namespace {
+
+// A long install path may not fit its line: the type shrinks until it does (down to 8 points),
+// the whole text is the tool tip, and it can be selected and copied.
+void fitLine(QLabel* label) {
+    QFont font = label->font();
+    while (font.pointSize() > 8 &&
+           QFontMetrics(font).horizontalAdvance(label->text()) > label->width())
+        font.setPointSize(font.pointSize() - 1);
+    label->setFont(font);
+    label->setToolTip(label->text());
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+}
+
+}  // namespace
 
 TAboutBox::TAboutBox(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -38,10 +58,18 @@ TAboutBox::TAboutBox(QWidget* parent)
         Panel1_, "ProductName", QStringLiteral("Product Name: ORVE-1"), QRect(64, 12, 210, 20));
     Version_ = FormControls::label(Panel1_, "Version", QStringLiteral("Version:V0.3"),
                                    QRect(64, 44, 210, 20));
-    Comments_ = FormControls::label(Panel1_, "Comments", QStringLiteral("http://www.example.com"),
-                                    QRect(8, 96, 266, 20));
-    Copyright_ = FormControls::label(Panel1_, "Copyright", QStringLiteral("Tel: +1 555 0100"),
-                                     QRect(8, 124, 266, 20));
+    // The program's and Qt's versions, and where this installation's manual is.
+    Comments_ =
+        FormControls::label(Panel1_, "Comments",
+                            QStringLiteral("orve1 %1, Qt %2")
+                                .arg(QStringLiteral(ORVE1_VERSION), QLatin1String(qVersion())),
+                            QRect(8, 96, 266, 20));
+    Copyright_ = FormControls::label(
+        Panel1_, "Copyright",
+        QStringLiteral("Manual: ") + ManualPlace::describe(QCoreApplication::applicationDirPath()),
+        QRect(8, 124, 266, 20));
+    fitLine(Comments_);
+    fitLine(Copyright_);
 
     OKButton_ = new QPushButton(QStringLiteral("OK"), this);
     OKButton_->setObjectName(QStringLiteral("OKButton"));

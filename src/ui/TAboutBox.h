@@ -6,7 +6,8 @@ class QFrame;
 class QLabel;
 class QPushButton;
 
-// The About box: program icon, product name, version and the maker's contact lines.
+// The About box: program icon, product name, version, the program's and Qt's versions and where
+// the manual is.
 class TAboutBox : public QDialog {
     Q_OBJECT
 public:

@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFontMetrics>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -26,16 +27,18 @@
 #include <memory>
 
 #include "GuiRig.h"
+#include "Version.h"
 #include "edid/TEDID_Block.h"
 #include "link/ComPortMap.h"
 #include "link/LinkEngine.h"
-#include "link/TCOM_PORT_SETTING_FORM.h"
 #include "pattern/TPattern_List.h"
 #include "pattern/TPatterns.h"
+#include "port/TCOM_PORT_SETTING_FORM.h"
 #include "programme/TProgrammer_Form.h"
 #include "timing/TTiming_List.h"
 #include "timing/TTimings.h"
 #include "ui/AppWindows.h"
+#include "ui/ManualPlace.h"
 #include "ui/TAboutBox.h"
 #include "ui/TCGauge.h"
 #include "ui/TMainForm.h"
@@ -60,6 +63,8 @@ private slots:
     void uploadSwitchesPanel0ToOwnerDrawing();
     void menuDialogsAreModal();
     void aboutBox();
+    void manualPlace_data();
+    void manualPlace();
     void windowArrangementAndList();
 
 private:
@@ -534,9 +539,15 @@ void TestMainWindow::aboutBox() {
     QStringList texts;
     QPoint centreOffset;
     bool okIsDefault = false;
+    bool versionsWhole = false;
     runModal([&] { rig.main().HelpAbout1Execute(); },
              [&](QWidget*) {
                  for (QLabel* l : about.findChildren<QLabel*>()) texts << l->text();
+                 auto* versions = about.findChild<QLabel*>("Comments");
+                 versionsWhole =
+                     versions->geometry() == QRect(8, 96, 266, 20) &&
+                     QFontMetrics(versions->font()).horizontalAdvance(versions->text()) <=
+                         versions->width();
                  centreOffset =
                      about.frameGeometry().center() - about.screen()->availableGeometry().center();
                  okIsDefault = about.OKButton()->isDefault();
@@ -544,11 +555,40 @@ void TestMainWindow::aboutBox() {
              });
     QVERIFY(texts.contains("Product Name: ORVE-1"));
     QVERIFY(texts.contains("Version:V0.3"));
+    QVERIFY(texts.contains(QStringLiteral("orve1 %1, Qt %2").arg(ORVE1_VERSION, qVersion())));
+    QVERIFY(versionsWhole);
+    const QString manual = about.findChild<QLabel*>("Copyright")->text();
+    QVERIFY2(manual.startsWith("Manual: ") && !texts.join(' ').contains("example"),
+             qPrintable(texts.join(" | ")));
     QVERIFY(okIsDefault);
     QVERIFY(!about.isVisible());
     QVERIFY(qAbs(centreOffset.x()) <= 1 && qAbs(centreOffset.y()) <= 1);
     QCOMPARE(about.font().family(), QStringLiteral("Times New Roman"));
     QCOMPARE(about.font().pointSize(), 12);
+}
+
+void TestMainWindow::manualPlace_data() {
+    QTest::addColumn<bool>("installed");
+    QTest::addColumn<QString>("expected");
+    // PREFIX stands for an install folder that holds bin/ and, when installed, share/doc/orve1/.
+#ifdef Q_OS_WIN
+    QTest::newRow("beside the programs") << true << "PREFIX\\bin\\README.txt";
+#else
+    QTest::newRow("under its prefix") << true << "orve1(1), PREFIX/share/doc/orve1/";
+    QTest::newRow("not installed") << false << "orve1(1), /usr/share/doc/orve1/";
+#endif
+}
+
+void TestMainWindow::manualPlace() {
+    QFETCH(bool, installed);
+    QFETCH(QString, expected);
+    QTemporaryDir prefix;
+    QVERIFY(QDir(prefix.path()).mkpath("bin"));
+    if (installed)
+        QVERIFY(QDir(prefix.path()).mkpath("share/doc/orve1"));
+    const QString root = QDir(prefix.path()).canonicalPath();
+    QCOMPARE(ManualPlace::describe(root + "/bin"),
+             expected.replace("PREFIX", QDir::toNativeSeparators(root)));
 }
 
 void TestMainWindow::windowArrangementAndList() {

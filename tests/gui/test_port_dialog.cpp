@@ -11,7 +11,7 @@
 #include "GuiRig.h"
 #include "link/ComPortMap.h"
 #include "link/PortDescription.h"
-#include "link/TCOM_PORT_SETTING_FORM.h"
+#include "port/TCOM_PORT_SETTING_FORM.h"
 
 class TestPortDialog : public QObject {
     Q_OBJECT

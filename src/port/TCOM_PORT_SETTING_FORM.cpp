@@ -1,4 +1,4 @@
-#include "link/TCOM_PORT_SETTING_FORM.h"
+#include "port/TCOM_PORT_SETTING_FORM.h"
 
 #include <QComboBox>
 #include <QLabel>
