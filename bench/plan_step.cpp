@@ -2,7 +2,9 @@
 // timers: the time from a verdict to the generator having acknowledged the next step (every
 // command it needed answered), for steps that change only the pattern and steps that change
 // both. Verdicts come at a random moment after each step is shown, as an operator's would.
-//     bench_plan_step [PAIRS]     (default 12 of each kind)
+// Last, steps that pause (the generator marked absent, as after a silence) and are retried at
+// once: the time from Retry to the step shown again, both commands sent.
+//     bench_plan_step [PAIRS]     (default 12 of each kind, and half as many retries)
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QProcess>
@@ -70,7 +72,8 @@ int main(int argc, char** argv) {
     // Alternately a step that changes the pattern only and one that changes both.
     Plan plan;
     plan.name = QStringLiteral("step switch");
-    for (int i = 0; i <= 2 * pairs; ++i) {
+    const int retries = std::max(2, pairs / 2);
+    for (int i = 0; i <= 2 * pairs + retries; ++i) {
         PlanStep s;
         s.timing = i % 2 ? PlanStep::Same : (i / 2) % 2 ? 9 : 29;
         s.pattern = i % 39;
@@ -79,16 +82,31 @@ int main(int argc, char** argv) {
     }
     std::vector<double> patternOnly;
     std::vector<double> both;
+    std::vector<double> retried;
     QElapsedTimer since;
     int judged = -1;
     runner.onChanged = [&] {
+        if (runner.state() == PlanRunner::State::Paused) {
+            // Retry at once.
+            QTimer::singleShot(0, [&] {
+                QString why;
+                since.start();
+                runner.retry(why);
+            });
+            return;
+        }
         if (runner.state() != PlanRunner::State::Judging || runner.currentStep() == judged)
             return;
         judged = runner.currentStep();
-        if (judged > 0)
+        if (judged > 2 * pairs)
+            retried.push_back(since.nsecsElapsed() / 1e6);
+        else if (judged > 0)
             (judged % 2 ? patternOnly : both).push_back(since.nsecsElapsed() / 1e6);
         // The operator looks for a while: the verdict falls anywhere within a tick.
         QTimer::singleShot(200 + QRandomGenerator::global()->bounded(500), [&] {
+            // From here on the next step finds the generator marked absent and pauses.
+            if (judged >= 2 * pairs)
+                engine.ShowDeviceAbsent();
             since.start();
             runner.pass();
         });
@@ -110,7 +128,7 @@ int main(int argc, char** argv) {
     engine.closePort();
     sim.terminate();
     sim.waitForFinished(3000);
-    if (status != 0 || patternOnly.empty() || both.empty()) {
+    if (status != 0 || patternOnly.empty() || both.empty() || retried.empty()) {
         std::fprintf(stderr, "bench_plan_step: the run did not pass: %s\n",
                      qPrintable(runner.record().endText()));
         return 1;
@@ -118,5 +136,6 @@ int main(int argc, char** argv) {
     std::printf("verdict to next step acknowledged, orve1-sim answering at once\n");
     print("pattern only (PTIX):", patternOnly, 1500);
     print("timing and pattern (TMIX+PTIX):", both, 2800);
+    print("Retry to the step shown again:", retried, 2500);
     return 0;
 }

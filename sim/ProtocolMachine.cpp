@@ -161,6 +161,12 @@ bool ProtocolMachine::brokenData(quint8 b, Outcome* out) {
 
 bool ProtocolMachine::frameComplete(Outcome* out) {
     stage_ = Stage::Idle;
+    if (options_.hangupAtFrame > 0 && ++frames_ == options_.hangupAtFrame) {
+        out->line =
+            keyword_ + " hang-up at frame " + std::to_string(frames_) + " [--hangup-at-frame]";
+        out->hangup = true;
+        return true;
+    }
     command_ = -1;
     for (size_t i = 0; i < std::size(Commands); ++i) {
         if (keyword_ == Commands[i].keyword)

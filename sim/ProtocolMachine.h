@@ -66,6 +66,7 @@ private:
     quint8 value_ = 0;
     std::vector<quint8> data_;
     int dataCount_ = 0;  // framed bytes of this data phase, block requests included
+    int frames_ = 0;     // command frames taken in since the start
     int strayBytes_ = 0;
     std::vector<int> faultsLeft_;  // per entry of options_.edidFaults
 };

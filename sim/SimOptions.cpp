@@ -92,8 +92,8 @@ SimOptions::Outcome SimOptions::parse(int argc, char** argv, std::string* error)
                           name == "--split";
         const bool valued = name == "--port" || name == "--edid" || name == "--reject" ||
                             name == "--delay" || name == "--burst" || name == "--hangup-after" ||
-                            name == "--edid-fault" || name == "--block-trailer" ||
-                            name == "--spoil-upload";
+                            name == "--hangup-at-frame" || name == "--edid-fault" ||
+                            name == "--block-trailer" || name == "--spoil-upload";
         if (!flag && !valued) {
             *error = (name.compare(0, 1, "-") == 0 ? "unknown option '" : "unexpected argument '") +
                      name + "'";
@@ -146,6 +146,9 @@ SimOptions::Outcome SimOptions::parse(int argc, char** argv, std::string* error)
         } else if (name == "--hangup-after") {
             if (!parseNumber(value, 1, 1000000, &hangupAfter))
                 return bad("needs a byte count 1..1000000");
+        } else if (name == "--hangup-at-frame") {
+            if (!parseNumber(value, 1, 1000000, &hangupAtFrame))
+                return bad("needs a frame count 1..1000000");
         } else if (name == "--spoil-upload") {
             if (!parseNumber(value, 0, 255, &spoilUpload))
                 return bad("needs a byte offset 0..255");
@@ -209,6 +212,9 @@ Faults, for tests and demonstrations:
   --hangup-after N     once the N-th framed data byte of a data phase has come
                        in, close the line, remove the link and exit with
                        status 0 (that byte is not answered)
+  --hangup-at-frame N  the same once the N-th command frame has come in (counted
+                       from the first, the presence query included): a cable
+                       pulled in the middle of a step
 
 Exit status: 0 on a signal or a hang-up, 1 when the port cannot be set up,
 2 for a bad command line.

@@ -26,8 +26,9 @@ public:
     bool split = false;
     int delayMs = 0;
     int burst = 0;
-    int hangupAfter = 0;   // 0: never
-    int spoilUpload = -1;  // byte of an uploaded EDID stored with its lowest bit flipped; -1: none
+    int hangupAfter = 0;    // 0: never
+    int hangupAtFrame = 0;  // 0: never; else the n-th command frame (from 1) is not answered
+    int spoilUpload = -1;   // byte of an uploaded EDID stored with its lowest bit flipped; -1: none
     std::vector<EdidFault> edidFaults;
     std::string blockTrailer;  // sent after every EDID block, in the same write
 

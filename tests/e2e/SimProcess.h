@@ -17,7 +17,13 @@ public:
         return qEnvironmentVariable("ORVE1_BIN_DIR") + QLatin1Char('/') + name;
     }
     QProcessEnvironment environment() const { return env_; }
-    QString runtimeDir() const { return dir_.path(); }
+    // Registers in another simulator's runtime directory (a generator switched off and on
+    // again, on the same COM port).
+    void shareRuntimeDir(const SimProcess& other) {
+        env_.insert(QStringLiteral("XDG_RUNTIME_DIR"), other.runtimeDir());
+        shared_ = other.runtimeDir();
+    }
+    QString runtimeDir() const { return shared_.isEmpty() ? dir_.path() : shared_; }
 
     // Starts orve1-sim with args and waits for its ready line.
     bool start(const QStringList& args) {
@@ -71,4 +77,5 @@ private:
     QProcessEnvironment env_ = QProcessEnvironment::systemEnvironment();
     QProcess proc_;
     QString out_;
+    QString shared_;
 };

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -203,6 +204,54 @@ private slots:
         QCOMPARE(ctl({"plan", dir + "/judge.txt", "--serial", "S3", "--auto"}, "", &out), 2);
         QVERIFY2(out.contains("step 1 (line 3) is judged"), qPrintable(out));
         QCOMPARE(sim.output().count("\n"), exchanges);
+    }
+
+    // A cable pulled in the middle of step 2 (the simulator hangs up) and a generator back on
+    // the same COM port: orve1ctl plan pauses, says what to do, takes r, reopens the port and
+    // the run ends PASS with the interruption in its report.
+    void ctlRetriesAfterAPulledCable() {
+        SimProcess sim;
+        QVERIFY(sim.start({"--port", "5", "--hangup-at-frame", "4"}));  // step 2's PTIX
+        const QString dir = sim.runtimeDir();
+        writeFile(dir + "/plan.txt", ThreeSteps);
+        QProcess ctl;
+        ctl.setProcessEnvironment(sim.environment());
+        ctl.setProcessChannelMode(QProcess::MergedChannels);
+        ctl.start(SimProcess::bin("orve1ctl"),
+                  {"--port", "5", "plan", dir + "/plan.txt", "--serial", "HX-7"});
+        QString out;
+        auto waitFor = [&](const QString& text, int ms) {
+            QElapsedTimer t;
+            t.start();
+            while (!out.contains(text) && t.elapsed() < ms) {
+                ctl.waitForReadyRead(100);
+                out += QString::fromUtf8(ctl.readAll());
+            }
+            return out.contains(text);
+        };
+        QVERIFY2(waitFor("step 1 of 3", 10000), qPrintable(out));
+        ctl.write("p\n");
+        QVERIFY2(waitFor("step 2 paused: ", 15000), qPrintable(out));
+        QVERIFY2(out.contains("The line to the generator is gone"), qPrintable(out));
+        ctl.write("r\n");  // still unplugged: says why, stays paused
+        QVERIFY2(waitFor("COM 5 could not be opened: ", 5000), qPrintable(out));
+        SimProcess again;
+        again.shareRuntimeDir(sim);
+        QVERIFY(again.start({"--port", "5"}));
+        ctl.write("r\n");
+        QVERIFY2(waitFor("step 2 of 3", 15000), qPrintable(out));
+        ctl.write("p\n");
+        ctl.closeWriteChannel();
+        QVERIFY(ctl.waitForFinished(20000));
+        out += QString::fromUtf8(ctl.readAll());
+        QVERIFY2(out.contains("PASS\nreport: "), qPrintable(out));
+        QCOMPARE(ctl.exitCode(), 0);
+        QVERIFY(again.output().contains("output timing 10 ") &&
+                again.output().contains("output pattern 15 "));
+        QFile report(QDir(dir).filePath(reports(dir).value(0)));
+        QVERIFY(report.open(QIODevice::ReadOnly));
+        const QString html = QString::fromUtf8(report.readAll());
+        QVERIFY(html.contains("<h2>Interruptions</h2>") && html.contains("after Retry"));
     }
 };
 
