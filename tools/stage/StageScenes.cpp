@@ -265,7 +265,16 @@ void stagePlanScene(AppWindows& windows, const QString& show) {
     if (!run)
         return;
     QTimer::singleShot(1500, form, [form] { form->runView().StartButtonClick(); });
-    QTimer::singleShot(4000, form, [form] { form->PassButton()->click(); });
+    // Step 1 is passed with the mouse by whoever takes the picture (scripts/screenshot clicks
+    // there with xdotool), as an operator would: the picture shows where the focus is after it.
+    QTimer::singleShot(3500, form, [form] {
+        QPushButton* pass = form->PassButton();
+        const QPoint centre = pass->mapToGlobal(pass->rect().center());
+        QFile where(qEnvironmentVariable("ORVE1_SHOW_REPORTS") + QStringLiteral("/pass-button"));
+        if (where.open(QIODevice::WriteOnly))
+            where.write(QByteArray::number(centre.x()) + ' ' + QByteArray::number(centre.y()) +
+                        '\n');
+    });
 }
 
 // The production window ready for its first unit: the golden EDID of ORVE1_SHOW_EDID and the
