@@ -54,6 +54,9 @@ add_library(orve1core STATIC
     results/ResultsSchema.h results/ResultsSchema.cpp
     results/ResultsStore.h results/ResultsStore.cpp
     results/ResultsQuery.h results/ResultsQuery.cpp
+    results/ResultsImport.h results/ResultsImport.cpp
+    results/ChartModel.h results/ChartModel.cpp
+    results/ResultsSummary.h results/ResultsSummary.cpp
 )
 target_include_directories(orve1core PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(orve1core PUBLIC Qt6::Core Qt6::Sql)
