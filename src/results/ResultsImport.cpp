@@ -119,7 +119,9 @@ bool readRun(const QStringList& f, const QString& folder, ResultsStore::Imported
     out.stepsDone = f[StepsDone].toInt();
     readEnd(f[RunText], out.verdict, r);
     QHash<int, QString> notes;
-    for (const QString& note : f[Notes].split(QStringLiteral(" | "), Qt::SkipEmptyParts)) {
+    // "2: black spot | 5: ...": a " | " inside a note is not followed by a step number.
+    static const QRegularExpression between(QStringLiteral(" \\| (?=[0-9]+: )"));
+    for (const QString& note : f[Notes].split(between, Qt::SkipEmptyParts)) {
         const qsizetype colon = note.indexOf(QStringLiteral(": "));
         if (colon > 0)
             notes.insert(note.left(colon).toInt(), note.mid(colon + 2));

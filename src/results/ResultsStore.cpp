@@ -58,6 +58,11 @@ RunRecord::StepVerdict stepVerdictFrom(const QString& name) {
     return RunRecord::StepVerdict::None;
 }
 
+// Bound text is never NULL: an empty field is an empty text in every column that holds text.
+QVariant text(const QString& s) {
+    return s.isNull() ? QVariant(QStringLiteral("")) : QVariant(s);
+}
+
 QVariant nullText() {
     return QVariant(QMetaType::fromType<QString>());
 }
@@ -154,60 +159,61 @@ bool ResultsStore::openSqlite(const QString& path, Access access, QString& error
             continue;
         if (!readOnly && access == Access::ReadOnly)
             break;
-        connection_ = newConnectionName();
-        QSqlDatabase db = QSqlDatabase::addDatabase(QLatin1String(dialect_->driver), connection_);
-        db.setDatabaseName(path);
-        db.setConnectOptions(
-            QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1%2")
-                .arg(BusyTimeoutMs)
-                .arg(readOnly ? QStringLiteral(";QSQLITE_OPEN_READONLY") : QString()));
-        if (!db.open()) {
-            const QString why = db.lastError().text();
+        const QString why = connectSqlite(path, readOnly, fresh, version);
+        if (!why.isEmpty() || (readOnly && access == Access::ReadWrite))
             close();
+        if (!why.isEmpty())
             return fail(why, error);
-        }
-        QString why;
-        if (!fresh && !ResultsSchema::version(db, *dialect_, version, why)) {
-            close();
-            return fail(why, error);
-        }
-        if (version > ResultsSchema::Version) {
-            close();
-            return fail(QStringLiteral("written by a newer version of the program (results "
-                                       "schema %1; this one knows up to %2)")
-                            .arg(version)
-                            .arg(ResultsSchema::Version),
-                        error);
-        }
-        if (readOnly && access == Access::ReadOnly && version < ResultsSchema::Version) {
-            close();
-            return fail(QStringLiteral("an older results store (schema %1): open it once with "
-                                       "a program that records results to bring it up to date")
-                            .arg(version),
-                        error);
-        }
-        if (readOnly && access == Access::ReadWrite)
-            close();
     }
     if (access == Access::ReadOnly)
         return true;
 
-    QSqlDatabase db = database();
-    QString why;
-    if (version < ResultsSchema::Version && !ResultsSchema::upgrade(db, *dialect_, version, why)) {
+    const QString why = setUpWriter(version);
+    if (!why.isEmpty()) {
         close();
         return fail(why, error);
     }
+    return true;
+}
+
+QString ResultsStore::setUpWriter(int version) {
+    QSqlDatabase db = database();
+    QString why;
+    if (version < ResultsSchema::Version && !ResultsSchema::upgrade(db, *dialect_, version, why))
+        return why;
     for (const QString& s :
          QString::fromLatin1(dialect_->writerSetup).split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
         QSqlQuery q(db);
-        if (!q.exec(s)) {
-            const QString reason = q.lastError().text();
-            close();
-            return fail(reason, error);
-        }
+        if (!q.exec(s))
+            return q.lastError().text();
     }
-    return true;
+    return QString();
+}
+
+QString ResultsStore::connectSqlite(const QString& path, bool readOnly, bool fresh, int& version) {
+    connection_ = newConnectionName();
+    QSqlDatabase db = QSqlDatabase::addDatabase(QLatin1String(dialect_->driver), connection_);
+    db.setDatabaseName(path);
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1%2")
+                             .arg(BusyTimeoutMs)
+                             .arg(readOnly ? QStringLiteral(";QSQLITE_OPEN_READONLY") : QString()));
+    if (!db.open())
+        return db.lastError().text();
+    QString why;
+    if (!fresh && !ResultsSchema::version(db, *dialect_, version, why))
+        return why;
+    if (version > ResultsSchema::Version)
+        return QStringLiteral(
+                   "written by a newer version of the program (results schema %1; this one "
+                   "knows up to %2)")
+            .arg(version)
+            .arg(ResultsSchema::Version);
+    if (readOnly && access_ == Access::ReadOnly && version < ResultsSchema::Version)
+        return QStringLiteral(
+                   "an older results store (schema %1): open it once with a program that "
+                   "records results to bring it up to date")
+            .arg(version);
+    return QString();
 }
 
 bool ResultsStore::fail(const QString& what, QString& error) const {
@@ -279,7 +285,7 @@ bool ResultsStore::putRun(const RunRecord& r, Source source, const QString& verd
             QStringLiteral("INSERT INTO plans (sha256, name, text) VALUES (?, ?, ?) "
                            "ON CONFLICT (sha256) DO NOTHING"));
         p.addBindValue(digest);
-        p.addBindValue(r.plan.name);
+        p.addBindValue(text(r.plan.name));
         p.addBindValue(QString::fromUtf8(r.planText));
         if (!p.exec())
             return failQuery(p, error);
@@ -296,32 +302,32 @@ bool ResultsStore::putRun(const RunRecord& r, Source source, const QString& verd
         " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"
         " ON CONFLICT (uuid) DO NOTHING"));
     for (const QVariant& v : {
-             QVariant(r.id),
-             QVariant(r.station),
-             QVariant(r.serial),
-             QVariant(r.operatorName),
-             QVariant(r.plan.name),
-             QVariant(r.planFile),
-             QVariant(digest),
-             QVariant(r.version),
-             QVariant(r.port),
+             text(r.id),
+             text(r.station),
+             text(r.serial),
+             text(r.operatorName),
+             text(r.plan.name),
+             text(r.planFile),
+             text(digest),
+             text(r.version),
+             text(r.port),
              QVariant(r.repeat),
-             QVariant(start.utc),
-             QVariant(start.local),
-             QVariant(start.day),
-             QVariant(start.week),
-             ended ? QVariant(end.utc) : nullText(),
-             ended ? QVariant(end.local) : nullText(),
-             QVariant(end.utc),
+             text(start.utc),
+             text(start.local),
+             text(start.day),
+             text(start.week),
+             ended ? text(end.utc) : nullText(),
+             ended ? text(end.local) : nullText(),
+             text(end.utc),
              QVariant(qMax(0, r.endStep)),
              ended ? QVariant(RunRecord::endName(r.end)) : nullText(),
              ended && r.endStep >= 0 ? QVariant(r.endStep) : nullNumber(),
-             QVariant(r.failure),
-             ended ? QVariant(verdict) : nullText(),
+             text(r.failure),
+             ended ? text(verdict) : nullText(),
              QVariant(int(r.steps.size())),
              QVariant(stepsDone),
-             QVariant(QDir::toNativeSeparators(r.reportFolder)),
-             QVariant(r.reportFile),
+             text(QDir::toNativeSeparators(r.reportFolder)),
+             text(r.reportFile),
              QVariant(source == Source::Import ? QStringLiteral("import")
                                                : QStringLiteral("station")),
          })
@@ -341,7 +347,7 @@ bool ResultsStore::putStep(qint64 run, int step, const RunRecord::Step& s, QStri
     q.addBindValue(run);
     q.addBindValue(step);
     q.addBindValue(stepVerdictName(s.verdict));
-    q.addBindValue(s.note);
+    q.addBindValue(text(s.note));
     q.addBindValue(s.ms);
     q.addBindValue(s.redone ? 1 : 0);
     return q.exec() || failQuery(q, error);
@@ -423,17 +429,17 @@ bool ResultsStore::runEnded(const RunRecord& r, QString& error) {
             " end_step = ?, failure = ?, verdict = ?, steps_done = ?, report_folder = ?,"
             " report_file = ? WHERE id = ?"));
         for (const QVariant& v : {
-                 QVariant(end.utc),
-                 QVariant(end.local),
-                 QVariant(end.utc),
+                 text(end.utc),
+                 text(end.local),
+                 text(end.utc),
                  QVariant(r.endStep < 0 ? int(r.steps.size()) - 1 : r.endStep),
                  QVariant(RunRecord::endName(r.end)),
                  r.endStep >= 0 ? QVariant(r.endStep) : nullNumber(),
-                 QVariant(r.failure),
-                 QVariant(verdict),
+                 text(r.failure),
+                 text(verdict),
                  QVariant(r.doneSteps()),
-                 QVariant(QDir::toNativeSeparators(r.reportFolder)),
-                 QVariant(r.reportFile),
+                 text(QDir::toNativeSeparators(r.reportFolder)),
+                 text(r.reportFile),
                  QVariant(key),
              })
             q.addBindValue(v);
@@ -454,7 +460,7 @@ bool ResultsStore::reportWritten(const QString& runId, const QString& reportFile
         return false;
     QSqlQuery q(database());
     q.prepare(QStringLiteral("UPDATE runs SET report_file = ? WHERE uuid = ?"));
-    q.addBindValue(reportFile);
+    q.addBindValue(text(reportFile));
     q.addBindValue(runId);
     if (!q.exec()) {
         failQuery(q, error);
@@ -482,29 +488,29 @@ bool ResultsStore::putUnit(const UnitRecord& u, Source source, bool& inserted, Q
         " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"
         " ON CONFLICT (uuid) DO NOTHING"));
     for (const QVariant& v : {
-             QVariant(u.id),
-             QVariant(u.station),
-             QVariant(u.serial),
-             QVariant(start.utc),
-             QVariant(start.local),
-             QVariant(start.day),
-             QVariant(start.week),
-             QVariant(end.utc),
-             QVariant(end.local),
+             text(u.id),
+             text(u.station),
+             text(u.serial),
+             text(start.utc),
+             text(start.local),
+             text(start.day),
+             text(start.week),
+             text(end.utc),
+             text(end.local),
              QVariant(u.patched ? 1 : 0),
-             QVariant(u.serialText),
+             text(u.serialText),
              QVariant(qint64(u.serialNumber)),
              QVariant(u.week),
              QVariant(u.year),
-             QVariant(u.goldenFile),
-             QVariant(u.goldenSha256),
-             QVariant(u.writtenSha256),
-             QVariant(u.readBackSha256),
+             text(u.goldenFile),
+             text(u.goldenSha256),
+             text(u.writtenSha256),
+             text(u.readBackSha256),
              QVariant(UnitRecord::verdictText(u.verdict)),
              u.verdict == UnitRecord::Verdict::Pass || u.failedStage < 0 ? nullNumber()
                                                                          : QVariant(u.failedStage),
-             QVariant(u.message),
-             QVariant(QDir::toNativeSeparators(u.logFile)),
+             text(u.message),
+             text(QDir::toNativeSeparators(u.logFile)),
              QVariant(source == Source::Import ? QStringLiteral("import")
                                                : QStringLiteral("station")),
          })
@@ -532,7 +538,7 @@ bool ResultsStore::putUnit(const UnitRecord& u, Source source, bool& inserted, Q
         s.addBindValue(n);
         s.addBindValue(st.ok ? 1 : 0);
         s.addBindValue(st.ms);
-        s.addBindValue(st.text);
+        s.addBindValue(text(st.text));
         if (!s.exec())
             return failQuery(s, error);
     }
@@ -658,7 +664,7 @@ bool ResultsStore::interrupt(qint64 key, RunRecord& r, QString& error) {
         "UPDATE runs SET ended = ?, ended_local = ?, end_kind = ?, end_step = ?, verdict = ?,"
         " steps_done = ? WHERE id = ? AND end_kind IS NULL"));
     for (const QVariant& v :
-         {QVariant(end.utc), QVariant(end.local), QVariant(RunRecord::endName(read.end)),
+         {text(end.utc), text(end.local), QVariant(RunRecord::endName(read.end)),
           QVariant(read.endStep), QVariant(RunRecord::verdictText(read.verdict())),
           QVariant(read.doneSteps()), QVariant(key)})
         u.addBindValue(v);

@@ -76,6 +76,9 @@ private:
     enum class Source { Station, Import };
 
     bool openSqlite(const QString& path, Access access, QString& error);
+    // Empty when done; else why not. The connection stays for close() to remove.
+    QString connectSqlite(const QString& path, bool readOnly, bool fresh, int& version);
+    QString setUpWriter(int version);
     bool fail(const QString& what, QString& error) const;
     bool failQuery(const QSqlQuery& q, QString& error) const;
     bool writable(QString& error) const;
