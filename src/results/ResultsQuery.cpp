@@ -153,6 +153,7 @@ bool ResultsQuery::runRows(const QString& sql, const QVariantList& binds,
             const QString kind = q.value(13).toString();
             row.failure = q.value(15).toString();
             row.endText = kind.isEmpty() ? QString() : endTextOf(kind, q.value(14), row.failure);
+            row.endStep = q.value(14).isNull() ? -1 : q.value(14).toInt();
             if (kind != RunRecord::endName(RunRecord::End::CommandFailed))
                 row.failure.clear();
             row.steps = q.value(16).toInt();

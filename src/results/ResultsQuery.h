@@ -33,8 +33,9 @@ struct ResultRow {
     QString station, serial, operatorName;
     QString plan;  // the plan's name, or a unit's golden EDID file
     QString planSha256, program, port;
-    QString verdict;  // empty while running
-    QString endText;  // runs: how it ended, as the report says it
+    QString verdict;   // empty while running
+    QString endText;   // runs: how it ended, as the report says it
+    int endStep = -1;  // runs: the step it ended on (0-based), -1 when completed
     int steps = 0, stepsDone = 0;
     QList<FailedStep> failed;  // runs: the failed steps with their notes
     QString failure;           // runs: why a step was not shown; units: "Stage: why"
