@@ -9,14 +9,14 @@ namespace {
 constexpr double Left = 70.0;
 constexpr double Top = 50.0;
 constexpr double Right = 70.0;
-constexpr double Bottom = 110.0;
+constexpr double Bottom = 150.0;
 constexpr int PercentTicks = 5;  // 0, 20, ... 100 %
 constexpr double TickLength = 6.0;
 // Category labels stand upright until there are more than this many, then they turn.
 constexpr int UprightLabels = 8;
 constexpr int MaxCategoryLabels = 40;
 constexpr int UprightChars = 10;   // longer labels turn too
-constexpr int MaxLabelChars = 18;  // what fits under the plot, turned
+constexpr int MaxLabelChars = 20;  // what fits under the plot, turned
 
 QString percent(double share) {
     return QString::number(qRound(share * 100.0)) + QLatin1Char('%');
@@ -27,7 +27,7 @@ ChartModel frame(const QString& title, const QStringList& series) {
     c.title = title;
     c.series = series;
     c.plot = QRectF(Left, Top, c.width - Left - Right, c.height - Top - Bottom);
-    c.labels << ChartModel::Label{{c.width / 2, 24.0}, title, ChartModel::Anchor::Middle, false};
+    c.labels << ChartModel::Label{{c.plot.left(), 24.0}, title, ChartModel::Anchor::Start, false};
     c.lines << ChartModel::Line{c.plot.bottomLeft(), c.plot.bottomRight(), false}
             << ChartModel::Line{c.plot.bottomLeft(), c.plot.topLeft(), false};
     return c;
@@ -145,7 +145,7 @@ ChartModel ChartModel::pareto(const QList<ParetoRow>& rows, const QString& title
         const ParetoRow& r = shown[i];
         const double x = c.plot.left() + slot * i + slot * 0.15;
         const double h = c.plot.height() * r.count / max;
-        const QString name = QStringLiteral("%1: step %2").arg(r.plan).arg(r.step);
+        const QString name = QStringLiteral("step %1, %2").arg(r.step).arg(r.plan);
         c.bars << Bar{QRectF(x, c.plot.bottom() - h, slot * 0.7, h), 0,
                       QStringLiteral("%1 (%2): %3 failures, %4 of all up to here")
                           .arg(name, r.instruction)

@@ -74,15 +74,14 @@ QString ResultsSummary::svg(const ChartModel& c) {
                  .arg(num(l.at.x()), num(l.at.y()), QLatin1String(anchor), turn, esc(l.text));
     }
     // The legend, top right.
-    double x = c.plot.right() - 170.0 * c.series.size();
+    double x = c.plot.right() - 160.0 * c.series.size();
     for (int k = 0; k < c.series.size(); ++k) {
         const QString colour = QLatin1String(Palette[(k == c.curveSeries ? 2 : k) % 3]);
         s += QStringLiteral(
                  "<rect x=\"%1\" y=\"%2\" width=\"12\" height=\"12\" fill=\"%3\"/>"
                  "<text x=\"%4\" y=\"%5\" text-anchor=\"start\">%6</text>\n")
-                 .arg(num(x), num(c.plot.top() - 26.0), colour, num(x + 18.0),
-                      num(c.plot.top() - 15.0), esc(c.series[k]));
-        x += 170.0;
+                 .arg(num(x), num(14.0), colour, num(x + 18.0), num(25.0), esc(c.series[k]));
+        x += 160.0;
     }
     return s + QStringLiteral("</svg>\n");
 }
