@@ -8,6 +8,7 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <QUuid>
 
 #include "TestFiles.h"
@@ -253,6 +254,45 @@ private slots:
             QVERIFY(q.runCount({"", "", "", "", t, ""}, n, e));
             QCOMPARE(n, 1);
         }
+    }
+
+    // Two writers on one file at once (the window and orve1ctl): both succeed, nothing lost.
+    void twoWritersAtOnce() {
+        QTemporaryDir dir;
+        QString e;
+        {
+            ResultsStore made;
+            QVERIFY(made.open(dir.path(), ResultsStore::Access::ReadWrite, e));
+        }
+        constexpr int RunsEach = 40;
+        std::atomic<int> failures{0};
+        auto writer = [&](const QString& station) {
+            ResultsStore store;
+            QString error;
+            if (!store.open(dir.path(), ResultsStore::Access::ReadWrite, error))
+                ++failures;
+            for (int n = 0; n < RunsEach; ++n)
+                if (!record(store, makeRun(QString::number(n), at(Day8, 8, n), "pfp",
+                                           RunRecord::End::Completed, station)))
+                    ++failures;
+        };
+        QThread* a = QThread::create(writer, QStringLiteral("line1"));
+        QThread* b = QThread::create(writer, QStringLiteral("line2"));
+        a->start();
+        b->start();
+        QVERIFY(a->wait(60000) && b->wait(60000));
+        delete a;
+        delete b;
+        QCOMPARE(failures.load(), 0);
+        ResultsStore store;
+        QVERIFY(store.open(dir.path(), ResultsStore::Access::ReadOnly, e));
+        ResultsQuery q(store);
+        QList<ParetoRow> pareto;
+        QVERIFY(q.pareto({}, pareto, e));
+        QCOMPARE(pareto.value(0).count, 2 * RunsEach);
+        qint64 n = 0;
+        QVERIFY(q.runCount({"", "", "", "line2", "", "FAIL"}, n, e));
+        QCOMPARE(n, RunsEach);
     }
 
     // A run whose program is gone is taken, once; one whose program lives is left alone.
