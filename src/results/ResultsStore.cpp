@@ -326,7 +326,7 @@ bool ResultsStore::putRun(const RunRecord& r, Source source, const QString& verd
              ended ? text(verdict) : nullText(),
              QVariant(int(r.steps.size())),
              QVariant(stepsDone),
-             text(QDir::toNativeSeparators(r.reportFolder)),
+             text(r.reportFolder),
              text(r.reportFile),
              QVariant(source == Source::Import ? QStringLiteral("import")
                                                : QStringLiteral("station")),
@@ -438,7 +438,7 @@ bool ResultsStore::runEnded(const RunRecord& r, QString& error) {
                  text(r.failure),
                  text(verdict),
                  QVariant(r.doneSteps()),
-                 text(QDir::toNativeSeparators(r.reportFolder)),
+                 text(r.reportFolder),
                  text(r.reportFile),
                  QVariant(key),
              })
@@ -510,7 +510,7 @@ bool ResultsStore::putUnit(const UnitRecord& u, Source source, bool& inserted, Q
              u.verdict == UnitRecord::Verdict::Pass || u.failedStage < 0 ? nullNumber()
                                                                          : QVariant(u.failedStage),
              text(u.message),
-             text(QDir::toNativeSeparators(u.logFile)),
+             text(u.logFile),
              QVariant(source == Source::Import ? QStringLiteral("import")
                                                : QStringLiteral("station")),
          })
