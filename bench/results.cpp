@@ -326,9 +326,8 @@ void millionQuestions(const QString& folder) {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const QString folder =
-        argc > 1
-            ? QString::fromLocal8Bit(argv[1])
-            : QDir(QCoreApplication::applicationDirPath()).absoluteFilePath("../bench-results");
+        argc > 1 ? QString::fromLocal8Bit(argv[1])
+                 : QDir::cleanPath(QCoreApplication::applicationDirPath() + "/../bench-results");
     QDir().mkpath(folder);
     verdictLatency(folder);
     millionQuestions(folder);

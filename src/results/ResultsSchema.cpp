@@ -67,6 +67,14 @@ bool exec(QSqlDatabase& db, const QString& sql, QString& reason) {
 
 }  // namespace
 
+QString ResultsSchema::newer(int version) {
+    return QStringLiteral(
+               "written by a newer version of the program (results schema %1; this one knows "
+               "up to %2)")
+        .arg(version)
+        .arg(Version);
+}
+
 bool ResultsSchema::version(QSqlDatabase& db, const StoreDialect& dialect, int& version,
                             QString& reason) {
     QSqlQuery q(db);
@@ -87,10 +95,21 @@ bool ResultsSchema::version(QSqlDatabase& db, const StoreDialect& dialect, int& 
     return true;
 }
 
-bool ResultsSchema::upgrade(QSqlDatabase& db, const StoreDialect& dialect, int from,
-                            QString& reason) {
+bool ResultsSchema::upgrade(QSqlDatabase& db, const StoreDialect& dialect, QString& reason) {
     if (!exec(db, QLatin1String(dialect.beginWrite), reason))
         return false;
+    QString ignored;
+    // Read again under the write lock: another program may have made or upgraded the store
+    // since it was first looked at.
+    int from = 0;
+    if (!version(db, dialect, from, reason) || from > Version) {
+        if (from > Version)
+            reason = newer(from);
+        exec(db, QStringLiteral("ROLLBACK"), ignored);
+        return false;
+    }
+    if (from == Version)
+        return exec(db, QStringLiteral("COMMIT"), reason);
     for (const Migration& m : Migrations) {
         if (m.version <= from)
             continue;
@@ -99,7 +118,6 @@ bool ResultsSchema::upgrade(QSqlDatabase& db, const StoreDialect& dialect, int f
         for (const QString& s : statements)
             if (!exec(db, s, reason)) {
                 reason = QStringLiteral("upgrading to version %1: %2").arg(m.version).arg(reason);
-                QString ignored;
                 exec(db, QStringLiteral("ROLLBACK"), ignored);
                 return false;
             }
@@ -108,10 +126,12 @@ bool ResultsSchema::upgrade(QSqlDatabase& db, const StoreDialect& dialect, int f
     const bool ok = q.exec(QStringLiteral("DELETE FROM schema_info")) &&
                     q.prepare(QStringLiteral("INSERT INTO schema_info (version) VALUES (?)"));
     q.addBindValue(Version);
-    if (!ok || !q.exec() || !exec(db, QStringLiteral("COMMIT"), reason)) {
-        if (reason.isEmpty())
-            reason = q.lastError().text();
-        QString ignored;
+    if (!ok || !q.exec()) {
+        reason = q.lastError().text();
+        exec(db, QStringLiteral("ROLLBACK"), ignored);
+        return false;
+    }
+    if (!exec(db, QStringLiteral("COMMIT"), reason)) {
         exec(db, QStringLiteral("ROLLBACK"), ignored);
         return false;
     }

@@ -16,6 +16,9 @@ public:
     // the database holds tables but is no results store.
     static bool version(QSqlDatabase& db, const StoreDialect& dialect, int& version,
                         QString& reason);
-    // Brings the store from version from to Version in one transaction.
-    static bool upgrade(QSqlDatabase& db, const StoreDialect& dialect, int from, QString& reason);
+    // Why a store of that version is refused.
+    static QString newer(int version);
+    // Brings the store to Version in one transaction, from the version it has under the write
+    // lock (a store that another program made or upgraded meanwhile is left as it is).
+    static bool upgrade(QSqlDatabase& db, const StoreDialect& dialect, QString& reason);
 };

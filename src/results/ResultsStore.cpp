@@ -179,7 +179,7 @@ bool ResultsStore::openSqlite(const QString& path, Access access, QString& error
 QString ResultsStore::setUpWriter(int version) {
     QSqlDatabase db = database();
     QString why;
-    if (version < ResultsSchema::Version && !ResultsSchema::upgrade(db, *dialect_, version, why))
+    if (version < ResultsSchema::Version && !ResultsSchema::upgrade(db, *dialect_, why))
         return why;
     for (const QString& s :
          QString::fromLatin1(dialect_->writerSetup).split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
@@ -203,11 +203,7 @@ QString ResultsStore::connectSqlite(const QString& path, bool readOnly, bool fre
     if (!fresh && !ResultsSchema::version(db, *dialect_, version, why))
         return why;
     if (version > ResultsSchema::Version)
-        return QStringLiteral(
-                   "written by a newer version of the program (results schema %1; this one "
-                   "knows up to %2)")
-            .arg(version)
-            .arg(ResultsSchema::Version);
+        return ResultsSchema::newer(version);
     if (readOnly && access_ == Access::ReadOnly && version < ResultsSchema::Version)
         return QStringLiteral(
                    "an older results store (schema %1): open it once with a program that "
