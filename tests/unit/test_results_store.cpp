@@ -8,7 +8,6 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QThread>
 #include <QUuid>
 
 #include "TestFiles.h"
@@ -76,6 +75,23 @@ bool record(ResultsStore& store, const RunRecord& r) {
 
 QDateTime at(const QDate& d, int h, int m) {
     return QDateTime(d, QTime(h, m));
+}
+
+constexpr int WriterRuns = 40;
+
+// The other program of twoWritersAtOnce: records WriterRuns runs of one station.
+int writeRuns(const QString& folder, const QString& station) {
+    ResultsStore store;
+    QString error;
+    if (!store.open(folder, ResultsStore::Access::ReadWrite, error)) {
+        qWarning("%s", qPrintable(error));
+        return 1;
+    }
+    for (int n = 0; n < WriterRuns; ++n)
+        if (!record(store, makeRun(QString::number(n), at(Day8, 8, n), "pfp",
+                                   RunRecord::End::Completed, station)))
+            return 1;
+    return 0;
 }
 
 }  // namespace
@@ -256,40 +272,28 @@ private slots:
         }
     }
 
-    // Two writers making one store and writing to it at once (the window and orve1ctl): both
-    // succeed, nothing lost.
+    // Two programs making one store and writing to it at once (the window and orve1ctl):
+    // both succeed, nothing lost.
     void twoWritersAtOnce() {
         QTemporaryDir dir;
         QString e;
-        constexpr int RunsEach = 40;
-        std::atomic<int> failures{0};
-        auto writer = [&](const QString& station) {
-            ResultsStore store;
-            QString error;
-            if (!store.open(dir.path(), ResultsStore::Access::ReadWrite, error))
-                ++failures;
-            for (int n = 0; n < RunsEach; ++n)
-                if (!record(store, makeRun(QString::number(n), at(Day8, 8, n), "pfp",
-                                           RunRecord::End::Completed, station)))
-                    ++failures;
-        };
-        QThread* a = QThread::create(writer, QStringLiteral("line1"));
-        QThread* b = QThread::create(writer, QStringLiteral("line2"));
-        a->start();
-        b->start();
-        QVERIFY(a->wait(60000) && b->wait(60000));
-        delete a;
-        delete b;
-        QCOMPARE(failures.load(), 0);
+        QProcess a, b;
+        a.start(QCoreApplication::applicationFilePath(), {"--write-runs", dir.path(), "line1"});
+        b.start(QCoreApplication::applicationFilePath(), {"--write-runs", dir.path(), "line2"});
+        for (QProcess* p : {&a, &b}) {
+            QVERIFY(p->waitForFinished(60000));
+            QVERIFY2(p->exitStatus() == QProcess::NormalExit && p->exitCode() == 0,
+                     p->readAllStandardError().constData());
+        }
         ResultsStore store;
         QVERIFY(store.open(dir.path(), ResultsStore::Access::ReadOnly, e));
         ResultsQuery q(store);
         QList<ParetoRow> pareto;
         QVERIFY(q.pareto({}, pareto, e));
-        QCOMPARE(pareto.value(0).count, 2 * RunsEach);
+        QCOMPARE(pareto.value(0).count, 2 * WriterRuns);
         qint64 n = 0;
         QVERIFY(q.runCount({"", "", "", "line2", "", "FAIL"}, n, e));
-        QCOMPARE(n, RunsEach);
+        QCOMPARE(n, WriterRuns);
     }
 
     // A run whose program is gone is taken, once; one whose program lives is left alone.
@@ -497,5 +501,11 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestResultsStore)
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    if (argc == 4 && qstrcmp(argv[1], "--write-runs") == 0)
+        return writeRuns(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
+    TestResultsStore test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "test_results_store.moc"
