@@ -49,9 +49,17 @@ add_library(orve1core STATIC
     production/GoldenEdid.h production/GoldenEdid.cpp
     production/ProductionLog.h production/ProductionLog.cpp
     production/ProductionRun.h production/ProductionRun.cpp
+    production/UnitRecord.h production/UnitRecord.cpp
+    results/StoreDialect.h results/StoreDialect.cpp
+    results/ResultsSchema.h results/ResultsSchema.cpp
+    results/ResultsStore.h results/ResultsStore.cpp
+    results/ResultsQuery.h results/ResultsQuery.cpp
+    results/ResultsImport.h results/ResultsImport.cpp
+    results/ChartModel.h results/ChartModel.cpp
+    results/ResultsSummary.h results/ResultsSummary.cpp
 )
 target_include_directories(orve1core PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
-target_link_libraries(orve1core PUBLIC Qt6::Core)
+target_link_libraries(orve1core PUBLIC Qt6::Core Qt6::Sql)
 # Where COM n leads, one implementation per platform; Windows' own error texts for the files and
 # the line there.
 if(WIN32)

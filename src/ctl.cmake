@@ -9,6 +9,8 @@ add_library(orve1ctllib STATIC
     ctl/CtlPlanRunner.h ctl/CtlPlanRunner.cpp
     ctl/StdinLines.h ctl/StdinLines.cpp
     ctl/IdentityCommands.h ctl/IdentityCommands.cpp
+    ctl/ResultsArguments.h ctl/ResultsArguments.cpp
+    ctl/ResultsCommands.h ctl/ResultsCommands.cpp
 )
 target_link_libraries(orve1ctllib PUBLIC orve1core orve1serial)
 # The console seam: is standard error a terminal.

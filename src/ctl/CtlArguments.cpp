@@ -7,6 +7,7 @@
 #include "ctl/EdidCommands.h"
 #include "ctl/IdentityCommands.h"
 #include "ctl/PlanArguments.h"
+#include "ctl/ResultsArguments.h"
 #include "edid/EdidHeader.h"
 #include "files/SafeFile.h"
 #include "programme/ProgramFile.h"
@@ -56,6 +57,18 @@ QString CtlArguments::usage() {
         "                        one unit: the EDID in GOLDEN with --serial-text and the\n"
         "                        options below, uploaded, written, read back, compared\n"
         "                        and logged to --log; run one per port in parallel\n"
+        "  results history SERIAL\n"
+        "                        every plan run and EDID unit of SERIAL in the results\n"
+        "                        store, newest first: time, station, plan, verdict,\n"
+        "                        failed steps with their notes, report\n"
+        "  results runs          the plan runs of the filters below, newest first\n"
+        "  results yield         units, first-pass and final yield and retests per plan\n"
+        "                        and day (or --by week); --html FILE: a page with charts\n"
+        "  results export        the runs of the filters as results.csv lines, to --csv\n"
+        "                        FILE\n"
+        "  results import FILE...\n"
+        "                        add the results.csv files and production logs of\n"
+        "                        earlier versions to the store (each record once)\n"
         "\n"
         "options:\n"
         "  --port N              COM port 1..8 (default 1)\n"
@@ -80,12 +93,26 @@ QString CtlArguments::usage() {
         "                        terminal (a terminal gets a bar anyway)\n"
         "  --verbose             say which device COM N opened\n"
         "  --serial S            plan: the unit's serial number\n"
-        "  --operator O          plan: who judges\n"
+        "  --operator O          plan: who judges; results: only the runs O judged\n"
         "  --report DIR          plan: the report folder (default: the plan's own, else .)\n"
         "  --auto                plan: run a plan of timed steps only, without verdicts\n"
         "  --repeat N            plan --auto: run it N times over, as one run\n"
         "  --as-programme        plan: upload the plan (32 timed steps at most) as the\n"
         "                        generator's auto-run programme instead\n"
+        "  --results PATH        results, plan, edid-provision: the results store, a file\n"
+        "                        or a folder holding results.sqlite (default:\n"
+        "                        ./results.sqlite); results only reads it, except import\n"
+        "  --since DATE          results: runs from the day DATE (YYYY-MM-DD) on\n"
+        "  --until DATE          results: runs up to and including the day DATE\n"
+        "  --plan NAME           results: runs of the plan named NAME\n"
+        "  --station S           results: runs on the station (host name) S\n"
+        "  --verdict V           results: runs with the verdict PASS, FAIL, STOPPED,\n"
+        "                        ERROR or INTERRUPTED\n"
+        "  --by day|week         results yield: per day (default) or ISO week\n"
+        "  --html FILE           results yield: also write a page with the yield table\n"
+        "                        and charts of yield and of the failing steps\n"
+        "  --csv                 results: CSV on standard output, for scripts; with\n"
+        "                        export, --csv FILE names the file\n"
         "  --help                this text\n"
         "  --version             the program's version\n"
         "\n"
@@ -101,7 +128,9 @@ QString CtlArguments::usage() {
         "  edid-identity: 0 done, 2 not an EDID\n"
         "  edid-patch: 0 done, 2 bad input (OUT untouched)\n"
         "  edid-provision: 0 only when the EDID read back equals the one uploaded and the\n"
-        "                  log line was written\n");
+        "                  log line was written\n"
+        "  results: 0 done, 1 nothing matched, 2 bad arguments or a store that cannot be\n"
+        "           opened (or a file import refuses; nothing is then added)\n");
 }
 
 bool CtlArguments::takeOptions(QStringList& args, CtlRequest& out, QString& error) {
@@ -151,6 +180,10 @@ bool CtlArguments::takeOptions(QStringList& args, CtlRequest& out, QString& erro
                 out.kind = CtlRequest::Kind::Version;
         } else if (a.startsWith(QLatin1String("--"))) {
             bool taken = false;
+            if (!ResultsArguments::takeOption(args, i, out, taken, error))
+                return false;
+            if (taken)
+                continue;
             if (!PlanArguments::takeOption(args, i, out, taken, error))
                 return false;
             if (taken)
@@ -253,6 +286,18 @@ bool CtlArguments::parse(const QStringList& argsIn, CtlRequest& out, QString& er
         error = QStringLiteral("'--timings' goes with edid-info only");
         return false;
     }
+    if (cmd == QLatin1String("results")) {
+        // --operator is a filter here, not who judges.
+        out.resultsFilter.operatorName = out.operatorName;
+        out.operatorName.clear();
+        if (PlanArguments::anyGiven(out) || out.trace || !out.identityOptions.isEmpty()) {
+            error = QStringLiteral("results takes only its own options and --results");
+            return false;
+        }
+        return ResultsArguments::parse(args.mid(1), out, error);
+    }
+    if (!ResultsArguments::check(cmd, out, error))
+        return false;
     if (cmd != QLatin1String("plan") && PlanArguments::anyGiven(out)) {
         error = QStringLiteral(
             "--serial, --operator, --report, --auto, --repeat and --as-programme go with plan");

@@ -24,6 +24,7 @@ Command CtlRequest::command() const {
             return Command::Wedid;
         case Kind::EdidProvision:
             return Command::Uedid;
+        case Kind::Results:
         case Kind::Plan:
         case Kind::EdidIdentity:
         case Kind::EdidPatch:
@@ -39,6 +40,6 @@ Command CtlRequest::command() const {
 
 bool CtlRequest::usesGenerator() const {
     return kind != Kind::Ports && kind != Kind::EdidInfo && kind != Kind::EdidDiff &&
-           kind != Kind::EdidIdentity && kind != Kind::EdidPatch && kind != Kind::Help &&
-           kind != Kind::Version;
+           kind != Kind::EdidIdentity && kind != Kind::EdidPatch && kind != Kind::Results &&
+           kind != Kind::Help && kind != Kind::Version;
 }

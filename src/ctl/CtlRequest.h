@@ -11,6 +11,7 @@
 #include "production/GoldenEdid.h"
 #include "production/IdentityRecipe.h"
 #include "programme/ProgramColumns.h"
+#include "results/ResultsQuery.h"
 
 // One run of the command-line companion, fully checked before anything is sent.
 struct CtlRequest {
@@ -32,6 +33,7 @@ struct CtlRequest {
         EdidIdentity,   // the identity fields of an EDID file; offline
         EdidPatch,      // a copy of an EDID file with another identity; offline
         EdidProvision,  // one unit: patch, upload, write, read back, compare, log
+        Results,        // a question to the results store, or an import into it; offline
         Help,           // --help
         Version,        // --version
     };
@@ -61,6 +63,18 @@ struct CtlRequest {
     QString logFile;
     QStringList identityOptions;  // the identity options given, in order
     GoldenEdid golden;            // edid-provision
+    // --results: the results store (a file, or a folder holding results.sqlite) of results,
+    // plan and edid-provision; empty: results.sqlite in the current folder.
+    QString resultsLocation;
+    // results SUBCOMMAND [OPERAND]...: history, runs, yield, export, import.
+    QString resultsCommand;
+    QStringList resultsOperands;  // history: the serial; import: the files
+    ResultsFilter resultsFilter;  // --since, --until, --plan, --station, --verdict, --operator
+    bool resultsByWeek = false;   // --by week
+    QString htmlFile;             // yield --html FILE
+    bool csvOutput = false;       // --csv: CSV on standard output
+    QString csvFile;              // export --csv FILE
+    QStringList resultsOptions;   // the results options given, in order
 
     // Options, anywhere on the line.
     bool trace = false;     // --trace: the wire record on standard error

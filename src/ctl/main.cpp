@@ -10,6 +10,7 @@
 #include "ctl/CtlRunner.h"
 #include "ctl/EdidCommands.h"
 #include "ctl/IdentityCommands.h"
+#include "ctl/ResultsCommands.h"
 #include "ctl/StdinLines.h"
 #include "link/LinkEngine.h"
 #include "link/PlatformLine.h"
@@ -47,7 +48,8 @@ int main(int argc, char** argv) {
         case CtlRequest::Kind::EdidInfo:
         case CtlRequest::Kind::EdidDiff:
         case CtlRequest::Kind::EdidIdentity:
-        case CtlRequest::Kind::EdidPatch: {
+        case CtlRequest::Kind::EdidPatch:
+        case CtlRequest::Kind::Results: {
             QString out;
             QString err;
             int status = 0;
@@ -58,8 +60,10 @@ int main(int argc, char** argv) {
                 status = EdidCommands::diff(request.file, request.otherFile, out, err);
             else if (request.kind == CtlRequest::Kind::EdidIdentity)
                 status = IdentityCommands::identity(request.file, out, err);
-            else
+            else if (request.kind == CtlRequest::Kind::EdidPatch)
                 status = IdentityCommands::patch(request, out, err);
+            else
+                status = ResultsCommands::run(request, out, err);
             std::fputs(out.toUtf8().constData(), stdout);
             if (!err.isEmpty())
                 std::fprintf(stderr, "orve1ctl: %s\n", err.toUtf8().constData());

@@ -68,8 +68,45 @@ QString RunRecord::endText() const {
             return QStringLiteral("stopped: the program was closed") + during;
         case End::InputEnded:
             return QStringLiteral("stopped: standard input ended") + during;
+        case End::Interrupted:
+            return QStringLiteral("interrupted: the program or the computer stopped") + during;
         case End::CommandFailed:
             break;
     }
     return QStringLiteral("stopped: step %1 could not be shown (%2)").arg(endStep + 1).arg(failure);
+}
+
+namespace {
+
+struct EndName {
+    RunRecord::End end;
+    const char* name;
+};
+// Columns: how a run ended, its word in the results store and its exports.
+constexpr EndName EndNames[] = {
+    {RunRecord::End::Completed, "completed"},
+    {RunRecord::End::Stopped, "stopped"},
+    {RunRecord::End::WindowClosed, "window-closed"},
+    {RunRecord::End::ProgramClosed, "program-closed"},
+    {RunRecord::End::InputEnded, "input-ended"},
+    {RunRecord::End::CommandFailed, "command-failed"},
+    {RunRecord::End::Interrupted, "interrupted"},
+};
+
+}  // namespace
+
+QString RunRecord::endName(End e) {
+    for (const EndName& n : EndNames)
+        if (n.end == e)
+            return QLatin1String(n.name);
+    return QString();
+}
+
+bool RunRecord::endFromName(const QString& name, End& e) {
+    for (const EndName& n : EndNames)
+        if (name == QLatin1String(n.name)) {
+            e = n.end;
+            return true;
+        }
+    return false;
 }

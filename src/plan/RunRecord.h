@@ -17,6 +17,7 @@ struct RunRecord {
         ProgramClosed,  // the program was closed
         InputEnded,     // orve1ctl: standard input ended before a verdict
         CommandFailed,  // the generator did not take a step's timing or pattern
+        Interrupted,    // the program or the computer stopped; found later in the results store
     };
     enum class Verdict { Pass, Fail, Stopped, Error };
 
@@ -35,10 +36,12 @@ struct RunRecord {
         bool redone = false;  // judged again after Back
     };
 
+    QString id;  // a UUID made on the station when the run starts
     Plan plan;
-    QString planFile;    // the file the plan came from, or how it was made
-    QString planDigest;  // SHA-256 of the plan file
-    int repeat = 1;      // the plan's steps run this many times over (orve1ctl --repeat)
+    QByteArray planText;  // the plan file's bytes (PlanFile::write for a plan made in the window)
+    QString planFile;     // the file the plan came from, or how it was made
+    QString planDigest;   // SHA-256 of planText
+    int repeat = 1;       // the plan's steps run this many times over (orve1ctl --repeat)
     QString serial;
     QString operatorName;
     QString station;  // the computer's host name
@@ -51,6 +54,8 @@ struct RunRecord {
     End end = End::Completed;
     int endStep = -1;  // the step the run ended on (not completed), or -1
     QString failure;   // for CommandFailed: "TMIX: No Response !!" and its details
+    QString reportFolder;
+    QString reportFile;  // the HTML report's file name once written, empty before
 
     // PASS only for a completed run without a Fail; FAIL for any Fail, however it ended.
     Verdict verdict() const;
@@ -62,4 +67,9 @@ struct RunRecord {
     static QString stepVerdictText(StepVerdict v);
     // How the run ended, in words: "completed", "stopped by the operator during step 3", ...
     QString endText() const;
+    // How the run ended as one word for files and databases: "completed", "stopped",
+    // "window-closed", "program-closed", "input-ended", "command-failed", "interrupted".
+    static QString endName(End e);
+    // The End a name stands for; false for anything else.
+    static bool endFromName(const QString& name, End& e);
 };

@@ -37,9 +37,11 @@ QString stepState(const RunRecord& r, int k) {
     QString text;
     if (s.verdict != RunRecord::StepVerdict::None)
         text = RunRecord::stepVerdictText(s.verdict);
+    else if (k == r.endStep && r.end == RunRecord::End::CommandFailed)
+        text = QStringLiteral("not shown");
     else if (k == r.endStep)
-        text = r.end == RunRecord::End::CommandFailed ? QStringLiteral("not shown")
-                                                      : QStringLiteral("stopped here");
+        text = r.end == RunRecord::End::Interrupted ? QStringLiteral("interrupted here")
+                                                    : QStringLiteral("stopped here");
     else
         text = QStringLiteral("not reached");
     if (s.redone && s.verdict != RunRecord::StepVerdict::None)

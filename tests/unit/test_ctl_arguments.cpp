@@ -182,6 +182,63 @@ private slots:
             QVERIFY2(!parse(args, r, e) && e.contains(reason),
                      qPrintable(args.join(' ') + ": " + e));
     }
+
+    // results: its subcommands, filters and store; --results also with plan and edid-provision.
+    void resultsArguments() {
+        QTemporaryDir dir;
+        CtlRequest r;
+        QString e;
+        QVERIFY2(parse({"results", "runs", "--since", "2026-12-01", "--until=2026-12-31", "--plan",
+                        "Incoming, 24\"", "--station", "line3-b", "--verdict", "fail", "--operator",
+                        "Ann", "--results", dir.path(), "--csv"},
+                       r, e),
+                 qPrintable(e));
+        QCOMPARE(r.kind, CtlRequest::Kind::Results);
+        QVERIFY(!r.usesGenerator() && r.csvOutput && r.resultsLocation == dir.path());
+        const ResultsFilter& f = r.resultsFilter;
+        QCOMPARE(
+            QStringList({f.since, f.until, f.plan, f.station, f.verdict, f.operatorName}),
+            QStringList({"2026-12-01", "2026-12-31", "Incoming, 24\"", "line3-b", "FAIL", "Ann"}));
+        QVERIFY(r.operatorName.isEmpty());
+        QVERIFY(
+            parse({"results", "yield", "--by", "week", "--html", dir.filePath("y.html")}, r, e));
+        QVERIFY(r.resultsByWeek && r.htmlFile == dir.filePath("y.html"));
+        QVERIFY(parse({"results", "export", "--csv", dir.filePath("o.csv")}, r, e));
+        QCOMPARE(r.csvFile, dir.filePath("o.csv"));
+        QVERIFY(parse({"results", "history", "'); DROP TABLE runs;--"}, r, e));
+        QCOMPARE(r.resultsOperands, QStringList({"'); DROP TABLE runs;--"}));
+        QVERIFY(parse({"results", "import", "a.csv", "b.csv"}, r, e));
+        QCOMPARE(r.resultsOperands.size(), 2);
+        const QString golden = qEnvironmentVariable("ORVE1_TEST_DATA") + "/dell-p2415q-hdmi2.0.bin";
+        QVERIFY2(parse({"edid-provision", golden, "--serial-text", "X", "--log",
+                        dir.filePath("u.csv"), "--results", dir.path()},
+                       r, e),
+                 qPrintable(e));
+        QCOMPARE(r.resultsLocation, dir.path());
+
+        // Columns: arguments, part of the reason.
+        const QList<QPair<QStringList, QString>> bad = {
+            {{"results"}, "needs history, runs, yield, export or import"},
+            {{"results", "purge"}, "unknown results command 'purge'"},
+            {{"results", "history"}, "one serial"},
+            {{"results", "history", "A", "--plan", "P"}, "takes no filters"},
+            {{"results", "runs", "x"}, "takes no operand"},
+            {{"results", "runs", "--since", "2026-02-30"}, "not a date"},
+            {{"results", "runs", "--since", "2026-12-02", "--until", "2026-12-01"}, "is after"},
+            {{"results", "runs", "--verdict", "maybe"}, "--verdict 'MAYBE' is not PASS"},
+            {{"results", "runs", "--by", "week"}, "go with results yield"},
+            {{"results", "yield", "--by", "month"}, "not day or week"},
+            {{"results", "export"}, "needs --csv FILE"},
+            {{"results", "export", "--csv", dir.filePath("no/o.csv")}, "cannot write"},
+            {{"results", "import"}, "needs the files"},
+            {{"results", "runs", "--serial", "X"}, "only its own options"},
+            {{"probe", "--results", "r.sqlite"}, "goes with results, plan and edid-provision"},
+            {{"probe", "--since", "2026-12-01"}, "'--since' goes with results"},
+        };
+        for (const auto& [args, reason] : bad)
+            QVERIFY2(!parse(args, r, e) && e.contains(reason),
+                     qPrintable(args.join(' ') + ": " + e));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestCtlArguments)

@@ -1,0 +1,104 @@
+#pragma once
+
+#include <QHash>
+#include <QList>
+#include <QSqlDatabase>
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+#include "plan/RunRecord.h"
+#include "production/UnitRecord.h"
+#include "results/StoreDialect.h"
+
+class QLockFile;
+class QSqlQuery;
+
+// The results database of a line: every plan run and every EDID unit, written as it happens,
+// kept for questions by serial, yield and failures (ResultsQuery). A station's store is an
+// SQLite file ("results.sqlite" in a folder that several programs and stations may share);
+// the same interface is meant to reach a PostgreSQL server later. Callers never see SQL.
+//
+// Every write is one short transaction, durable when it returns true; false with an error
+// that names the store and the reason (the caller then does not take the verdict).
+class ResultsStore {
+public:
+    static constexpr const char* DefaultFileName = "results.sqlite";
+    enum class Access { ReadOnly, ReadWrite };
+
+    ResultsStore();
+    ~ResultsStore();
+    ResultsStore(const ResultsStore&) = delete;
+    ResultsStore& operator=(const ResultsStore&) = delete;
+
+    // location: an SQLite file, or a folder holding DefaultFileName. A file that is not an
+    // SQLite database, not a results store, or of a newer schema is refused, and left exactly
+    // as it was; an older one is upgraded (ReadWrite). ReadOnly never creates a file.
+    bool open(const QString& location, Access access, QString& error);
+    void close();
+    bool isOpen() const;
+    // The store as messages name it (the file's path).
+    QString name() const { return name_; }
+    // The folder that lock files of live runs go to.
+    QString folder() const { return folder_; }
+    // The station whose runs takeInterrupted looks at: this computer's host name, unless set.
+    void setStation(const QString& station) { station_ = station; }
+    QString station() const { return station_; }
+
+    // A run as it happens: its row (made when its first step is shown), each step's verdict or
+    // its withdrawal after Back, its end, and its report once written.
+    bool runStarted(const RunRecord& r, QString& error);
+    bool stepJudged(const RunRecord& r, int step, QString& error);
+    bool runEnded(const RunRecord& r, QString& error);
+    bool reportWritten(const QString& runId, const QString& reportFile, QString& error);
+    // One EDID unit with its stages.
+    bool unitRecorded(const UnitRecord& u, QString& error);
+    // This station's runs that never ended and whose program is gone (killed, the computer
+    // off): marked interrupted at the step they had reached, and returned for their reports.
+    QList<RunRecord> takeInterrupted(QString& error);
+
+    // Records of earlier versions' files (ResultsImport): each list in one transaction; one
+    // that is in the store already (the same station, serial and start to the second) or was
+    // imported before is skipped.
+    struct ImportedRun {
+        RunRecord record;  // steps: as many as the run had, the failed ones with their notes
+        QString verdict;   // as the file says
+        int stepsDone = 0;
+    };
+    bool importRuns(const QList<ImportedRun>& runs, int& added, int& skipped, QString& error);
+    bool importUnits(const QList<UnitRecord>& units, int& added, int& skipped, QString& error);
+
+    // For ResultsQuery: the open connection and what kind of database it is.
+    QSqlDatabase database() const;
+    const StoreDialect& dialect() const { return *dialect_; }
+
+private:
+    enum class Source { Station, Import };
+
+    bool openSqlite(const QString& path, Access access, QString& error);
+    // Empty when done; else why not. The connection stays for close() to remove.
+    QString connectSqlite(const QString& path, bool readOnly, bool fresh, int& version);
+    QString setUpWriter(int version);
+    bool fail(const QString& what, QString& error) const;
+    bool failQuery(const QSqlQuery& q, QString& error) const;
+    bool writable(QString& error) const;
+    bool begin(QString& error);
+    bool commit(QString& error);
+    void rollback();
+    bool putRun(const RunRecord& r, Source source, const QString& verdict, int stepsDone,
+                bool& inserted, QString& error);
+    bool putStep(qint64 run, int step, const RunRecord::Step& s, QString& error);
+    bool putUnit(const UnitRecord& u, Source source, bool& inserted, QString& error);
+    bool runKey(const QString& uuid, qint64& key, QString& error);
+    bool touch(const RunRecord& r, qint64 key, int reached, QString& error);
+    QString lockPath(const QString& runId) const;
+    bool interrupt(qint64 key, RunRecord& r, QString& error);
+
+    QString connection_;
+    QString name_;
+    QString folder_;
+    QString station_;
+    Access access_ = Access::ReadOnly;
+    const StoreDialect* dialect_;
+    QHash<QString, std::shared_ptr<QLockFile>> live_;  // the runs this object has going
+};
