@@ -42,6 +42,7 @@ add_library(orve1core STATIC
     plan/Plan.h plan/Plan.cpp
     plan/PlanFile.h plan/PlanFile.cpp
     plan/RunRecord.h plan/RunRecord.cpp
+    plan/RunJournal.h
     plan/PlanRunner.h plan/PlanRunner.cpp
     plan/RunReport.h plan/RunReport.cpp
     edid/EdidIdentity.h edid/EdidIdentity.cpp
@@ -53,6 +54,7 @@ add_library(orve1core STATIC
     results/StoreDialect.h results/StoreDialect.cpp
     results/ResultsSchema.h results/ResultsSchema.cpp
     results/ResultsStore.h results/ResultsStore.cpp
+    results/ResultsStation.h results/ResultsStation.cpp
     results/ResultsQuery.h results/ResultsQuery.cpp
     results/ResultsImport.h results/ResultsImport.cpp
     results/ChartModel.h results/ChartModel.cpp

@@ -27,6 +27,7 @@ CtlPlanRunner::CtlPlanRunner(LinkEngine& engine, Clock& clock, ConsoleView& view
         takeInput();
     });
     connect(&tick_, &QTimer::timeout, this, &CtlPlanRunner::onTick);
+    runner_.setJournal(&station_);
     runner_.onChanged = [this] { stepChanged(); };
     runner_.onFinished = [this] { runFinished(); };
 }
@@ -40,6 +41,19 @@ void CtlPlanRunner::start() {
             .arg(request_.repeat > 1 ? QStringLiteral(" (%1 times over)").arg(request_.repeat)
                                      : QString())
             .arg(request_.serial));
+    // Every run is recorded as it happens, or it does not start.
+    QString error;
+    if (!station_.open(ResultsStation::locationFor(request_.reportDir, request_.resultsLocation),
+                       error)) {
+        say(stderr, QStringLiteral("orve1ctl: the run cannot start: ") + error);
+        QTimer::singleShot(0, this, [this] { finish(2); });
+        return;
+    }
+    for (const QString& notice : station_.takeNotices())
+        say(stderr, QStringLiteral("orve1ctl: ") + notice);
+    const QString before = station_.previousLine(request_.serial);
+    if (!before.isEmpty())
+        say(stdout, before);
     if (!request_.autoRun)
         say(stdout, QStringLiteral("verdicts, one a line: p pass, f fail (the next line is the "
                                    "note, empty for none), b back, s stop"));
@@ -69,6 +83,7 @@ void CtlPlanRunner::onTick() {
     setup.operatorName = request_.operatorName;
     setup.planFile = QDir::toNativeSeparators(request_.file);
     setup.planDigest = request_.planDigest;
+    setup.planText = request_.planText;
     setup.reportFolder = request_.reportDir;
     setup.repeat = request_.repeat;
     QString why;

@@ -6,6 +6,7 @@
 
 #include "ctl/CtlRequest.h"
 #include "plan/PlanRunner.h"
+#include "results/ResultsStation.h"
 
 class Clock;
 class ConsoleView;
@@ -18,7 +19,8 @@ class CtlPlanRunner : public QObject {
     Q_OBJECT
 public:
     CtlPlanRunner(LinkEngine& engine, Clock& clock, ConsoleView& view, const CtlRequest& request);
-    // Starts; finished(status) follows from the event loop: 0 passed, 1 anything else.
+    // Starts; finished(status) follows from the event loop: 0 passed, 1 anything else, 2 when
+    // the results store cannot be opened (nothing sent).
     void start();
 
 public slots:
@@ -38,6 +40,7 @@ private:
     LinkEngine& engine_;
     ConsoleView& view_;
     CtlRequest request_;
+    ResultsStation station_;
     PlanRunner runner_;
     QTimer poll_;
     QTimer tick_;

@@ -1,6 +1,7 @@
 #include "ctl/CtlRunner.h"
 
 #include <QDate>
+#include <QFileInfo>
 
 #include "ctl/IdentityCommands.h"
 #include "edid/DeclaredTimings.h"
@@ -50,6 +51,20 @@ void CtlRunner::start() {
     ProgramPacker::PackProgram(request_.programme, data.ProgramUpload);
     engine_.edid() = request_.edid;
 
+    if (request_.kind == CtlRequest::Kind::EdidProvision) {
+        // The unit is recorded in the results store beside its log line, or not programmed.
+        QString error;
+        const QString location = ResultsStation::locationFor(
+            QFileInfo(request_.logFile).absolutePath(), request_.resultsLocation);
+        if (!station_.open(location, error)) {
+            std::fprintf(stderr, "orve1ctl: the unit cannot be programmed: %s\n",
+                         qPrintable(error));
+            QTimer::singleShot(0, this, [this] { finish(2); });
+            return;
+        }
+        for (const QString& notice : station_.takeNotices())
+            std::fprintf(stderr, "orve1ctl: %s\n", qPrintable(notice));
+    }
     if (!engine_.connectPort(request_.port)) {
         QTimer::singleShot(0, this, [this] {
             if (request_.kind == CtlRequest::Kind::EdidProvision)
@@ -146,6 +161,7 @@ void CtlRunner::onTick() {
 void CtlRunner::startProvision() {
     phase_ = Phase::Command;
     provision_ = new ProductionRun(engine_, this);
+    provision_->setStation(&station_);
     IdentityCommands::report(*provision_, view_);
     // Once the engine has finished with the command that ended the unit.
     connect(

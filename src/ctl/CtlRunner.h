@@ -6,6 +6,7 @@
 #include "ctl/ConsoleView.h"
 #include "ctl/CtlRequest.h"
 #include "link/LinkTrace.h"
+#include "results/ResultsStation.h"
 
 class LinkEngine;
 class ProductionRun;
@@ -50,4 +51,5 @@ private:
     Phase phase_ = Phase::Presence;
     int messagesBefore_ = 0;
     ProductionRun* provision_ = nullptr;
+    ResultsStation station_;  // edid-provision: where the unit is recorded besides the log
 };

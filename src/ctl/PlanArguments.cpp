@@ -151,6 +151,7 @@ bool PlanArguments::parse(const QString& file, CtlRequest& out, QString& error) 
     out.reportDir = QDir::cleanPath(folder.absoluteFilePath());
     out.file = info.absoluteFilePath();
     out.planDigest = PlanFile::digest(bytes);
+    out.planText = bytes;
     out.plan = plan.repeated(out.repeat);
     return true;
 }

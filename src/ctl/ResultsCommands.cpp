@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QStringList>
 #include <QSysInfo>
 
@@ -135,12 +136,20 @@ int history(ResultsQuery& q, const CtlRequest& r, QString& out, QString& err) {
                          "Verdict", "Failed", "Report"};
     for (const ResultRow& row : rows) {
         const QString verdict = row.verdict.isEmpty() ? QStringLiteral("RUNNING") : row.verdict;
-        if (r.csvOutput)
+        if (r.csvOutput) {
             t << QStringList{kindText(row), row.started, row.station,     row.serial, row.plan,
                              verdict,       row.endText, failedText(row), row.report, row.id};
-        else
-            t << QStringList{shown(row.started), kindText(row), row.station, row.plan, verdict,
-                             failedText(row),    row.report};
+            continue;
+        }
+        // A run that did not complete says how it ended: "FAIL, interrupted at step 3".
+        QString shownVerdict = verdict;
+        if (row.kind == ResultRow::Kind::Run && row.endStep >= 0 && !row.endText.isEmpty())
+            shownVerdict +=
+                QStringLiteral(", %1 at step %2")
+                    .arg(row.endText.section(QRegularExpression(QStringLiteral("[: ]")), 0, 0))
+                    .arg(row.endStep + 1);
+        t << QStringList{shown(row.started), kindText(row),   row.station, row.plan,
+                         shownVerdict,       failedText(row), row.report};
     }
     out = r.csvOutput ? csv(t) : QStringLiteral("Serial %1\n").arg(serial) + aligned(t);
     return ResultsCommands::Done;

@@ -1,11 +1,14 @@
 #include "plan/PlanRunner.h"
 
+#include <QFileInfo>
 #include <QSysInfo>
+#include <QUuid>
 
 #include "Version.h"
 #include "link/Clock.h"
 #include "link/CommandTable.h"
 #include "link/LinkEngine.h"
+#include "plan/RunJournal.h"
 #include "plan/RunReport.h"
 
 PlanRunner::PlanRunner(LinkEngine& engine, Clock& clock) : engine_(engine), clock_(clock) {}
@@ -39,6 +42,9 @@ bool PlanRunner::start(const Plan& plan, const RunSetup& setup, QString& why) {
     plan_ = plan;
     reportFolder_ = setup.reportFolder;
     record_ = RunRecord();
+    record_.id = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    record_.planText = setup.planText;
+    record_.reportFolder = setup.reportFolder;
     record_.plan = plan;
     record_.planFile = setup.planFile;
     record_.planDigest = setup.planDigest;
@@ -52,6 +58,14 @@ bool PlanRunner::start(const Plan& plan, const RunSetup& setup, QString& why) {
     record_.steps.resize(plan.steps.size());
     reportPath_.clear();
     reportError_.clear();
+    storeError_.clear();
+    // The run's row exists before anything is sent, or the run does not start.
+    QString error;
+    if (journal_ && !journal_->runStarted(record_, error)) {
+        engine_.release(this);
+        why = error;
+        return false;
+    }
     // Whatever the generator showed before this run (another unit's last step, a window's
     // command, a generator switched off and on) is not taken on trust: the first step sends both.
     shownTiming_ = shownPattern_ = -1;
@@ -182,7 +196,8 @@ qint64 PlanRunner::remainingMs() const {
 }
 
 void PlanRunner::poll() {
-    if (state_ == State::Paused && quint32(clock_.tickMs() - pausedAt_) >= PauseLimitMs)
+    if (state_ == State::Paused && pauseCause_ == PauseCause::Generator &&
+        quint32(clock_.tickMs() - pausedAt_) >= PauseLimitMs)
         finish(RunRecord::End::CommandFailed,
                pauseFailure_ +
                    QStringLiteral("; no Retry within %1 minutes").arg(PauseLimitMs / 60000));
@@ -201,8 +216,17 @@ void PlanRunner::spend() {
 void PlanRunner::judge(RunRecord::StepVerdict v, const QString& note) {
     spend();
     RunRecord::Step& s = record_.steps[step_];
+    const RunRecord::Step before = s;
     s.verdict = v;
     s.note = note.simplified();
+    // Recorded before anything else is sent: a verdict shown as taken survives a power cut.
+    QString error;
+    if (journal_ && !journal_->stepJudged(record_, step_, error)) {
+        s.verdict = before.verdict;
+        s.note = before.note;
+        pauseForStore(error, v, note);
+        return;
+    }
     if (++step_ == plan_.steps.size()) {
         step_ = plan_.steps.size() - 1;
         finish(RunRecord::End::Completed);
@@ -246,9 +270,19 @@ bool PlanRunner::back() {
     --step_;
     // The earlier verdict is withdrawn; the report marks the step as judged again.
     RunRecord::Step& s = record_.steps[step_];
+    const RunRecord::Step before = s;
     s.verdict = RunRecord::StepVerdict::None;
     s.note.clear();
     s.redone = true;
+    storeError_.clear();
+    if (journal_ && !journal_->stepJudged(record_, step_, storeError_)) {
+        // The store still holds the verdict: the run stays where it was.
+        s = before;
+        ++step_;
+        since_ = clock_.tickMs();
+        changed();
+        return false;
+    }
     showStep();
     return true;
 }
@@ -262,7 +296,7 @@ void PlanRunner::stop(RunRecord::End why) {
 }
 
 void PlanRunner::endPaused() {
-    if (state_ == State::Paused)
+    if (state_ == State::Paused && pauseCause_ == PauseCause::Generator)
         finish(RunRecord::End::CommandFailed, pauseFailure_);
 }
 
@@ -280,11 +314,33 @@ void PlanRunner::pause(const QString& failure) {
                           : QStringLiteral(
                                 "The generator does not answer: check the cable and "
                                 "its power, then Retry");
+    pauseCause_ = PauseCause::Generator;
     RunRecord::Interruption i;
     i.step = step_;
     i.at = now();
     i.reason = failure;
     record_.interruptions << i;
+    // Kept in the store as it happens; a store that does not take it loses no verdict, and
+    // the end of the run records it again.
+    QString error;
+    if (journal_)
+        journal_->runPaused(record_, error);
+    changed();
+}
+
+void PlanRunner::pauseForStore(const QString& error, RunRecord::StepVerdict v,
+                               const QString& note) {
+    pausedFrom_ = state_;
+    state_ = State::Paused;
+    pauseCause_ = PauseCause::Store;
+    pausedAt_ = clock_.tickMs();
+    pendingVerdict_ = v;
+    pendingNote_ = note;
+    pauseFailure_ = error;
+    pauseText_ = QStringLiteral(
+                     "The verdict could not be recorded in the results store (%1): "
+                     "Retry when it can be written, or Stop")
+                     .arg(error);
     changed();
 }
 
@@ -292,6 +348,17 @@ bool PlanRunner::retry(QString& why) {
     why.clear();
     if (state_ != State::Paused)
         return false;
+    if (pauseCause_ == PauseCause::Store) {
+        // The step is still on the generator: its verdict is written again.
+        state_ = pausedFrom_;
+        pauseText_.clear();
+        judge(pendingVerdict_, pendingNote_);
+        if (state_ == State::Paused) {
+            why = pauseFailure_;
+            return false;
+        }
+        return true;
+    }
     if (engine_.state().portOpen != 1) {
         // The same COM port, as Connect opens it; its presence query is this run's.
         QString error;
@@ -326,7 +393,15 @@ void PlanRunner::finish(RunRecord::End end, const QString& failure) {
     giveBackIndex();
     engine_.release(this);
     state_ = State::Finished;
+    QString storeError;
+    const bool ended = !journal_ || journal_->runEnded(record_, storeError);
     RunReport::write(record_, reportFolder_, reportPath_, reportError_);
+    record_.reportFile = QFileInfo(reportPath_).fileName();
+    if (ended && journal_ && !reportPath_.isEmpty())
+        journal_->reportWritten(record_, storeError);
+    if (!storeError.isEmpty())
+        reportError_ += (reportError_.isEmpty() ? QString() : QStringLiteral("; ")) +
+                        QStringLiteral("results store: ") + storeError;
     changed();
     if (onFinished)
         onFinished();

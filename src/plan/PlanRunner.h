@@ -10,6 +10,7 @@
 
 class Clock;
 class LinkEngine;
+class RunJournal;
 
 // What a run needs besides the plan.
 struct RunSetup {
@@ -35,10 +36,13 @@ struct RunSetup {
 class PlanRunner : public LinkHolder {
 public:
     enum class State { Idle, Sending, Judging, Showing, Paused, Finished };
-    // A paused run nobody retries ends after this long, as a failed command ends it.
+    // A run paused by its generator that nobody retries ends after this long, as a failed
+    // command ends it.
     static constexpr qint64 PauseLimitMs = 10 * 60 * 1000;
 
     PlanRunner(LinkEngine& engine, Clock& clock);
+    // Where each run is recorded as it happens (none: only its report and results line).
+    void setJournal(RunJournal* journal) { journal_ = journal; }
     ~PlanRunner() override;
     PlanRunner(const PlanRunner&) = delete;
     PlanRunner& operator=(const PlanRunner&) = delete;
@@ -66,6 +70,10 @@ public:
     bool retry(QString& why);
     // Ends a paused run as a failed command ends it, for when nobody can Retry.
     void endPaused();
+    // Why the run is paused: the generator (no answer, the line gone), or the results store
+    // that did not take a verdict (the verdict waits; Retry writes it again).
+    enum class PauseCause { Generator, Store };
+    PauseCause pauseCause() const { return pauseCause_; }
     // What happened and what to do, while paused: "The generator does not answer: check the
     // cable and its power, then Retry".
     QString pauseText() const { return pauseText_; }
@@ -85,6 +93,8 @@ public:
     const RunRecord& record() const { return record_; }
     // Milliseconds a timed step still shows.
     qint64 remainingMs() const;
+    // Why the last Back was refused by the results store (empty: it was not).
+    QString storeError() const { return storeError_; }
     // The last run's HTML report, or why its report or result line could not be written.
     QString reportPath() const { return reportPath_; }
     QString reportError() const { return reportError_; }
@@ -110,6 +120,8 @@ private:
     void finish(RunRecord::End end, const QString& failure = QString());
     // The step's command failed for want of an answer or a line: wait for Retry.
     void pause(const QString& failure);
+    // The results store did not take step k's verdict: the step stays, the verdict waits.
+    void pauseForStore(const QString& error, RunRecord::StepVerdict v, const QString& note);
     void giveBackIndex();
     void changed();
 
@@ -140,4 +152,10 @@ private:
     QString pauseText_;
     QString reportPath_;
     QString reportError_;
+    RunJournal* journal_ = nullptr;
+    PauseCause pauseCause_ = PauseCause::Generator;
+    State pausedFrom_ = State::Judging;  // where a store pause goes back to
+    RunRecord::StepVerdict pendingVerdict_ = RunRecord::StepVerdict::None;
+    QString pendingNote_;
+    QString storeError_;
 };

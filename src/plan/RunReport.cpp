@@ -164,7 +164,9 @@ QByteArray RunReport::html(const RunRecord& r) {
         "<th>Pattern</th><th>Check</th><th>Instruction</th><th>Verdict</th>"
         "<th>Note</th><th>Time</th></tr></thead>\n");
     for (int k = 0; k < r.steps.size(); ++k) {
-        const PlanStep& s = r.plan.steps[k];
+        // A record whose plan was not kept (an import) still lists its steps.
+        const bool known = k < r.plan.steps.size();
+        const PlanStep s = known ? r.plan.steps[k] : PlanStep();
         const RunRecord::Step& done = r.steps[k];
         const bool bad = done.verdict == RunRecord::StepVerdict::Fail ||
                          (k == r.endStep && r.end == RunRecord::End::CommandFailed);
@@ -178,10 +180,11 @@ QByteArray RunReport::html(const RunRecord& r) {
                  "<td>%4</td><td>%5</td>"
                  "<td%6>%7</td><td>%8</td><td class=\"num\">%9</td></tr>\n")
                  .arg(k + 1)
-                 .arg(esc(Plan::timingText(r.plan.timingAt(k))),
-                      esc(Plan::patternText(r.plan.patternAt(k))), check, esc(s.instruction),
-                      bad ? QStringLiteral(" class=\"failed\"") : QString(), esc(stepState(r, k)),
-                      esc(done.note), done.ms > 0 ? seconds(done.ms) : QString());
+                 .arg(esc(known ? Plan::timingText(r.plan.timingAt(k)) : QString()),
+                      esc(known ? Plan::patternText(r.plan.patternAt(k)) : QString()), check,
+                      esc(s.instruction), bad ? QStringLiteral(" class=\"failed\"") : QString(),
+                      esc(stepState(r, k)), esc(done.note),
+                      done.ms > 0 ? seconds(done.ms) : QString());
     }
     h += QStringLiteral("</table>\n");
     h += QStringLiteral(

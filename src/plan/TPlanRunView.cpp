@@ -48,6 +48,7 @@ TPlanRunView::TPlanRunView(LinkEngine& engine, const TPlanEditor& editor, QWidge
     });
     runner_->onChanged = [this] { showRun(); };
     runner_->onFinished = [this] { runFinished(); };
+    runner_->setJournal(&station_);
     showRun();
 }
 
@@ -68,6 +69,7 @@ void TPlanRunView::planLoaded(const QString& path, const QString& reportFolder) 
     if (!reportFolder.isEmpty())
         ReportFolder_->setText(QDir::toNativeSeparators(
             QDir::cleanPath(QDir(QFileInfo(path).absolutePath()).absoluteFilePath(reportFolder))));
+    openStoreOf(QDir::fromNativeSeparators(ReportFolder_->text().trimmed()));
 }
 
 QWidget* TPlanRunView::focusAfterBox() const {
@@ -102,6 +104,11 @@ void TPlanRunView::makeRunTab() {
     fields->setColumnStretch(1, 2);
     fields->setColumnStretch(3, 1);
 
+    // This station's day and what the unit went through before, from the results store.
+    Today_ = PlanControls::named(new QLabel, "TodayCounts", QStringLiteral("Today's counts"));
+    Earlier_ = PlanControls::named(new QLabel, "EarlierRuns", QStringLiteral("Earlier runs"));
+    Earlier_->setWordWrap(true);
+    Earlier_->setFont(PlanControls::bigFont(16, true));
     StepTitle_ = PlanControls::named(new QLabel, "StepTitle", QStringLiteral("Step"));
     StepTitle_->setProperty("baseName", StepTitle_->accessibleName());
     StepTitle_->setFont(PlanControls::bigFont(TitlePx, true));
@@ -167,7 +174,9 @@ void TPlanRunView::makeRunTab() {
 
     auto* layout = new QVBoxLayout(tab);
     layout->addLayout(fields);
-    layout->addSpacing(12);
+    layout->addWidget(Today_);
+    layout->addSpacing(6);
+    layout->addWidget(Earlier_);
     layout->addWidget(StepTitle_);
     layout->addWidget(StepNames_);
     // Where the operator looks: the verdict takes the instruction's place once a run ends.
@@ -179,6 +188,8 @@ void TPlanRunView::makeRunTab() {
     layout->addLayout(verdicts);
 
     connect(Serial_, &QLineEdit::returnPressed, this, &TPlanRunView::StartButtonClick);
+    connect(ReportFolder_, &QLineEdit::editingFinished, this,
+            [this] { openStoreOf(QDir::fromNativeSeparators(ReportFolder_->text().trimmed())); });
     connect(StartButton_, &QPushButton::clicked, this, &TPlanRunView::StartButtonClick);
     connect(ChooseFolder_, &QPushButton::clicked, this, &TPlanRunView::ChooseFolderClick);
     connect(PassButton_, &QPushButton::clicked, this, &TPlanRunView::PassButtonClick);
@@ -196,8 +207,10 @@ void TPlanRunView::ChooseFolderClick() {
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setFileMode(QFileDialog::Directory);
     dialog.setOption(QFileDialog::ShowDirsOnly);
-    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
         ReportFolder_->setText(QDir::toNativeSeparators(dialog.selectedFiles().constFirst()));
+        openStoreOf(dialog.selectedFiles().constFirst());
+    }
 }
 
 void TPlanRunView::StartButtonClick() {
@@ -223,6 +236,16 @@ void TPlanRunView::StartButtonClick() {
     setup.operatorName = Operator_->text().trimmed();
     setup.reportFolder = dir.absoluteFilePath();
     editor_.describeForRun(setup);
+    // Every run is recorded as it happens, or it does not start.
+    QString storeError;
+    if (!station_.open(ResultsStation::locationFor(setup.reportFolder), storeError)) {
+        say(QStringLiteral("The run cannot start: its results cannot be recorded."), storeError);
+        return;
+    }
+    showStoreNews();
+    const QString earlier = station_.previousLine(serial);
+    Earlier_->setText(earlier);
+    Earlier_->setAccessibleDescription(earlier);
     QString why;
     if (!runner_->start(editor_.plan(), setup, why)) {
         say(QStringLiteral("The run cannot start"), why);
@@ -433,7 +456,29 @@ void TPlanRunView::greyInstruction(bool grey) {
     Instruction_->setPalette(p);
 }
 
+void TPlanRunView::showStoreNews() {
+    const QString today = station_.todayLine(false);
+    Today_->setText(today);
+    Today_->setAccessibleDescription(today);
+    const QStringList notices = station_.takeNotices();
+    if (!notices.isEmpty())
+        say(notices.size() == 1 ? QStringLiteral("A run that never ended was found.")
+                                : QStringLiteral("Runs that never ended were found."),
+            notices.join(QLatin1Char('\n')));
+}
+
+void TPlanRunView::openStoreOf(const QString& folder) {
+    // Only a store that is there already: choosing a folder makes no file.
+    const QString location = ResultsStation::locationFor(folder);
+    QString error;
+    if (!folder.isEmpty() && QFileInfo::exists(location) && station_.open(location, error))
+        showStoreNews();
+}
+
 void TPlanRunView::runFinished() {
+    Earlier_->clear();
+    Earlier_->setAccessibleDescription(QString());
+    showStoreNews();
     pollTimer_->stop();
     closeNote();
     const RunRecord& rec = runner_->record();

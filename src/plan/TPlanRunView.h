@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "link/SteadyClock.h"
+#include "results/ResultsStation.h"
 
 class LinkEngine;
 class PlanRunner;
@@ -50,6 +51,9 @@ public:
     QLineEdit* OperatorName() const { return Operator_; }
     QLineEdit* ReportFolder() const { return ReportFolder_; }
     QPushButton* StartButton() const { return StartButton_; }
+    QLabel* TodayCounts() const { return Today_; }
+    QLabel* EarlierRuns() const { return Earlier_; }
+    ResultsStation& station() { return station_; }
     QLabel* StepTitle() const { return StepTitle_; }
     QLabel* StepNames() const { return StepNames_; }
     QLabel* Instruction() const { return Instruction_; }
@@ -87,9 +91,13 @@ private:
     void setShown(QLabel* label, const QString& text);
     void greyInstruction(bool grey);
     void say(const QString& text, const QString& detail = QString());
+    // Today's counts, and any run found interrupted, from the results store.
+    void showStoreNews();
+    void openStoreOf(const QString& folder);
 
     const TPlanEditor& editor_;
     SteadyClock clock_;
+    ResultsStation station_;
     std::unique_ptr<PlanRunner> runner_;
     QTimer* pollTimer_;
     QTimer* keyHold_;
@@ -102,6 +110,8 @@ private:
     QLineEdit* ReportFolder_ = nullptr;
     QPushButton* ChooseFolder_ = nullptr;
     QPushButton* StartButton_ = nullptr;
+    QLabel* Today_ = nullptr;
+    QLabel* Earlier_ = nullptr;
     QLabel* StepTitle_ = nullptr;
     QLabel* StepNames_ = nullptr;
     QLabel* Instruction_ = nullptr;

@@ -1,11 +1,15 @@
 #include "production/ProductionRun.h"
 
 #include <QCryptographicHash>
+#include <QDateTime>
+#include <QFileInfo>
 #include <QSysInfo>
+#include <QUuid>
 
 #include "edid/EdidDiff.h"
 #include "link/LinkEngine.h"
 #include "production/ProductionLog.h"
+#include "results/ResultsStation.h"
 
 namespace {
 
@@ -62,6 +66,14 @@ bool ProductionRun::start(const GoldenEdid& golden, const IdentityRecipe& recipe
     golden_ = golden;
     serial_ = serial;
     logPath_ = logPath;
+    record_ = UnitRecord();
+    record_.id = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    record_.started = QDateTime::currentDateTime();
+    record_.station = QSysInfo::machineHostName();
+    record_.serial = serial;
+    record_.goldenFile = golden.fileName;
+    record_.goldenSha256 = QString::fromLatin1(golden.sha256);
+    record_.logFile = logPath;
 
     beginStage(Stage::Patch);
     EdidImage image = golden.image;
@@ -149,6 +161,11 @@ void ProductionRun::beginStage(Stage stage) {
 
 void ProductionRun::endStage(bool ok, const QString& text) {
     outcome_.stageMs[int(stage_)] = stageClock_.elapsed();
+    UnitRecord::Stage& st = record_.stages[size_t(stage_)];
+    st.reached = true;
+    st.ok = ok;
+    st.ms = outcome_.stageMs[int(stage_)];
+    st.text = text;
     emit stageEnded(stage_, ok, text);
 }
 
@@ -190,30 +207,72 @@ void ProductionRun::compareAndLog() {
 
 void ProductionRun::log() {
     beginStage(Stage::Log);
-    ProductionLog::Record r;
-    r.time = ProductionLog::now();
-    r.station = QSysInfo::machineHostName();
-    r.serialText = serial_;
+    UnitRecord& u = record_;
+    u.ended = QDateTime::currentDateTime();
+    u.patched = outcome_.patched;
     if (outcome_.patched) {
         const EdidIdentity::Fields& f = outcome_.identity;
-        r.serialNumber = QString::number(f.serialNumber);
-        r.week = QString::number(f.week);
-        r.year = QString::number(f.year);
-        r.writtenSha256 = QString::fromLatin1(
+        u.serialText = f.serialText;
+        u.serialNumber = f.serialNumber;
+        u.week = f.week;
+        u.year = f.year;
+        u.writtenSha256 = QString::fromLatin1(
             QCryptographicHash::hash(bytesOf(outcome_.written), QCryptographicHash::Sha256)
                 .toHex());
     }
-    r.goldenFile = golden_.fileName;
-    r.goldenSha256 = QString::fromLatin1(golden_.sha256);
+    if (u.stages[size_t(Stage::ReadBack)].ok)
+        u.readBackSha256 = QString::fromLatin1(
+            QCryptographicHash::hash(bytesOf(outcome_.readBack), QCryptographicHash::Sha256)
+                .toHex());
+    u.verdict = outcome_.pass      ? UnitRecord::Verdict::Pass
+                : outcome_.stopped ? UnitRecord::Verdict::Stopped
+                                   : UnitRecord::Verdict::Fail;
+    u.failedStage = outcome_.pass ? -1 : int(outcome_.failedStage);
+    u.message = outcome_.pass ? QString() : outcome_.message;
+
+    ProductionLog::Record r;
+    r.time = ProductionLog::now();
+    r.station = u.station;
+    r.serialText = serial_;
+    if (u.patched) {
+        r.serialNumber = QString::number(u.serialNumber);
+        r.week = QString::number(u.week);
+        r.year = QString::number(u.year);
+        r.writtenSha256 = u.writtenSha256;
+    }
+    r.goldenFile = u.goldenFile;
+    r.goldenSha256 = u.goldenSha256;
     r.pass = outcome_.pass;
     r.stopped = outcome_.stopped;
     r.failedStage = outcome_.pass ? QString() : stageName(outcome_.failedStage);
-    r.message = outcome_.pass ? QString() : outcome_.message;
+    r.message = u.message;
     QString error;
-    outcome_.logged = ProductionLog::append(logPath_, r, error);
+    QStringList where;
+    outcome_.logged = logPath_.isEmpty() || ProductionLog::append(logPath_, r, error);
+    if (outcome_.logged && !logPath_.isEmpty())
+        where << logPath_;
+    // The store holds the whole unit, its log stage as far as it went.
+    UnitRecord::Stage& logStage = u.stages[size_t(Stage::Log)];
+    logStage.reached = true;
+    logStage.ok = outcome_.logged;
+    logStage.ms = stageClock_.elapsed();
+    logStage.text = outcome_.logged ? QStringLiteral("Written to %1.").arg(logPath_) : error;
+    if (station_) {
+        QString storeError;
+        if (station_->unitRecorded(u, storeError)) {
+            where << station_->name();
+        } else {
+            outcome_.logged = false;
+            error = (error.isEmpty() ? QString() : error + QStringLiteral("; ")) +
+                    QStringLiteral("results store: ") + storeError;
+        }
+    }
     outcome_.logError = error;
+    outcome_.record = u;
     endStage(outcome_.logged,
-             outcome_.logged ? QStringLiteral("Written to %1.").arg(logPath_) : error);
+             outcome_.logged
+                 ? QStringLiteral("Written to %1.").arg(where.join(QStringLiteral(" and ")))
+                 : error);
     done();
 }
 

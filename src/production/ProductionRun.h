@@ -11,8 +11,10 @@
 #include "link/LinkHolder.h"
 #include "production/GoldenEdid.h"
 #include "production/IdentityRecipe.h"
+#include "production/UnitRecord.h"
 
 class LinkEngine;
+class ResultsStation;
 
 // Programs one unit after another: the golden EDID patched with the unit's identity, uploaded,
 // written, read back and compared byte for byte, and every attempt, passed or not, logged. It
@@ -40,10 +42,14 @@ public:
         EdidImage written{};
         EdidImage readBack{};
         std::array<qint64, StageCount> stageMs{};  // -1 for a stage not reached
+        UnitRecord record;  // the unit as the log and the results store hold it
     };
 
     explicit ProductionRun(LinkEngine& engine, QObject* parent = nullptr);
     ~ProductionRun() override;
+
+    // Where each unit is recorded besides the log (none: the log only).
+    void setStation(ResultsStation* station) { station_ = station; }
 
     bool busy() const { return busy_; }
     Stage stage() const { return stage_; }
@@ -51,8 +57,9 @@ public:
 
     // Programs the unit with this serial: its identity made from golden by recipe (today being
     // the date of manufacture where the recipe says so), its outcome appended to the log at
-    // logPath. False, doing nothing, while a unit is being programmed; otherwise finished()
-    // follows, at once when the unit fails before anything is sent.
+    // logPath (none when empty: a test plan's report holds it) and recorded in the station's
+    // results store. False, doing nothing, while a unit is being programmed; otherwise
+    // finished() follows, at once when the unit fails before anything is sent.
     bool start(const GoldenEdid& golden, const IdentityRecipe& recipe, const QString& serial,
                const QDate& today, const QString& logPath);
 
@@ -91,4 +98,6 @@ private:
     GoldenEdid golden_;
     QString serial_;
     QString logPath_;
+    ResultsStation* station_ = nullptr;
+    UnitRecord record_;
 };

@@ -3,6 +3,7 @@
 #include <QButtonGroup>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -65,6 +66,7 @@ QRadioButton* radio(QWidget* parent, const char* name, const QString& caption) {
 
 TEDID_Production::TEDID_Production(LinkEngine& engine, TMainForm& main, QWidget* parent)
     : QWidget(parent, Qt::Window), engine_(engine), main_(main), run_(engine) {
+    run_.setStation(&station_);
     setObjectName(QStringLiteral("EDID_Production"));
     setWindowTitle(Caption);
     setAccessibleName(Caption);
@@ -334,6 +336,26 @@ void TEDID_Production::LogChooseClick() {
         chooseLog(path);
 }
 
+void TEDID_Production::showCounts() {
+    QStringList lines;
+    if (passed_ + failed_ + stoppedUnits_ > 0)
+        lines << QStringLiteral("Passed %1, failed %2%3 since the window was opened")
+                     .arg(passed_)
+                     .arg(failed_)
+                     .arg(stoppedUnits_ ? QStringLiteral(", stopped %1").arg(stoppedUnits_)
+                                        : QString());
+    const QString today = station_.todayLine(true);
+    if (!today.isEmpty())
+        lines << today;
+    CountLabel_->setText(lines.join(QLatin1Char('\n')));
+    CountLabel_->setAccessibleName(lines.isEmpty() ? CountLabel_->objectName()
+                                                   : lines.join(QStringLiteral("; ")));
+    const QStringList notices = station_.takeNotices();
+    if (!notices.isEmpty())
+        tell(QStringLiteral("Runs that never ended were found in the results store."),
+             notices.join(QLatin1Char('\n')));
+}
+
 void TEDID_Production::tell(const QString& text, const QString& detail) {
     main_.showMessageIn(this, text, detail, SerialEdit_);
 }
@@ -364,9 +386,15 @@ bool TEDID_Production::chooseLog(const QString& path) {
         tell(QStringLiteral("The log cannot be read to find its serial numbers."), error);
         return false;
     }
+    // Every unit goes into the results store beside the log as well.
+    if (!station_.open(ResultsStation::locationFor(QFileInfo(path).absolutePath()), error)) {
+        tell(QStringLiteral("The results store beside the log cannot be opened."), error);
+        return false;
+    }
     logPath_ = path;
     stopped_ = false;
     LogFile_->setFullText(shownPath(path));
+    showCounts();
     countOnFromLog(highest);
     SerialEdit_->setFocus();
     return true;
@@ -426,6 +454,10 @@ bool TEDID_Production::readyFor(const QString& serial) {
         problem = QStringLiteral("The next serial number is not 0 to 4294967295.");
     else
         problem = run_.startProblem();
+    QString storeError;
+    if (problem.isEmpty() &&
+        !station_.open(ResultsStation::locationFor(QFileInfo(logPath_).absolutePath()), storeError))
+        problem = QStringLiteral("The unit's results cannot be recorded: %1").arg(storeError);
     if (!problem.isEmpty()) {
         tell(problem);
         return false;
@@ -593,12 +625,7 @@ void TEDID_Production::unitFinished() {
     // Its number is in the log now, passed or not: the count goes on after the highest.
     if (o.patched)
         countOnFromLog(std::max(highestInLog_.value_or(0), o.identity.serialNumber));
-    CountLabel_->setText(
-        QStringLiteral("Passed %1, failed %2%3 since the window was opened")
-            .arg(passed_)
-            .arg(failed_)
-            .arg(stoppedUnits_ ? QStringLiteral(", stopped %1").arg(stoppedUnits_) : QString()));
-    CountLabel_->setAccessibleName(CountLabel_->text());
+    showCounts();
     StageList_->setCurrentItem(nullptr);
     ProgramButton_->setEnabled(true);
     // A serial scanned meanwhile stands ready, not started: the operator presses Enter once

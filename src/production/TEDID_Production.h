@@ -8,6 +8,7 @@
 #include "production/GoldenEdid.h"
 #include "production/IdentityRecipe.h"
 #include "production/ProductionRun.h"
+#include "results/ResultsStation.h"
 
 class ElidedLabel;
 class LinkEngine;
@@ -92,6 +93,8 @@ private:
     QString chooseFile(bool save, const QString& title, const QString& filter);
     // The window's own boxes: over it, and the focus back in Serial after them.
     void tell(const QString& text, const QString& detail = QString());
+    // The counts of the window and of this station's day, from the results store.
+    void showCounts();
     // False, after a message, when the unit should not be programmed now.
     bool readyFor(const QString& serial);
     // False, after the question, when the log holds the serial or its serial number and the
@@ -113,6 +116,7 @@ private:
     LinkEngine& engine_;
     TMainForm& main_;
     ProductionRun run_;
+    ResultsStation station_;
     GoldenEdid golden_;
     QString logPath_;
     QString serial_;  // of the unit being programmed

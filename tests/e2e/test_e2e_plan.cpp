@@ -253,6 +253,69 @@ private slots:
         const QString html = QString::fromUtf8(report.readAll());
         QVERIFY(html.contains("<h2>Interruptions</h2>") && html.contains("after Retry"));
     }
+
+    // orve1ctl plan killed (SIGKILL) at step 3: the next run on the station finds it, says
+    // so once, marks it interrupted with steps 1 and 2 judged and writes its report; the
+    // results store answers for it by serial.
+    void ctlKilledMidRunShowsAsInterrupted() {
+        SimProcess sim;
+        QVERIFY(sim.start({"--port", "4"}));
+        const QString dir = sim.runtimeDir();
+        writeFile(dir + "/plan.txt",
+                  "name: Four\n10 1 judge a\nsame 2 judge b\nsame 3 judge c\n"
+                  "same 4 judge d\n");
+        QProcess ctl;
+        ctl.setProcessEnvironment(sim.environment());
+        ctl.setProcessChannelMode(QProcess::MergedChannels);
+        ctl.start(SimProcess::bin("orve1ctl"),
+                  {"--port", "4", "plan", dir + "/plan.txt", "--serial", "K-1", "--report", dir});
+        QString out;
+        auto waitFor = [&](const QString& text) {
+            QElapsedTimer t;
+            t.start();
+            while (!out.contains(text) && t.elapsed() < 15000) {
+                ctl.waitForReadyRead(100);
+                out += QString::fromUtf8(ctl.readAll());
+            }
+            return out.contains(text);
+        };
+        QVERIFY2(waitFor("step 1 of 4"), qPrintable(out));
+        ctl.write("p\nf\nno blue\n");
+        QVERIFY2(waitFor("step 3 of 4"), qPrintable(out));
+        ctl.kill();
+        QVERIFY(ctl.waitForFinished(5000));
+        QVERIFY(reports(dir).isEmpty());
+
+        auto run = [&](const QStringList& args, const QByteArray& input) {
+            QProcess p;
+            p.setProcessEnvironment(sim.environment());
+            p.start(SimProcess::bin("orve1ctl"), args);
+            p.write(input);
+            p.closeWriteChannel();
+            if (!p.waitForFinished(30000))
+                p.kill();
+            return QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError());
+        };
+        out = run({"--port", "4", "plan", dir + "/plan.txt", "--serial", "K-2", "--report", dir},
+                  "s\n");
+        QVERIFY2(out.contains("The run of K-1 (Four) was interrupted during step 3") &&
+                     out.contains("2 of 4 steps were judged"),
+                 qPrintable(out));
+        const QStringList html = reports(dir).filter("K-1");
+        QCOMPARE(html.size(), 1);
+        QFile report(QDir(dir).filePath(html[0]));
+        QVERIFY(report.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(report.readAll());
+        QVERIFY(text.contains("interrupted") && text.contains("<td>pass</td>") &&
+                text.contains(">fail</td>") && text.contains("no blue"));
+        QVERIFY(lines(dir + "/results.csv").filter(",K-1,").value(0).contains(",FAIL,"));
+        out = run({"results", "history", "K-1", "--results", dir}, "");
+        QVERIFY2(out.contains("interrupted") && out.contains("no blue"), qPrintable(out));
+        // Said once: the next run finds nothing more.
+        out = run({"--port", "4", "plan", dir + "/plan.txt", "--serial", "K-3", "--report", dir},
+                  "s\n");
+        QVERIFY2(!out.contains("interrupted"), qPrintable(out));
+    }
 };
 
 QTEST_MAIN(TestE2ePlan)

@@ -158,8 +158,10 @@ private slots:
         checkFits(w);
         QVERIFY(w.grab().save(QDir::current().filePath("edid-production-fail.png")));
         QCOMPARE(logResults(log), QStringList({"SN-0007 PASS", "SN-0007 FAIL"}));
+        // The window's own count, and the station's day from the results store beside the log.
         QCOMPARE(w.CountLabel()->text(),
-                 QStringLiteral("Passed 1, failed 1 since the window was opened"));
+                 QStringLiteral("Passed 1, failed 1 since the window was opened\nToday at this "
+                                "station: 1 unit, 0 passed, 1 failed, first-pass yield 100%"));
 
         // A log that can no longer be written (its folder gone while the unit ran) stops
         // production after the unit.

@@ -1,0 +1,139 @@
+#include "results/ResultsStation.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include "plan/RunReport.h"
+#include "results/ResultsStore.h"
+
+ResultsStation::ResultsStation() : store_(std::make_unique<ResultsStore>()) {}
+
+ResultsStation::~ResultsStation() = default;
+
+QString ResultsStation::locationFor(const QString& reportFolder, const QString& named) {
+    if (!named.isEmpty())
+        return named;
+    return QDir(reportFolder).filePath(QLatin1String(ResultsStore::DefaultFileName));
+}
+
+bool ResultsStation::open(const QString& location, QString& error) {
+    const QString clean = QDir::cleanPath(location);
+    if (store_->isOpen() && clean == location_)
+        return true;
+    store_->close();
+    location_.clear();
+    if (!store_->open(clean, ResultsStore::Access::ReadWrite, error))
+        return false;
+    location_ = clean;
+    takeInterrupted();
+    return true;
+}
+
+bool ResultsStation::isOpen() const {
+    return store_->isOpen();
+}
+
+QString ResultsStation::name() const {
+    return store_->isOpen() ? store_->name() : QDir::toNativeSeparators(location_);
+}
+
+QStringList ResultsStation::takeNotices() {
+    QStringList out;
+    out.swap(notices_);
+    return out;
+}
+
+void ResultsStation::takeInterrupted() {
+    QString error;
+    const QList<RunRecord> runs = store_->takeInterrupted(error);
+    if (!error.isEmpty())
+        notices_ << QStringLiteral("Unfinished runs in %1 could not be looked at: %2")
+                        .arg(store_->name(), error);
+    for (const RunRecord& r : runs) {
+        // Its report and results line, as any run's, now that it is known to have ended.
+        QString path;
+        QString reportError;
+        RunReport::write(r, r.reportFolder, path, reportError);
+        QString notice = QStringLiteral(
+                             "The run of %1 (%2) was interrupted during step %3 when "
+                             "the program or the computer stopped; %4 of %5 steps "
+                             "were judged. It is recorded as interrupted")
+                             .arg(r.serial, r.plan.name)
+                             .arg(r.endStep + 1)
+                             .arg(r.doneSteps())
+                             .arg(r.steps.size());
+        if (!path.isEmpty()) {
+            QString ignored;
+            store_->reportWritten(r.id, QFileInfo(path).fileName(), ignored);
+            notice += QStringLiteral(", report: %1").arg(QDir::toNativeSeparators(path));
+        }
+        if (!reportError.isEmpty())
+            notice += QStringLiteral("; not written: %1").arg(reportError);
+        notices_ << notice + QLatin1Char('.');
+    }
+}
+
+QString ResultsStation::todayLine(bool edid) const {
+    if (!store_->isOpen())
+        return QString();
+    ResultsQuery q(*store_);
+    TodayCounts counts;
+    QString error;
+    if (!q.todayCounts(store_->station(), QDate::currentDate(), counts, error))
+        return QString();
+    const DayCounts& c = edid ? counts.edid : counts.runs;
+    if (c.units == 0)
+        return QStringLiteral("Today at this station: no units yet");
+    return QStringLiteral(
+               "Today at this station: %1 unit%2, %3 passed, %4 failed, first-pass "
+               "yield %5%")
+        .arg(c.units)
+        .arg(c.units == 1 ? "" : "s")
+        .arg(c.passed)
+        .arg(c.failed())
+        .arg(qRound(100.0 * c.firstPassYield()));
+}
+
+QString ResultsStation::previousLine(const QString& serial) const {
+    if (!store_->isOpen())
+        return QString();
+    ResultsQuery q(*store_);
+    PreviousRuns previous;
+    QString error;
+    if (!q.previousRuns(serial, previous, error))
+        return QString();
+    return previous.sentence(QDate::currentDate());
+}
+
+bool ResultsStation::ready(QString& error) const {
+    if (store_->isOpen())
+        return true;
+    error = QStringLiteral("no results store is open");
+    return false;
+}
+
+bool ResultsStation::runStarted(const RunRecord& r, QString& error) {
+    return ready(error) && store_->runStarted(r, error);
+}
+
+bool ResultsStation::stepJudged(const RunRecord& r, int k, QString& error) {
+    return ready(error) && store_->stepJudged(r, k, error);
+}
+
+bool ResultsStation::runPaused(const RunRecord& r, QString& error) {
+    Q_UNUSED(r);
+    // Pauses go into the store with the run's end; nothing to do before.
+    return ready(error);
+}
+
+bool ResultsStation::runEnded(const RunRecord& r, QString& error) {
+    return ready(error) && store_->runEnded(r, error);
+}
+
+bool ResultsStation::reportWritten(const RunRecord& r, QString& error) {
+    return ready(error) && store_->reportWritten(r.id, r.reportFile, error);
+}
+
+bool ResultsStation::unitRecorded(const UnitRecord& u, QString& error) {
+    return ready(error) && store_->unitRecorded(u, error);
+}
