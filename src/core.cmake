@@ -49,6 +49,7 @@ add_library(orve1core STATIC
     production/GoldenEdid.h production/GoldenEdid.cpp
     production/ProductionLog.h production/ProductionLog.cpp
     production/ProductionRun.h production/ProductionRun.cpp
+    production/SerialFormat.h production/SerialFormat.cpp
 )
 target_include_directories(orve1core PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(orve1core PUBLIC Qt6::Core)

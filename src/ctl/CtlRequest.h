@@ -59,6 +59,7 @@ struct CtlRequest {
     IdentityRecipe recipe;
     QString serialText;
     QString logFile;
+    QString serialFormat;         // edid-provision --serial-format: the serials it accepts
     QStringList identityOptions;  // the identity options given, in order
     GoldenEdid golden;            // edid-provision
 

@@ -43,6 +43,7 @@ bool PlanRunner::start(const Plan& plan, const RunSetup& setup, QString& why) {
     record_.planFile = setup.planFile;
     record_.planDigest = setup.planDigest;
     record_.repeat = setup.repeat;
+    record_.stationMode = setup.stationMode;
     record_.serial = setup.serial;
     record_.operatorName = setup.operatorName;
     record_.station = QSysInfo::machineHostName();
@@ -69,13 +70,14 @@ void PlanRunner::showStep() {
 
 void PlanRunner::sendNext() {
     waiting_ = false;
-    const int timing = plan_.timingAt(step_);
-    const int pattern = plan_.patternAt(step_);
-    if (shownTiming_ != timing) {
+    // -1: a "-" step sends nothing, the generator keeps what it shows.
+    const int timing = plan_.timingToSend(step_);
+    const int pattern = plan_.patternToSend(step_);
+    if (timing >= 0 && shownTiming_ != timing) {
         send(Command::Tmix, timing);
         return;
     }
-    if (shownPattern_ != pattern) {
+    if (pattern >= 0 && shownPattern_ != pattern) {
         send(Command::Ptix, pattern);
         return;
     }
@@ -198,11 +200,12 @@ void PlanRunner::spend() {
     since_ = t;
 }
 
-void PlanRunner::judge(RunRecord::StepVerdict v, const QString& note) {
+void PlanRunner::judge(RunRecord::StepVerdict v, const QString& note, const QString& defect) {
     spend();
     RunRecord::Step& s = record_.steps[step_];
     s.verdict = v;
     s.note = note.simplified();
+    s.defect = defect;
     if (++step_ == plan_.steps.size()) {
         step_ = plan_.steps.size() - 1;
         finish(RunRecord::End::Completed);
@@ -218,11 +221,11 @@ bool PlanRunner::pass() {
     return true;
 }
 
-bool PlanRunner::fail(const QString& note) {
+bool PlanRunner::fail(const QString& note, const QString& defect) {
     if (state_ != State::Judging && state_ != State::Showing)
         return false;
     held_ = false;
-    judge(RunRecord::StepVerdict::Fail, note);
+    judge(RunRecord::StepVerdict::Fail, note, defect);
     return true;
 }
 
@@ -248,6 +251,7 @@ bool PlanRunner::back() {
     RunRecord::Step& s = record_.steps[step_];
     s.verdict = RunRecord::StepVerdict::None;
     s.note.clear();
+    s.defect.clear();
     s.redone = true;
     showStep();
     return true;

@@ -73,3 +73,10 @@ QString RunRecord::endText() const {
     }
     return QStringLiteral("stopped: step %1 could not be shown (%2)").arg(endStep + 1).arg(failure);
 }
+
+QString RunRecord::Step::noteText() const {
+    if (defect.isEmpty())
+        return note;
+    const QString code = QLatin1Char('[') + defect + QLatin1Char(']');
+    return note.isEmpty() ? code : code + QLatin1Char(' ') + note;
+}

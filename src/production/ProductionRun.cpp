@@ -52,7 +52,8 @@ QString ProductionRun::startProblem() const {
 }
 
 bool ProductionRun::start(const GoldenEdid& golden, const IdentityRecipe& recipe,
-                          const QString& serial, const QDate& today, const QString& logPath) {
+                          const QString& serial, const QDate& today, const QString& logPath,
+                          const QString& serialFormat) {
     if (busy_)
         return false;
     busy_ = true;
@@ -62,6 +63,7 @@ bool ProductionRun::start(const GoldenEdid& golden, const IdentityRecipe& recipe
     golden_ = golden;
     serial_ = serial;
     logPath_ = logPath;
+    serialFormat_ = serialFormat;
 
     beginStage(Stage::Patch);
     EdidImage image = golden.image;
@@ -209,6 +211,7 @@ void ProductionRun::log() {
     r.stopped = outcome_.stopped;
     r.failedStage = outcome_.pass ? QString() : stageName(outcome_.failedStage);
     r.message = outcome_.pass ? QString() : outcome_.message;
+    r.serialFormat = serialFormat_;
     QString error;
     outcome_.logged = ProductionLog::append(logPath_, r, error);
     outcome_.logError = error;

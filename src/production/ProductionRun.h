@@ -52,9 +52,10 @@ public:
     // Programs the unit with this serial: its identity made from golden by recipe (today being
     // the date of manufacture where the recipe says so), its outcome appended to the log at
     // logPath. False, doing nothing, while a unit is being programmed; otherwise finished()
-    // follows, at once when the unit fails before anything is sent.
+    // follows, at once when the unit fails before anything is sent. serialFormat, the serials
+    // the line accepts (checked by the caller), goes into the log.
     bool start(const GoldenEdid& golden, const IdentityRecipe& recipe, const QString& serial,
-               const QDate& today, const QString& logPath);
+               const QDate& today, const QString& logPath, const QString& serialFormat = QString());
 
     // While the unit uploads it may be stopped: the upload ends at the next byte, nothing is
     // written (the display keeps the EDID it had) and the unit is logged as STOPPED at Upload.
@@ -91,4 +92,5 @@ private:
     GoldenEdid golden_;
     QString serial_;
     QString logPath_;
+    QString serialFormat_;
 };
