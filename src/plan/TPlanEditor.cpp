@@ -131,8 +131,8 @@ bool TPlanEditor::startStation(const QString& path) {
     planBytes_.clear();
     stationError_ = QStringLiteral("not loaded yet");
     showPlan();
-    for (QLineEdit* e : {PlanName_, PlanFolder_, Defects_, SerialFormat_, StepInstruction_,
-                         GoldenFile_})
+    for (QLineEdit* e :
+         {PlanName_, PlanFolder_, Defects_, SerialFormat_, StepInstruction_, GoldenFile_})
         e->setReadOnly(true);
     StationRow_->show();
     return reloadFile();
@@ -216,8 +216,8 @@ void TPlanEditor::makePlanTab() {
     SerialFormat_ =
         PlanControls::named(new QLineEdit, "SerialFormat", QStringLiteral("Serial format"));
     SerialFormat_->setPlaceholderText(QStringLiteral("any serial"));
-    SerialFormat_->setToolTip(QStringLiteral(
-        "A regular expression the serials must match, such as ^HX-[0-9]{3}$"));
+    SerialFormat_->setToolTip(
+        QStringLiteral("A regular expression the serials must match, such as ^HX-[0-9]{3}$"));
     settingsRow->addWidget(PlanControls::caption(QStringLiteral("&Defects:"), Defects_));
     settingsRow->addWidget(Defects_, 2);
     settingsRow->addWidget(PlanControls::caption(QStringLiteral("Serial f&ormat:"), SerialFormat_));
@@ -305,8 +305,8 @@ void TPlanEditor::makePlanTab() {
     editor->addWidget(UnitBox_, 1, 4);
     editor->addWidget(StepInstruction_, 1, 5);
     editor->setColumnStretch(5, 1);
-    for (QComboBox* box : {TimingBox_, PatternBox_, ModeBox_, UnitBox_, SerialTextBox_,
-                           SerialNumberBox_, DateBox_})
+    for (QComboBox* box :
+         {TimingBox_, PatternBox_, ModeBox_, UnitBox_, SerialTextBox_, SerialNumberBox_, DateBox_})
         connect(box, &QComboBox::currentIndexChanged, this, &TPlanEditor::stepEdited);
     connect(ShowTime_, &QSpinBox::valueChanged, this, &TPlanEditor::stepEdited);
     connect(StepInstruction_, &QLineEdit::textEdited, this, &TPlanEditor::stepEdited);
@@ -441,9 +441,9 @@ void TPlanEditor::enableEditing() {
     // An edid step sends neither: its boxes say "-" and stay so.
     for (QWidget* w : std::initializer_list<QWidget*>{TimingBox_, PatternBox_})
         w->setEnabled(edit && !edid);
-    for (QWidget* w : std::initializer_list<QWidget*>{ModeBox_, StepInstruction_, GoldenFile_,
-                                                      GoldenBrowse_, SerialTextBox_,
-                                                      SerialNumberBox_, DateBox_, RemoveButton_})
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{ModeBox_, StepInstruction_, GoldenFile_, GoldenBrowse_,
+                                         SerialTextBox_, SerialNumberBox_, DateBox_, RemoveButton_})
         w->setEnabled(edit);
     ShowTime_->setEnabled(edit && mode == PlanStep::Mode::Timed);
     UnitBox_->setEnabled(edit && mode == PlanStep::Mode::Timed);
@@ -673,12 +673,10 @@ bool TPlanEditor::loadFile(const QString& path) {
 }
 
 void TPlanEditor::showStation() {
-    StationFile_->setFullText(QStringLiteral("Plan file: ") +
-                              QDir::toNativeSeparators(planFile_));
-    StationDigest_->setText(
-        stationError_.isEmpty()
-            ? QStringLiteral("SHA-256: ") + PlanFile::digest(planBytes_)
-            : QStringLiteral("not loaded: it has an error"));
+    StationFile_->setFullText(QStringLiteral("Plan file: ") + QDir::toNativeSeparators(planFile_));
+    StationDigest_->setText(stationError_.isEmpty()
+                                ? QStringLiteral("SHA-256: ") + PlanFile::digest(planBytes_)
+                                : QStringLiteral("not loaded: it has an error"));
     StationDigest_->setAccessibleDescription(StationDigest_->text());
     if (station_ && !stationError_.isEmpty())
         PlanProblem_->setText(QStringLiteral("Cannot run: ") +

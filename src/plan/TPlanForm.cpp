@@ -71,9 +71,8 @@ void TPlanForm::showTitle() {
     if (!editor_->station())
         return;
     // The plan the station runs, by its name, or by its file while it has none.
-    const QString name = editor_->plan().name.isEmpty()
-                             ? QFileInfo(editor_->planFile()).fileName()
-                             : editor_->plan().name;
+    const QString name = editor_->plan().name.isEmpty() ? QFileInfo(editor_->planFile()).fileName()
+                                                        : editor_->plan().name;
     setWindowTitle(QStringLiteral("Station: ") + name);
     setAccessibleName(windowTitle());
 }

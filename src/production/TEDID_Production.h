@@ -77,6 +77,7 @@ public:
     QRadioButton* DateGolden() const { return DateGolden_; }
     ElidedLabel* LogFile() const { return LogFile_; }
     QLineEdit* SerialEdit() const { return SerialEdit_; }
+    QLineEdit* SerialFormatEdit() const { return SerialFormat_; }
     QLabel* NextLabel() const { return NextLabel_; }
     QPushButton* StopButton() const { return StopButton_; }
     QTreeWidget* StageList() const { return StageList_; }
@@ -108,6 +109,8 @@ private:
     void unitFinished();
     void showGauge();
     void showDateChoice();
+    // The Serial format field in the fail colour, with what is wrong, while it is unusable.
+    void showSerialFormat();
     void setResult(const QString& big, const QColor& colour, const QString& reason);
 
     LinkEngine& engine_;
@@ -136,6 +139,7 @@ private:
     QRadioButton* DateGolden_;
     ElidedLabel* LogFile_;
     QLineEdit* SerialEdit_;
+    QLineEdit* SerialFormat_;
     QLabel* NextLabel_;
     QPushButton* ProgramButton_;
     QPushButton* StopButton_;

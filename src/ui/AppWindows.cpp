@@ -128,9 +128,7 @@ void AppWindows::startStation(const ProgramStart::Station& station) {
     const QString reports =
         station.reports.isEmpty() ? QString() : QFileInfo(station.reports).absoluteFilePath();
     form->startStation(station.plan, reports, station.operatorName);
-    const int port = station.port      ? station.port
-                     : form->plan().port ? form->plan().port
-                                         : 1;
+    const int port = station.port ? station.port : form->plan().port ? form->plan().port : 1;
     // A port that will not open says why in the engine's own message; Connect stays for it.
     engine_.connectPort(quint8(port));
     form->runView().focusSerial();
@@ -140,8 +138,8 @@ QString AppWindows::askStationPlan() {
     QFileDialog dialog(nullptr, QStringLiteral("ORVE-1 Station: the test plan to run"));
     dialog.setObjectName(QStringLiteral("StationPlanDialog"));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setNameFilters({QStringLiteral("Test plans (*.txt *.plan)"),
-                           QStringLiteral("All files (*)")});
+    dialog.setNameFilters(
+        {QStringLiteral("Test plans (*.txt *.plan)"), QStringLiteral("All files (*)")});
     dialog.setFileMode(QFileDialog::ExistingFile);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return QString();

@@ -120,9 +120,9 @@ void TMainForm::setForms(const Forms& forms) {
 
 void TMainForm::setStationMode() {
     EditMenu_->menuAction()->setEnabled(false);
-    for (QAction* a : {Timing2_, Pattern2_, Program1_, DefaultSetting_, Timing1_, Pattern1_,
-                       Timing_Run_, Pattern_Run_, EDID_READ_, WRITE_EDID_, WriteEDID1_,
-                       EDID_Production_})
+    for (QAction* a :
+         {Timing2_, Pattern2_, Program1_, DefaultSetting_, Timing1_, Pattern1_, Timing_Run_,
+          Pattern_Run_, EDID_READ_, WRITE_EDID_, WriteEDID1_, EDID_Production_})
         a->setEnabled(false);
 }
 
