@@ -277,6 +277,11 @@ void TPlanEditor::makePlanTab() {
     SerialNumberBox_->addItems(SerialNumberItems);
     DateBox_ = PlanControls::named(new QComboBox, "DateBox", QStringLiteral("Date"));
     DateBox_->addItems(DateItems);
+    // The three share what width the golden file's row leaves them.
+    for (QComboBox* box : {SerialTextBox_, SerialNumberBox_, DateBox_}) {
+        box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+        box->setMinimumContentsLength(12);
+    }
     auto* edidLayout = new QGridLayout(EdidDetails_);
     edidLayout->setContentsMargins(0, 0, 0, 0);
     auto* goldenRow = new QHBoxLayout;

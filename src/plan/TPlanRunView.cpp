@@ -168,7 +168,7 @@ void TPlanRunView::makeRunTab() {
     DefectList_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     DefectList_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     DefectList_->setFixedWidth(260);
-    NoteHint_ = new QLabel;
+    NoteHint_ = PlanControls::named(new QLabel, "NoteHint", QStringLiteral("Note keys"));
     auto* noteField = new QHBoxLayout;
     noteField->addWidget(PlanControls::caption(QStringLiteral("&Note:"), FailNote_));
     noteField->addWidget(FailNote_, 1);

@@ -51,7 +51,22 @@ private slots:
         QCOMPARE(f.plan().steps.size(), 2);
         QCOMPARE(f.StepGrid()->RowCount(), 3);
 
+        // An edid step: nothing sent, the golden file and the identity choices in the place of
+        // the show time and instruction.
         QTemporaryDir dir;
+        click("AddButton");
+        box("ModeBox")->setCurrentIndex(2);
+        QVERIFY(!box("TimingBox")->isEnabled() && !instruction->isVisibleTo(&f));
+        QCOMPARE(box("TimingBox")->currentText(), QString("- (nothing sent)"));
+        f.editor().chooseGoldenFile = [&] { return dir.filePath("golden.bin"); };
+        click("GoldenBrowse");
+        box("SerialNumberBox")->setCurrentIndex(2);
+        QCOMPARE(f.StepGrid()->Cells(4, 3),
+                 "EDID " + dir.filePath("golden.bin") +
+                     ": text from the scan, number 0, date of this week");
+        QVERIFY(f.PlanProblem()->text().startsWith("Cannot run: step 3: the golden EDID cannot"));
+        click("RemoveButton");
+
         const QString path = dir.filePath("p.txt");
         QVERIFY(f.saveFile(path));
         const Plan saved = f.plan();
