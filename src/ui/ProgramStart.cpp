@@ -127,7 +127,9 @@ bool ProgramStart::takeStation(QStringList& args, Station& station, QString& err
             static const QRegularExpression digit(QStringLiteral("^[1-9]$"));
             station.port = digit.match(value).hasMatch() ? value.toInt() : 0;
             if (station.port < 1 || station.port > MaxPort) {
-                error = QStringLiteral("--port '%1' is not 1..%2").arg(value).arg(MaxPort);
+                error = QStringLiteral("--port '%1' is not 1..%2 (see orve1 --help)")
+                            .arg(value)
+                            .arg(MaxPort);
                 return false;
             }
         }
