@@ -59,6 +59,7 @@ add_library(orve1core STATIC
     results/ResultsImport.h results/ResultsImport.cpp
     results/ChartModel.h results/ChartModel.cpp
     results/ResultsSummary.h results/ResultsSummary.cpp
+    production/SerialFormat.h production/SerialFormat.cpp
 )
 target_include_directories(orve1core PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(orve1core PUBLIC Qt6::Core Qt6::Sql)

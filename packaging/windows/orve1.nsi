@@ -1,5 +1,6 @@
 ; The Windows installer of the ORVE-1 control program: orve1.exe and orve1ctl.exe with the Qt and
-; compiler run-time DLLs and Qt's plugins beside them, a Start menu entry and an uninstaller.
+; compiler run-time DLLs and Qt's plugins beside them, Start menu entries (the program, and its
+; station: orve1.exe --station, which asks for the plan file) and an uninstaller.
 ; Made by scripts/package-windows, which passes:
 ;   VERSION  the program's version
 ;   STAGE    the folder holding everything that is installed
@@ -43,6 +44,8 @@ Section "ORVE-1"
     WriteUninstaller "$INSTDIR\uninstall.exe"
     CreateDirectory "$SMPROGRAMS\ORVE-1"
     CreateShortcut "$SMPROGRAMS\ORVE-1\ORVE-1.lnk" "$INSTDIR\orve1.exe"
+    ; A line's own shortcut gets the plan's path after --station in its properties.
+    CreateShortcut "$SMPROGRAMS\ORVE-1\ORVE-1 Station.lnk" "$INSTDIR\orve1.exe" "--station"
     CreateShortcut "$SMPROGRAMS\ORVE-1\Uninstall ORVE-1.lnk" "$INSTDIR\uninstall.exe"
     WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "ORVE-1 control program"
     WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
@@ -60,6 +63,7 @@ Section "Uninstall"
     SetRegView 64
     SetShellVarContext all
     Delete "$SMPROGRAMS\ORVE-1\ORVE-1.lnk"
+    Delete "$SMPROGRAMS\ORVE-1\ORVE-1 Station.lnk"
     Delete "$SMPROGRAMS\ORVE-1\Uninstall ORVE-1.lnk"
     RMDir "$SMPROGRAMS\ORVE-1"
     !define UNINSTALL_FILES

@@ -112,18 +112,18 @@ void CtlPlanRunner::stepChanged() {
     const PlanStep& s = plan.steps[k];
     if (k != printedStep_) {
         printedStep_ = k;
-        say(stdout,
-            QStringLiteral("step %1 of %2: timing %3, pattern %4, %5")
-                .arg(k + 1)
-                .arg(plan.steps.size())
-                .arg(Plan::timingText(plan.timingAt(k)), Plan::patternText(plan.patternAt(k)),
-                     s.mode == PlanStep::Mode::Judge
-                         ? QStringLiteral("judge")
-                         : QStringLiteral("shown for %1 %2")
-                               .arg(s.showTime)
-                               .arg(s.unit == PlanStep::Unit::Minutes ? "min" : "s")));
-        if (!s.instruction.isEmpty())
-            say(stdout, QStringLiteral("  ") + s.instruction);
+        const QString mode = s.mode == PlanStep::Mode::Timed
+                                 ? QStringLiteral("shown for %1 %2")
+                                       .arg(s.showTime)
+                                       .arg(s.unit == PlanStep::Unit::Minutes ? "min" : "s")
+                                 : s.modeText();
+        say(stdout, QStringLiteral("step %1 of %2: timing %3, pattern %4, %5")
+                        .arg(k + 1)
+                        .arg(plan.steps.size())
+                        .arg(plan.timingShown(k), plan.patternShown(k), mode));
+        const QString text = s.mode == PlanStep::Mode::Edid ? s.edidText() : s.instruction;
+        if (!text.isEmpty())
+            say(stdout, QStringLiteral("  ") + text);
     }
     // Lines typed ahead answer the step now shown.
     QTimer::singleShot(0, this, &CtlPlanRunner::takeInput);
@@ -176,7 +176,10 @@ void CtlPlanRunner::takeInput() {
             if (state != PlanRunner::State::Judging)
                 return;
             awaitingNote_ = false;
-            runner_.fail(input_.takeFirst().trimmed());
+            QString defect;
+            QString note;
+            runner_.plan().pickDefect(input_.takeFirst(), defect, note);
+            runner_.fail(note, defect);
             continue;
         }
         const bool stop = word == QLatin1String("s") || word == QLatin1String("stop");
@@ -210,8 +213,17 @@ void CtlPlanRunner::takeInput() {
             runner_.pass();
         else if (fail) {
             awaitingNote_ = true;
-            if (input_.isEmpty() && !inputEnded_)
+            const QStringList& defects = runner_.plan().defects;
+            if (!defects.isEmpty()) {
+                QStringList numbered;
+                for (int n = 1; n <= defects.size(); ++n)
+                    numbered << QStringLiteral("    %1 %2").arg(n).arg(defects[n - 1]);
+                say(stdout, QStringLiteral("  defect: N, N and a note, or just a note (empty "
+                                           "for none):\n") +
+                                numbered.join(QLatin1Char('\n')));
+            } else if (input_.isEmpty() && !inputEnded_) {
                 say(stdout, QStringLiteral("  note (empty for none):"));
+            }
         }
     }
 }
@@ -221,7 +233,7 @@ void CtlPlanRunner::runFinished() {
     QString line = RunRecord::verdictText(r.verdict());
     QStringList failed;
     for (int n : r.failedSteps()) {
-        const QString note = r.steps[n - 1].note;
+        const QString note = r.steps[n - 1].noteText();
         failed << (note.isEmpty() ? QStringLiteral("step %1").arg(n)
                                   : QStringLiteral("step %1 (%2)").arg(n).arg(note));
     }

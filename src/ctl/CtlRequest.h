@@ -62,6 +62,7 @@ struct CtlRequest {
     IdentityRecipe recipe;
     QString serialText;
     QString logFile;
+    QString serialFormat;         // edid-provision --serial-format: the serials it accepts
     QStringList identityOptions;  // the identity options given, in order
     GoldenEdid golden;            // edid-provision
     // --results: the results store (a file, or a folder holding results.sqlite) of results,

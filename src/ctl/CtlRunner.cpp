@@ -168,7 +168,7 @@ void CtlRunner::startProvision() {
         provision_, &ProductionRun::finished, this,
         [this] { finish(IdentityCommands::status(*provision_)); }, Qt::QueuedConnection);
     provision_->start(request_.golden, request_.recipe, request_.serialText, QDate::currentDate(),
-                      request_.logFile);
+                      request_.logFile, request_.serialFormat);
 }
 
 bool CtlRunner::writeEdidFile() {

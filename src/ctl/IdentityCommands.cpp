@@ -12,6 +12,7 @@
 #include "files/SafeFile.h"
 #include "production/ProductionLog.h"
 #include "production/ProductionRun.h"
+#include "production/SerialFormat.h"
 
 namespace {
 
@@ -21,8 +22,9 @@ struct IdentityOption {
     bool provisionOnly;
 };
 constexpr IdentityOption Options[] = {
-    {"--serial-text", false}, {"--serial-number", false}, {"--date", false}, {"--name", false},
-    {"--vendor", false},      {"--product", false},       {"--log", true},
+    {"--serial-text", false}, {"--serial-number", false}, {"--date", false},
+    {"--name", false},        {"--vendor", false},        {"--product", false},
+    {"--log", true},          {"--serial-format", true},
 };
 
 QString optionName(const QString& arg) {
@@ -85,6 +87,15 @@ bool IdentityCommands::takeOption(const QString& name, const QString& value, Ctl
         out.logFile = value;
         return true;
     }
+    if (name == QLatin1String("--serial-format")) {
+        const QString problem = SerialFormat::problem(value);
+        if (!problem.isEmpty()) {
+            error = QStringLiteral("--serial-format: ") + problem;
+            return false;
+        }
+        out.serialFormat = value;
+        return true;
+    }
     const bool vendor = name == QLatin1String("--vendor");
     const QString problem =
         vendor ? EdidIdentity::vendorProblem(value) : EdidIdentity::textProblem(value);
@@ -123,6 +134,12 @@ bool IdentityCommands::check(const QStringList& operands, CtlRequest& out, QStri
         return true;  // the files are read when it runs: what is wrong with them is its answer
     if (out.serialText.isEmpty() || out.logFile.isEmpty()) {
         error = QStringLiteral("edid-provision needs --serial-text and --log");
+        return false;
+    }
+    // A stray scan or another product's label is refused before anything is sent or logged.
+    if (!SerialFormat::accepts(out.serialFormat, out.serialText)) {
+        error = QStringLiteral("--serial-text '%1' does not match --serial-format '%2'")
+                    .arg(out.serialText, out.serialFormat);
         return false;
     }
     const QString logProblem = ProductionLog::writeProblem(out.logFile);

@@ -114,6 +114,12 @@ bool PlanArguments::parse(const QString& file, CtlRequest& out, QString& error) 
                     .arg(MaxSerialChars);
         return false;
     }
+    // A stray scan or another product's label: nothing is sent for it.
+    const QString refused = plan.serialProblem(out.serial);
+    if (!refused.isEmpty()) {
+        error = refused;
+        return false;
+    }
     if (out.repeat != 1 && !out.autoRun) {
         error = QStringLiteral("--repeat goes with --auto");
         return false;

@@ -49,6 +49,7 @@ bool PlanRunner::start(const Plan& plan, const RunSetup& setup, QString& why) {
     record_.planFile = setup.planFile;
     record_.planDigest = setup.planDigest;
     record_.repeat = setup.repeat;
+    record_.stationMode = setup.stationMode;
     record_.serial = setup.serial;
     record_.operatorName = setup.operatorName;
     record_.station = QSysInfo::machineHostName();
@@ -83,13 +84,14 @@ void PlanRunner::showStep() {
 
 void PlanRunner::sendNext() {
     waiting_ = false;
-    const int timing = plan_.timingAt(step_);
-    const int pattern = plan_.patternAt(step_);
-    if (shownTiming_ != timing) {
+    // -1: a "-" step sends nothing, the generator keeps what it shows.
+    const int timing = plan_.timingToSend(step_);
+    const int pattern = plan_.patternToSend(step_);
+    if (timing >= 0 && shownTiming_ != timing) {
         send(Command::Tmix, timing);
         return;
     }
-    if (shownPattern_ != pattern) {
+    if (pattern >= 0 && shownPattern_ != pattern) {
         send(Command::Ptix, pattern);
         return;
     }
@@ -213,18 +215,20 @@ void PlanRunner::spend() {
     since_ = t;
 }
 
-void PlanRunner::judge(RunRecord::StepVerdict v, const QString& note) {
+void PlanRunner::judge(RunRecord::StepVerdict v, const QString& note, const QString& defect) {
     spend();
     RunRecord::Step& s = record_.steps[step_];
     const RunRecord::Step before = s;
     s.verdict = v;
     s.note = note.simplified();
+    s.defect = defect;
     // Recorded before anything else is sent: a verdict shown as taken survives a power cut.
     QString error;
     if (journal_ && !journal_->stepJudged(record_, step_, error)) {
         s.verdict = before.verdict;
         s.note = before.note;
-        pauseForStore(error, v, note);
+        s.defect = before.defect;
+        pauseForStore(error, v, note, defect);
         return;
     }
     if (++step_ == plan_.steps.size()) {
@@ -242,11 +246,11 @@ bool PlanRunner::pass() {
     return true;
 }
 
-bool PlanRunner::fail(const QString& note) {
+bool PlanRunner::fail(const QString& note, const QString& defect) {
     if (state_ != State::Judging && state_ != State::Showing)
         return false;
     held_ = false;
-    judge(RunRecord::StepVerdict::Fail, note);
+    judge(RunRecord::StepVerdict::Fail, note, defect);
     return true;
 }
 
@@ -273,6 +277,7 @@ bool PlanRunner::back() {
     const RunRecord::Step before = s;
     s.verdict = RunRecord::StepVerdict::None;
     s.note.clear();
+    s.defect.clear();
     s.redone = true;
     storeError_.clear();
     if (journal_ && !journal_->stepJudged(record_, step_, storeError_)) {
@@ -328,14 +333,15 @@ void PlanRunner::pause(const QString& failure) {
     changed();
 }
 
-void PlanRunner::pauseForStore(const QString& error, RunRecord::StepVerdict v,
-                               const QString& note) {
+void PlanRunner::pauseForStore(const QString& error, RunRecord::StepVerdict v, const QString& note,
+                               const QString& defect) {
     pausedFrom_ = state_;
     state_ = State::Paused;
     pauseCause_ = PauseCause::Store;
     pausedAt_ = clock_.tickMs();
     pendingVerdict_ = v;
     pendingNote_ = note;
+    pendingDefect_ = defect;
     pauseFailure_ = error;
     pauseText_ = QStringLiteral(
                      "The verdict could not be recorded in the results store (%1): "
@@ -352,7 +358,7 @@ bool PlanRunner::retry(QString& why) {
         // The step is still on the generator: its verdict is written again.
         state_ = pausedFrom_;
         pauseText_.clear();
-        judge(pendingVerdict_, pendingNote_);
+        judge(pendingVerdict_, pendingNote_, pendingDefect_);
         if (state_ == State::Paused) {
             why = pauseFailure_;
             return false;

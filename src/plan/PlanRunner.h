@@ -19,8 +19,9 @@ struct RunSetup {
     QString planFile;    // where the plan came from, as the report names it
     QString planDigest;  // SHA-256 of the plan file
     QString reportFolder;
-    int repeat = 1;       // for the report: the plan's steps are in the plan this many times
-    QByteArray planText;  // the plan file's bytes, or the plan as it would be saved
+    int repeat = 1;            // for the report: the plan's steps are in the plan this many times
+    QByteArray planText;       // the plan file's bytes, or the plan as it would be saved
+    bool stationMode = false;  // for the report: orve1 --station ran it
 };
 
 // Runs a test plan on one unit: puts each step's timing and pattern on the generator through
@@ -53,7 +54,8 @@ public:
     // The operator's verdicts on a judged step; false when none is awaited. A timed step may
     // be failed too (a fault seen while it shows): it ends as failed.
     bool pass();
-    bool fail(const QString& note);
+    // defect: the code the operator picked from the plan's defects, or empty.
+    bool fail(const QString& note, const QString& defect = QString());
     // While the operator writes the note to a failed timed step, the step stays on and its
     // time stands still; false when no timed step is showing.
     bool holdTimedStep(bool held);
@@ -115,13 +117,14 @@ private:
     void sendNext();
     bool send(Command c, int index);
     void shown();
-    void judge(RunRecord::StepVerdict v, const QString& note);
+    void judge(RunRecord::StepVerdict v, const QString& note, const QString& defect = QString());
     void spend();
     void finish(RunRecord::End end, const QString& failure = QString());
     // The step's command failed for want of an answer or a line: wait for Retry.
     void pause(const QString& failure);
     // The results store did not take step k's verdict: the step stays, the verdict waits.
-    void pauseForStore(const QString& error, RunRecord::StepVerdict v, const QString& note);
+    void pauseForStore(const QString& error, RunRecord::StepVerdict v, const QString& note,
+                       const QString& defect);
     void giveBackIndex();
     void changed();
 
@@ -157,5 +160,6 @@ private:
     State pausedFrom_ = State::Judging;  // where a store pause goes back to
     RunRecord::StepVerdict pendingVerdict_ = RunRecord::StepVerdict::None;
     QString pendingNote_;
+    QString pendingDefect_;
     QString storeError_;
 };

@@ -110,3 +110,10 @@ bool RunRecord::endFromName(const QString& name, End& e) {
         }
     return false;
 }
+
+QString RunRecord::Step::noteText() const {
+    if (defect.isEmpty())
+        return note;
+    const QString code = QLatin1Char('[') + defect + QLatin1Char(']');
+    return note.isEmpty() ? code : code + QLatin1Char(' ') + note;
+}

@@ -32,8 +32,12 @@ struct RunRecord {
     struct Step {
         StepVerdict verdict = StepVerdict::None;
         QString note;         // the operator's note to a Fail
+        QString defect;       // the defect code given to a Fail (one of the plan's); may be empty
         qint64 ms = 0;        // time spent on the step, every showing of it added up
         bool redone = false;  // judged again after Back
+
+        // The code and the note as reports show them: "[mura] banding at the left".
+        QString noteText() const;
     };
 
     QString id;  // a UUID made on the station when the run starts
@@ -44,9 +48,10 @@ struct RunRecord {
     int repeat = 1;       // the plan's steps run this many times over (orve1ctl --repeat)
     QString serial;
     QString operatorName;
-    QString station;  // the computer's host name
-    QString version;  // the program's version
-    QString port;     // "COM 1"
+    QString station;           // the computer's host name
+    QString version;           // the program's version
+    QString port;              // "COM 1"
+    bool stationMode = false;  // run in station mode: the plan as loaded, not editable
     QDateTime started;
     QDateTime ended;
     QList<Step> steps;  // one per step of plan

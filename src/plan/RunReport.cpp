@@ -49,6 +49,21 @@ QString stepState(const RunRecord& r, int k) {
     return text;
 }
 
+// The step's mode as the report's Check column says it.
+QString checkText(const PlanStep& s) {
+    switch (s.mode) {
+        case PlanStep::Mode::Judge:
+            return QStringLiteral("judge");
+        case PlanStep::Mode::Edid:
+            return QStringLiteral("edid");
+        case PlanStep::Mode::Timed:
+            break;
+    }
+    return QStringLiteral("shown %1 %2")
+        .arg(s.showTime)
+        .arg(s.unit == PlanStep::Unit::Minutes ? "min" : "s");
+}
+
 QString seconds(qint64 ms) {
     return QString::number(ms / 1000.0, 'f', 1) + QStringLiteral(" s");
 }
@@ -135,7 +150,12 @@ QByteArray RunReport::html(const RunRecord& r) {
         {QStringLiteral("Generator port"), esc(r.port)},
     };
     h += QStringLiteral("<table class=\"facts\">\n");
-    for (const auto& f : facts)
+    QList<QPair<QString, QString>> rows = facts;
+    if (r.stationMode)
+        rows << qMakePair(QStringLiteral("Station mode"),
+                          QStringLiteral("yes: the plan ran as loaded from its file, which could "
+                                         "not be edited or replaced"));
+    for (const auto& f : rows)
         h += QStringLiteral("<tr><th>%1</th><td>%2</td></tr>\n").arg(f.first, f.second);
     h += QStringLiteral("</table>\n");
     if (r.end == RunRecord::End::CommandFailed)
@@ -160,9 +180,11 @@ QByteArray RunReport::html(const RunRecord& r) {
         h += QStringLiteral("</table>\n");
     }
     h += QStringLiteral(
-        "<h2>Steps</h2>\n<table class=\"steps\">\n<thead><tr><th>#</th><th>Timing</th>"
-        "<th>Pattern</th><th>Check</th><th>Instruction</th><th>Verdict</th>"
-        "<th>Note</th><th>Time</th></tr></thead>\n");
+             "<h2>Steps</h2>\n<table class=\"steps\">\n<thead><tr><th>#</th><th>Timing</th>"
+             "<th>Pattern</th><th>Check</th><th>Instruction</th><th>Verdict</th>"
+             "<th>%1</th><th>Time</th></tr></thead>\n")
+             .arg(r.plan.defects.isEmpty() ? QStringLiteral("Note")
+                                           : QStringLiteral("Defect and note"));
     for (int k = 0; k < r.steps.size(); ++k) {
         // A record whose plan was not kept (an import) still lists its steps.
         const bool known = k < r.plan.steps.size();
@@ -170,21 +192,22 @@ QByteArray RunReport::html(const RunRecord& r) {
         const RunRecord::Step& done = r.steps[k];
         const bool bad = done.verdict == RunRecord::StepVerdict::Fail ||
                          (k == r.endStep && r.end == RunRecord::End::CommandFailed);
-        const QString check = s.mode == PlanStep::Mode::Judge
-                                  ? QStringLiteral("judge")
-                                  : QStringLiteral("shown %1 %2")
-                                        .arg(s.showTime)
-                                        .arg(s.unit == PlanStep::Unit::Minutes ? "min" : "s");
+        const QString check = checkText(s);
+        // The defect code leads the note, where a reader of the printed page looks for it.
+        const QString note =
+            done.defect.isEmpty()
+                ? esc(done.note)
+                : QStringLiteral("<b>[%1]</b> %2").arg(esc(done.defect), esc(done.note));
         h += QStringLiteral(
                  "<tr><td class=\"num\">%1</td><td class=\"name\">%2</td><td class=\"name\">%3</td>"
                  "<td>%4</td><td>%5</td>"
                  "<td%6>%7</td><td>%8</td><td class=\"num\">%9</td></tr>\n")
                  .arg(k + 1)
-                 .arg(esc(known ? Plan::timingText(r.plan.timingAt(k)) : QString()),
-                      esc(known ? Plan::patternText(r.plan.patternAt(k)) : QString()), check,
-                      esc(s.instruction), bad ? QStringLiteral(" class=\"failed\"") : QString(),
-                      esc(stepState(r, k)), esc(done.note),
-                      done.ms > 0 ? seconds(done.ms) : QString());
+                 .arg(esc(known ? r.plan.timingShown(k) : QString()),
+                      esc(known ? r.plan.patternShown(k) : QString()), check,
+                      esc(s.mode == PlanStep::Mode::Edid ? s.edidText() : s.instruction),
+                      bad ? QStringLiteral(" class=\"failed\"") : QString(), esc(stepState(r, k)),
+                      note.trimmed(), done.ms > 0 ? seconds(done.ms) : QString());
     }
     h += QStringLiteral("</table>\n");
     h += QStringLiteral(
@@ -216,7 +239,8 @@ QByteArray RunReport::csvLine(const RunRecord& r, const QString& reportName) {
     QStringList notes;
     for (int n : r.failedSteps()) {
         failed << QString::number(n);
-        const QString note = r.steps[n - 1].note;
+        // The code goes into the note's text: the columns stay those of older files.
+        const QString note = r.steps[n - 1].noteText();
         if (!note.isEmpty())
             notes << QStringLiteral("%1: %2").arg(n).arg(note);
     }

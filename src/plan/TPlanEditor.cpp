@@ -23,6 +23,7 @@
 #include "plan/PlanRunner.h"
 #include "programme/ProgramPacker.h"
 #include "timing/TimingTable.h"
+#include "ui/ElidedLabel.h"
 #include "ui/TStringGrid.h"
 #include "ui/VerdictStyle.h"
 
@@ -31,6 +32,8 @@ namespace {
 constexpr int RowHeight = 22;
 const QString FileFilter = QStringLiteral("Test plans (*.txt *.plan);;All files (*)");
 const QString SameItem = QStringLiteral("same");
+const QString KeepItem = QStringLiteral("- (nothing sent)");
+const QString KeepCell = QStringLiteral("- (as shown)");
 
 enum Column { ColStep, ColTiming, ColPattern, ColMode, ColInstruction, ColumnCount };
 // Columns: heading, width in pixels (the instruction takes the rest).
@@ -42,12 +45,42 @@ constexpr GridColumn GridColumns[ColumnCount] = {
     {"#", 34}, {"Timing", 170}, {"Pattern", 170}, {"Mode", 80}, {"Instruction", 360},
 };
 
+// The identity choices of an edid step, in the order of PlanStep's enums.
+const QStringList SerialTextItems = {QStringLiteral("text from the scan"),
+                                     QStringLiteral("text of the golden")};
+const QStringList SerialNumberItems = {QStringLiteral("number from its digits"),
+                                       QStringLiteral("number of the golden"),
+                                       QStringLiteral("number 0")};
+const QStringList DateItems = {QStringLiteral("date of this week"),
+                               QStringLiteral("date of the golden")};
+
 QString modeCell(const PlanStep& s) {
     if (s.mode == PlanStep::Mode::Judge)
         return QStringLiteral("judge");
+    if (s.mode == PlanStep::Mode::Edid)
+        return QStringLiteral("edid");
     return QStringLiteral("%1 %2")
         .arg(s.showTime)
         .arg(s.unit == PlanStep::Unit::Minutes ? "min" : "s");
+}
+
+// A timing or pattern box holds "same", the count numbers, then "-".
+int boxIndex(int value, int count) {
+    if (value == PlanStep::Same)
+        return 0;
+    return value == PlanStep::Keep ? count + 1 : value + 1;
+}
+
+int boxValue(int index, int count) {
+    if (index == 0)
+        return PlanStep::Same;
+    return index == count + 1 ? PlanStep::Keep : index - 1;
+}
+
+QString choiceCell(int value, const QString& named) {
+    if (value == PlanStep::Same)
+        return SameItem;
+    return value == PlanStep::Keep ? KeepCell : named;
 }
 
 }  // namespace
@@ -76,15 +109,83 @@ void TPlanEditor::describeForRun(RunSetup& setup) const {
         setup.planText = PlanFile::write(plan_);
     }
     setup.planDigest = PlanFile::digest(setup.planText);
+    setup.stationMode = station_;
 }
 
 void TPlanEditor::setRunning(bool running) {
-    LoadButton_->setEnabled(!running);
-    UploadButton_->setEnabled(!running);
+    LoadButton_->setEnabled(!running && !station_);
+    UploadButton_->setEnabled(!running && !station_);
+    ReloadButton_->setEnabled(!running);
+}
+
+QString TPlanEditor::planFolder() const {
+    return planFile_.isEmpty() ? QDir::currentPath() : QFileInfo(planFile_).absolutePath();
+}
+
+bool TPlanEditor::startStation(const QString& path) {
+    station_ = true;
+    // Nothing of a plan made in the window stands beside the station's.
+    plan_ = Plan();
+    current_ = 0;
+    planFile_ = QFileInfo(path).absoluteFilePath();
+    planBytes_.clear();
+    stationError_ = QStringLiteral("not loaded yet");
+    showPlan();
+    for (QLineEdit* e :
+         {PlanName_, PlanFolder_, Defects_, SerialFormat_, StepInstruction_, GoldenFile_})
+        e->setReadOnly(true);
+    StationRow_->show();
+    return reloadFile();
+}
+
+bool TPlanEditor::reloadFile() {
+    return loadFile(planFile_);
+}
+
+QString TPlanEditor::runRefusal(QString& detail) const {
+    detail.clear();
+    if (station_ && !stationError_.isEmpty()) {
+        detail = QDir::toNativeSeparators(stationError_);
+        return QStringLiteral(
+            "The plan has an error and nothing runs: correct its file, then Reload plan.");
+    }
+    if (station_) {
+        QByteArray now;
+        QString error;
+        if (!SafeFile::readRegular(planFile_, PlanFile::MaxFileBytes + 1, now, error)) {
+            detail = QDir::toNativeSeparators(error);
+            return QStringLiteral("The plan file cannot be read: Reload plan once it is back.");
+        }
+        if (now != planBytes_) {
+            detail = QStringLiteral("SHA-256 loaded: %1\nSHA-256 on disk now: %2")
+                         .arg(PlanFile::digest(planBytes_), PlanFile::digest(now));
+            return QStringLiteral(
+                "The plan file has changed on disk since it was loaded: Reload plan before the "
+                "next unit.");
+        }
+    }
+    detail = PlanFile::goldenProblem(plan_, planFolder(), false);
+    return detail.isEmpty() ? QString() : QStringLiteral("The run cannot start");
 }
 
 void TPlanEditor::makePlanTab() {
     QWidget* tab = this;
+    // Station mode: the plan's file and digest, and the one thing the operator may do with it.
+    StationRow_ = new QWidget;
+    auto* stationLayout = new QHBoxLayout(StationRow_);
+    stationLayout->setContentsMargins(0, 0, 0, 0);
+    StationFile_ = new ElidedLabel(StationRow_, "StationFile", Qt::ElideMiddle);
+    StationDigest_ = PlanControls::named(new QLabel, "StationDigest", QStringLiteral("SHA-256"));
+    StationDigest_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    ReloadButton_ = PlanControls::button("ReloadButton", QStringLiteral("Reload plan"),
+                                         QStringLiteral("Reload plan"));
+    ReloadButton_->setToolTip(
+        QStringLiteral("Read the plan file again, after it was changed on disk"));
+    stationLayout->addWidget(StationFile_, 1);
+    stationLayout->addWidget(StationDigest_);
+    stationLayout->addWidget(ReloadButton_);
+    StationRow_->hide();
+
     auto* top = new QHBoxLayout;
     PlanName_ = PlanControls::named(new QLineEdit, "PlanName", QStringLiteral("Plan name"));
     LoadButton_ = PlanControls::button("LoadButton", QStringLiteral("Load..."));
@@ -107,6 +208,21 @@ void TPlanEditor::makePlanTab() {
         PlanControls::caption(QStringLiteral("Default report &folder:"), PlanFolder_));
     folderRow->addWidget(PlanFolder_, 1);
 
+    auto* settingsRow = new QHBoxLayout;
+    Defects_ = PlanControls::named(new QLineEdit, "Defects", QStringLiteral("Defect codes"));
+    Defects_->setPlaceholderText(QStringLiteral("none; else up to 9, comma-separated"));
+    Defects_->setToolTip(
+        QStringLiteral("The codes a failed step is given, picked with the keys 1..9"));
+    SerialFormat_ =
+        PlanControls::named(new QLineEdit, "SerialFormat", QStringLiteral("Serial format"));
+    SerialFormat_->setPlaceholderText(QStringLiteral("any serial"));
+    SerialFormat_->setToolTip(
+        QStringLiteral("A regular expression the serials must match, such as ^HX-[0-9]{3}$"));
+    settingsRow->addWidget(PlanControls::caption(QStringLiteral("&Defects:"), Defects_));
+    settingsRow->addWidget(Defects_, 2);
+    settingsRow->addWidget(PlanControls::caption(QStringLiteral("Serial f&ormat:"), SerialFormat_));
+    settingsRow->addWidget(SerialFormat_, 1);
+
     StepGrid_ = new TStringGrid(ColumnCount, 2, 0, 1, tab);
     PlanControls::named(StepGrid_, "StepGrid", QStringLiteral("Steps"));
     StepGrid_->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -127,14 +243,17 @@ void TPlanEditor::makePlanTab() {
     TimingBox_ = PlanControls::named(new QComboBox, "TimingBox", QStringLiteral("Timing"));
     TimingBox_->addItem(SameItem);
     for (int i = 0; i < TimingCount; ++i) TimingBox_->addItem(Plan::timingText(i));
+    TimingBox_->addItem(KeepItem);
     PatternBox_ = PlanControls::named(new QComboBox, "PatternBox", QStringLiteral("Pattern"));
     PatternBox_->addItem(SameItem);
     for (int i = 0; i < PatternCount; ++i) PatternBox_->addItem(Plan::patternText(i));
+    PatternBox_->addItem(KeepItem);
     ModeBox_ = PlanControls::named(new QComboBox, "ModeBox", QStringLiteral("Mode"));
-    ModeBox_->addItems({QStringLiteral("judge"), QStringLiteral("timed")});
+    ModeBox_->addItems({QStringLiteral("judge"), QStringLiteral("timed"), QStringLiteral("edid")});
     ModeBox_->setToolTip(
         QStringLiteral("judge: the operator passes or fails the step; timed: it is shown for "
-                       "the show time, then the next follows"));
+                       "the show time, then the next follows; edid: the unit's EDID is "
+                       "programmed from a golden file"));
     ShowTime_ = PlanControls::named(new QSpinBox, "ShowTime", QStringLiteral("Show time"));
     ShowTime_->setRange(PlanStep::MinShowTime, PlanStep::MaxShowTime);
     UnitBox_ = PlanControls::named(new QComboBox, "UnitBox", QStringLiteral("Show time unit"));
@@ -142,13 +261,48 @@ void TPlanEditor::makePlanTab() {
     StepInstruction_ =
         PlanControls::named(new QLineEdit, "StepInstruction", QStringLiteral("Instruction"));
     StepInstruction_->setPlaceholderText(QStringLiteral("what the operator looks for"));
+    // An edid step's golden file and identity choices, in the place of the show time and the
+    // instruction.
+    EdidDetails_ = new QWidget;
+    GoldenFile_ =
+        PlanControls::named(new QLineEdit, "GoldenFile", QStringLiteral("Golden EDID file"));
+    GoldenFile_->setPlaceholderText(QStringLiteral("relative to the plan's folder"));
+    GoldenBrowse_ = PlanControls::button("GoldenBrowse", QStringLiteral("Browse..."),
+                                         QStringLiteral("Choose the golden EDID file"));
+    SerialTextBox_ =
+        PlanControls::named(new QComboBox, "SerialTextBox", QStringLiteral("Serial text"));
+    SerialTextBox_->addItems(SerialTextItems);
+    SerialNumberBox_ =
+        PlanControls::named(new QComboBox, "SerialNumberBox", QStringLiteral("Serial number"));
+    SerialNumberBox_->addItems(SerialNumberItems);
+    DateBox_ = PlanControls::named(new QComboBox, "DateBox", QStringLiteral("Date"));
+    DateBox_->addItems(DateItems);
+    // The three share what width the golden file's row leaves them.
+    for (QComboBox* box : {SerialTextBox_, SerialNumberBox_, DateBox_}) {
+        box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+        box->setMinimumContentsLength(12);
+    }
+    auto* edidLayout = new QGridLayout(EdidDetails_);
+    edidLayout->setContentsMargins(0, 0, 0, 0);
+    auto* goldenRow = new QHBoxLayout;
+    goldenRow->addWidget(PlanControls::caption(QStringLiteral("&Golden EDID:"), GoldenFile_));
+    goldenRow->addWidget(GoldenFile_, 1);
+    goldenRow->addWidget(GoldenBrowse_);
+    edidLayout->addLayout(goldenRow, 0, 0, 1, 3);
+    edidLayout->addWidget(SerialTextBox_, 1, 0);
+    edidLayout->addWidget(SerialNumberBox_, 1, 1);
+    edidLayout->addWidget(DateBox_, 1, 2);
+    EdidDetails_->hide();
+
     auto* editor = new QGridLayout;
+    ShowTimeCaption_ = PlanControls::caption(QStringLiteral("&Show time"), ShowTime_);
+    InstructionCaption_ = PlanControls::caption(QStringLiteral("&Instruction"), StepInstruction_);
     editor->addWidget(PlanControls::caption(QStringLiteral("&Timing"), TimingBox_), 0, 0);
     editor->addWidget(PlanControls::caption(QStringLiteral("&Pattern"), PatternBox_), 0, 1);
     editor->addWidget(PlanControls::caption(QStringLiteral("&Mode"), ModeBox_), 0, 2);
-    editor->addWidget(PlanControls::caption(QStringLiteral("&Show time"), ShowTime_), 0, 3, 1, 2);
-    editor->addWidget(PlanControls::caption(QStringLiteral("&Instruction"), StepInstruction_), 0,
-                      5);
+    editor->addWidget(ShowTimeCaption_, 0, 3, 1, 2);
+    editor->addWidget(InstructionCaption_, 0, 5);
+    editor->addWidget(EdidDetails_, 0, 3, 2, 3);
     editor->addWidget(TimingBox_, 1, 0);
     editor->addWidget(PatternBox_, 1, 1);
     editor->addWidget(ModeBox_, 1, 2);
@@ -156,10 +310,12 @@ void TPlanEditor::makePlanTab() {
     editor->addWidget(UnitBox_, 1, 4);
     editor->addWidget(StepInstruction_, 1, 5);
     editor->setColumnStretch(5, 1);
-    for (QComboBox* box : {TimingBox_, PatternBox_, ModeBox_, UnitBox_})
+    for (QComboBox* box :
+         {TimingBox_, PatternBox_, ModeBox_, UnitBox_, SerialTextBox_, SerialNumberBox_, DateBox_})
         connect(box, &QComboBox::currentIndexChanged, this, &TPlanEditor::stepEdited);
     connect(ShowTime_, &QSpinBox::valueChanged, this, &TPlanEditor::stepEdited);
     connect(StepInstruction_, &QLineEdit::textEdited, this, &TPlanEditor::stepEdited);
+    connect(GoldenFile_, &QLineEdit::textEdited, this, &TPlanEditor::stepEdited);
 
     auto* buttons = new QHBoxLayout;
     AddButton_ =
@@ -189,8 +345,10 @@ void TPlanEditor::makePlanTab() {
     buttons->addWidget(EdidPatternBox_);
 
     auto* layout = new QVBoxLayout(tab);
+    layout->addWidget(StationRow_);
     layout->addLayout(top);
     layout->addLayout(folderRow);
+    layout->addLayout(settingsRow);
     layout->addWidget(StepGrid_, 1);
     layout->addLayout(editor);
     layout->addLayout(buttons);
@@ -203,6 +361,16 @@ void TPlanEditor::makePlanTab() {
         plan_.reportFolder = text;
         planEdited();
     });
+    connect(Defects_, &QLineEdit::textEdited, this, [this](const QString& text) {
+        plan_.defects = Plan::splitDefects(text);
+        planEdited();
+    });
+    connect(SerialFormat_, &QLineEdit::textEdited, this, [this](const QString& text) {
+        plan_.serialFormat = text.trimmed();
+        planEdited();
+    });
+    connect(GoldenBrowse_, &QPushButton::clicked, this, &TPlanEditor::GoldenBrowseClick);
+    connect(ReloadButton_, &QPushButton::clicked, this, &TPlanEditor::reloadFile);
     connect(LoadButton_, &QPushButton::clicked, this, &TPlanEditor::LoadButtonClick);
     connect(SaveButton_, &QPushButton::clicked, this, &TPlanEditor::SaveButtonClick);
     connect(UploadButton_, &QPushButton::clicked, this, &TPlanEditor::UploadButtonClick);
@@ -217,6 +385,8 @@ void TPlanEditor::showPlan() {
     showing_ = true;
     PlanName_->setText(plan_.name);
     PlanFolder_->setText(plan_.reportFolder);
+    Defects_->setText(plan_.defects.join(QStringLiteral(", ")));
+    SerialFormat_->setText(plan_.serialFormat);
     StepGrid_->setRowCountTotal(plan_.steps.size() + 1);
     for (int k = 0; k < plan_.steps.size(); ++k) showStepRow(k);
     showing_ = false;
@@ -229,12 +399,11 @@ void TPlanEditor::showStepRow(int k) {
     const PlanStep& s = plan_.steps[k];
     const int row = k + 1;
     StepGrid_->setCells(ColStep, row, QString::number(row));
-    StepGrid_->setCells(ColTiming, row,
-                        s.timing == PlanStep::Same ? SameItem : Plan::timingText(s.timing));
-    StepGrid_->setCells(ColPattern, row,
-                        s.pattern == PlanStep::Same ? SameItem : Plan::patternText(s.pattern));
+    StepGrid_->setCells(ColTiming, row, choiceCell(s.timing, Plan::timingText(s.timing)));
+    StepGrid_->setCells(ColPattern, row, choiceCell(s.pattern, Plan::patternText(s.pattern)));
     StepGrid_->setCells(ColMode, row, modeCell(s));
-    StepGrid_->setCells(ColInstruction, row, s.instruction);
+    StepGrid_->setCells(ColInstruction, row,
+                        s.mode == PlanStep::Mode::Edid ? s.edidText() : s.instruction);
 }
 
 void TPlanEditor::selectStep(int k) {
@@ -250,47 +419,84 @@ void TPlanEditor::selectStep(int k) {
 
 void TPlanEditor::showStepEditor() {
     const bool any = current_ >= 0 && current_ < plan_.steps.size();
-    for (QWidget* w : std::initializer_list<QWidget*>{TimingBox_, PatternBox_, ModeBox_, ShowTime_,
-                                                      UnitBox_, StepInstruction_, RemoveButton_})
-        w->setEnabled(any);
-    UpButton_->setEnabled(any && current_ > 0);
-    DownButton_->setEnabled(any && current_ + 1 < plan_.steps.size());
-    if (!any)
-        return;
-    const PlanStep& s = plan_.steps[current_];
-    showing_ = true;
-    TimingBox_->setCurrentIndex(s.timing == PlanStep::Same ? 0 : s.timing + 1);
-    PatternBox_->setCurrentIndex(s.pattern == PlanStep::Same ? 0 : s.pattern + 1);
-    ModeBox_->setCurrentIndex(s.mode == PlanStep::Mode::Judge ? 0 : 1);
-    ShowTime_->setValue(s.showTime);
-    UnitBox_->setCurrentIndex(s.unit == PlanStep::Unit::Minutes ? 1 : 0);
-    StepInstruction_->setText(s.instruction);
-    StepInstruction_->setCursorPosition(0);
-    showing_ = false;
-    const bool timed = s.mode == PlanStep::Mode::Timed;
-    ShowTime_->setEnabled(timed);
-    UnitBox_->setEnabled(timed);
+    if (any) {
+        const PlanStep& s = plan_.steps[current_];
+        showing_ = true;
+        TimingBox_->setCurrentIndex(boxIndex(s.timing, TimingCount));
+        PatternBox_->setCurrentIndex(boxIndex(s.pattern, PatternCount));
+        ModeBox_->setCurrentIndex(int(s.mode));
+        ShowTime_->setValue(s.showTime);
+        UnitBox_->setCurrentIndex(s.unit == PlanStep::Unit::Minutes ? 1 : 0);
+        StepInstruction_->setText(s.instruction);
+        StepInstruction_->setCursorPosition(0);
+        GoldenFile_->setText(s.golden);
+        SerialTextBox_->setCurrentIndex(int(s.serialText));
+        SerialNumberBox_->setCurrentIndex(int(s.serialNumber));
+        DateBox_->setCurrentIndex(int(s.date));
+        showing_ = false;
+    }
+    enableEditing();
+}
+
+void TPlanEditor::enableEditing() {
+    const bool any = current_ >= 0 && current_ < plan_.steps.size();
+    const bool edit = any && !station_;
+    const PlanStep::Mode mode = any ? plan_.steps[current_].mode : PlanStep::Mode::Judge;
+    const bool edid = mode == PlanStep::Mode::Edid;
+    // An edid step sends neither: its boxes say "-" and stay so.
+    for (QWidget* w : std::initializer_list<QWidget*>{TimingBox_, PatternBox_})
+        w->setEnabled(edit && !edid);
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{ModeBox_, StepInstruction_, GoldenFile_, GoldenBrowse_,
+                                         SerialTextBox_, SerialNumberBox_, DateBox_, RemoveButton_})
+        w->setEnabled(edit);
+    ShowTime_->setEnabled(edit && mode == PlanStep::Mode::Timed);
+    UnitBox_->setEnabled(edit && mode == PlanStep::Mode::Timed);
+    UpButton_->setEnabled(edit && current_ > 0);
+    DownButton_->setEnabled(edit && current_ + 1 < plan_.steps.size());
+    for (QWidget* w : std::initializer_list<QWidget*>{ShowTimeCaption_, ShowTime_, UnitBox_,
+                                                      InstructionCaption_, StepInstruction_})
+        w->setVisible(!edid);
+    EdidDetails_->setVisible(edid);
+    for (QWidget* w : std::initializer_list<QWidget*>{AddButton_, StepsFromEdid_, EdidPatternBox_,
+                                                      SaveButton_, LoadButton_, UploadButton_})
+        w->setEnabled(!station_);
 }
 
 void TPlanEditor::stepEdited() {
     if (showing_ || current_ < 0 || current_ >= plan_.steps.size())
         return;
     PlanStep& s = plan_.steps[current_];
-    s.timing = TimingBox_->currentIndex() == 0 ? PlanStep::Same : TimingBox_->currentIndex() - 1;
-    s.pattern = PatternBox_->currentIndex() == 0 ? PlanStep::Same : PatternBox_->currentIndex() - 1;
-    s.mode = ModeBox_->currentIndex() == 0 ? PlanStep::Mode::Judge : PlanStep::Mode::Timed;
+    const PlanStep::Mode was = s.mode;
+    s.timing = boxValue(TimingBox_->currentIndex(), TimingCount);
+    s.pattern = boxValue(PatternBox_->currentIndex(), PatternCount);
+    s.mode = PlanStep::Mode(ModeBox_->currentIndex());
     s.showTime = ShowTime_->value();
     s.unit = UnitBox_->currentIndex() == 1 ? PlanStep::Unit::Minutes : PlanStep::Unit::Seconds;
     s.instruction = StepInstruction_->text();
+    s.golden = GoldenFile_->text();
+    s.serialText = PlanStep::SerialText(SerialTextBox_->currentIndex());
+    s.serialNumber = PlanStep::SerialNumber(SerialNumberBox_->currentIndex());
+    s.date = PlanStep::Date(DateBox_->currentIndex());
+    if (s.mode == PlanStep::Mode::Edid && was != PlanStep::Mode::Edid) {
+        // What the file writes of an edid step: nothing sent, no instruction.
+        s.timing = s.pattern = PlanStep::Keep;
+        s.instruction.clear();
+        showStepEditor();
+    }
     showStepRow(current_);
-    ShowTime_->setEnabled(s.mode == PlanStep::Mode::Timed);
-    UnitBox_->setEnabled(s.mode == PlanStep::Mode::Timed);
+    enableEditing();
     planEdited();
+}
+
+QString TPlanEditor::problem() const {
+    const QString problem = plan_.problem();
+    return problem.isEmpty() ? PlanFile::goldenProblem(plan_, planFolder(), false) : problem;
 }
 
 void TPlanEditor::planEdited() {
     modified_ = true;
-    const QString problem = plan_.problem();
+    const QString problem = this->problem();
     PlanProblem_->setText(problem.isEmpty() ? QString() : QStringLiteral("Cannot run: ") + problem);
     PlanProblem_->setAccessibleDescription(PlanProblem_->text());
     StepGrid_->repaintGrid();
@@ -389,6 +595,29 @@ void TPlanEditor::StepsFromEdidClick() {
         addStepsFromEdid(path);
 }
 
+void TPlanEditor::GoldenBrowseClick() {
+    QString path;
+    if (chooseGoldenFile) {
+        path = chooseGoldenFile();
+    } else {
+        QFileDialog dialog(this, QStringLiteral("Golden EDID"), planFolder(),
+                           QStringLiteral("Binary Files (*.bin);;All Files (*)"));
+        dialog.setObjectName(QStringLiteral("GoldenFileDialog"));
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+        if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+            path = dialog.selectedFiles().constFirst();
+    }
+    if (path.isEmpty())
+        return;
+    // Beside the plan, or below its folder: kept relative, so that the folder can move whole.
+    const QString relative = QDir(planFolder()).relativeFilePath(path);
+    GoldenFile_->setText(planFile_.isEmpty() || relative.startsWith(QLatin1String(".."))
+                             ? QDir::cleanPath(QFileInfo(path).absoluteFilePath())
+                             : relative);
+    stepEdited();
+}
+
 bool TPlanEditor::addStepsFromEdid(const QString& path) {
     // A file shorter than an EDID leaves the rest zero: no extension block to misread.
     EdidImage image{};
@@ -426,6 +655,11 @@ bool TPlanEditor::loadFile(const QString& path) {
     QByteArray bytes;
     QString error;
     if (!PlanFile::load(path, plan, bytes, error)) {
+        if (station_) {
+            // Until a reload succeeds, nothing runs: neither this file nor the plan before it.
+            stationError_ = error;
+            showStation();
+        }
         message(QStringLiteral("This test plan cannot be used"), QDir::toNativeSeparators(error));
         return false;
     }
@@ -433,12 +667,25 @@ bool TPlanEditor::loadFile(const QString& path) {
     lastDir_ = info.absolutePath();
     plan_ = plan;
     current_ = 0;
-    showPlan();
     planFile_ = info.absoluteFilePath();
+    showPlan();
     planBytes_ = bytes;
     modified_ = false;
+    stationError_.clear();
+    showStation();
     emit loaded(planFile_);
     return true;
+}
+
+void TPlanEditor::showStation() {
+    StationFile_->setFullText(QStringLiteral("Plan file: ") + QDir::toNativeSeparators(planFile_));
+    StationDigest_->setText(stationError_.isEmpty()
+                                ? QStringLiteral("SHA-256: ") + PlanFile::digest(planBytes_)
+                                : QStringLiteral("not loaded: it has an error"));
+    StationDigest_->setAccessibleDescription(StationDigest_->text());
+    if (station_ && !stationError_.isEmpty())
+        PlanProblem_->setText(QStringLiteral("Cannot run: ") +
+                              QDir::toNativeSeparators(stationError_));
 }
 
 bool TPlanEditor::saveFile(const QString& path) {

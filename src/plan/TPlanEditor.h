@@ -7,6 +7,7 @@
 
 #include "plan/Plan.h"
 
+class ElidedLabel;
 class LinkEngine;
 class QComboBox;
 class QLabel;
@@ -19,7 +20,8 @@ struct RunSetup;
 
 // The Test Plan window's Plan tab: the plan edited step by step in a grid and the boxes under
 // it, loaded from and saved to its text file, steps added from an EDID, and a plan of timed
-// steps uploaded as the generator's programme.
+// steps uploaded as the generator's programme. In station mode it only shows the plan as its
+// file holds it, with the file's SHA-256, and re-reads it on "Reload plan".
 class TPlanEditor : public QWidget {
     Q_OBJECT
 public:
@@ -36,6 +38,8 @@ public:
     bool addStepsFromEdid(const QString& path);
     // Chooses the EDID file for "Steps from EDID..."; tests replace it. Empty: cancelled.
     std::function<QString()> chooseEdidFile;
+    // Chooses an edid step's golden EDID file (Browse...); tests replace it. Empty: cancelled.
+    std::function<QString()> chooseGoldenFile;
     // Shows a message over the window (set by the window).
     std::function<void(const QString& text, const QString& detail)> message;
     // Where the plan of a run comes from, for its report: the file and its digest and bytes, or
@@ -43,10 +47,30 @@ public:
     void describeForRun(RunSetup& setup) const;
     // A run holds the plan: nothing replaces or uploads it meanwhile.
     void setRunning(bool running);
+    // Station mode from now on: the plan file at path loaded (after a message naming the line
+    // that is wrong, when it has an error) and shown read-only. False when it has an error.
+    bool startStation(const QString& path);
+    bool station() const { return station_; }
+    // Station mode: reads the plan file again ("Reload plan"); false, after a message with the
+    // line that is wrong, when it now has an error, and nothing runs until a reload succeeds.
+    bool reloadFile();
+    // Why the next unit must not start; empty when it may. In station mode: a plan that could not
+    // be loaded, or a file changed on disk since it was loaded (detail: both digests). Always: an
+    // edid step's golden EDID that cannot be used.
+    QString runRefusal(QString& detail) const;
+    // The folder the plan's relative paths start from: its file's, else the current one.
+    QString planFolder() const;
+    // The file the plan was loaded from or saved to; empty for one made in the window.
+    QString planFile() const { return planFile_; }
 
     TStringGrid* StepGrid() const { return StepGrid_; }
     QLineEdit* PlanName() const { return PlanName_; }
     QLabel* PlanProblem() const { return PlanProblem_; }
+    QLineEdit* Defects() const { return Defects_; }
+    QLineEdit* SerialFormat() const { return SerialFormat_; }
+    QLineEdit* GoldenFile() const { return GoldenFile_; }
+    QPushButton* ReloadButton() const { return ReloadButton_; }
+    QLabel* StationDigest() const { return StationDigest_; }
 
 signals:
     // A plan file was loaded: path is its absolute path.
@@ -61,6 +85,7 @@ public slots:
     void UpButtonClick();
     void DownButtonClick();
     void StepsFromEdidClick();
+    void GoldenBrowseClick();
 
 private:
     void makePlanTab();
@@ -70,6 +95,11 @@ private:
     void showStepEditor();
     void stepEdited();
     void planEdited();
+    // What stops the plan from running, golden files included; empty when nothing does.
+    QString problem() const;
+    // The edit controls follow the step's mode and station mode.
+    void enableEditing();
+    void showStation();
     void StepGridDrawCell(QPainter& painter, int col, int row, const QRect& rect);
 
     LinkEngine& engine_;
@@ -80,6 +110,8 @@ private:
     QByteArray planBytes_;   // that file's bytes
     bool modified_ = false;  // changed since loaded or saved
     QString lastDir_;
+    bool station_ = false;
+    QString stationError_;  // station mode: why the plan file could not be loaded
 
     QLineEdit* PlanName_ = nullptr;
     QLineEdit* PlanFolder_ = nullptr;
@@ -93,6 +125,20 @@ private:
     QSpinBox* ShowTime_ = nullptr;
     QComboBox* UnitBox_ = nullptr;
     QLineEdit* StepInstruction_ = nullptr;
+    QLabel* ShowTimeCaption_ = nullptr;
+    QLabel* InstructionCaption_ = nullptr;
+    QWidget* EdidDetails_ = nullptr;
+    QLineEdit* GoldenFile_ = nullptr;
+    QPushButton* GoldenBrowse_ = nullptr;
+    QComboBox* SerialTextBox_ = nullptr;
+    QComboBox* SerialNumberBox_ = nullptr;
+    QComboBox* DateBox_ = nullptr;
+    QLineEdit* Defects_ = nullptr;
+    QLineEdit* SerialFormat_ = nullptr;
+    QWidget* StationRow_ = nullptr;
+    ElidedLabel* StationFile_ = nullptr;
+    QLabel* StationDigest_ = nullptr;
+    QPushButton* ReloadButton_ = nullptr;
     QPushButton* AddButton_ = nullptr;
     QPushButton* RemoveButton_ = nullptr;
     QPushButton* UpButton_ = nullptr;

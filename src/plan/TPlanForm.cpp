@@ -1,6 +1,7 @@
 #include "plan/TPlanForm.h"
 
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
@@ -40,6 +41,7 @@ TPlanForm::TPlanForm(LinkEngine& engine, QWidget* parent)
                                QWidget* focusAfter) { return confirm(text, yes, no, focusAfter); };
     connect(editor_, &TPlanEditor::loaded, this, [this](const QString& path) {
         runView_->planLoaded(path, editor_->plan().reportFolder);
+        showTitle();
         // A plan is loaded to be run: the first scan goes straight to Serial.
         Tabs_->setCurrentWidget(runView_);
         runView_->focusSerial();
@@ -54,6 +56,26 @@ TPlanForm::TPlanForm(LinkEngine& engine, QWidget* parent)
 }
 
 TPlanForm::~TPlanForm() = default;
+
+bool TPlanForm::startStation(const QString& path, const QString& reportFolder,
+                             const QString& operatorName) {
+    runView_->setStation(reportFolder, operatorName);
+    const bool loaded = editor_->startStation(path);
+    showTitle();
+    Tabs_->setCurrentWidget(runView_);
+    runView_->focusSerial();
+    return loaded;
+}
+
+void TPlanForm::showTitle() {
+    if (!editor_->station())
+        return;
+    // The plan the station runs, by its name, or by its file while it has none.
+    const QString name = editor_->plan().name.isEmpty() ? QFileInfo(editor_->planFile()).fileName()
+                                                        : editor_->plan().name;
+    setWindowTitle(QStringLiteral("Station: ") + name);
+    setAccessibleName(windowTitle());
+}
 
 void TPlanForm::mainClosing() {
     runner().stop(RunRecord::End::ProgramClosed);

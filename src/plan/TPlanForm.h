@@ -32,6 +32,12 @@ public:
     PlanRunner& runner() const { return runView_->runner(); }
     // A plan is loaded to be run: the Run tab opens with Serial focused.
     bool loadFile(const QString& path) { return editor_->loadFile(path); }
+    // Station mode (orve1 --station): the plan file at path on the Run tab, read-only on the
+    // Plan tab, the report folder (empty: the plan's) and the operator filled in. False when
+    // the plan has an error, which a message has shown with its line; nothing runs until a
+    // reload succeeds.
+    bool startStation(const QString& path, const QString& reportFolder,
+                      const QString& operatorName);
     bool saveFile(const QString& path) { return editor_->saveFile(path); }
     bool addStepsFromEdid(const QString& path) { return editor_->addStepsFromEdid(path); }
 
@@ -54,6 +60,7 @@ public:
     QLineEdit* FailNote() const { return runView_->FailNote(); }
     QLabel* VerdictLabel() const { return runView_->VerdictLabel(); }
     QLabel* VerdictDetail() const { return runView_->VerdictDetail(); }
+    QPushButton* ReloadButton() const { return editor_->ReloadButton(); }
 
 public slots:
     // The main window is closing: a run in progress ends, and its report is written.
@@ -66,6 +73,7 @@ protected:
 private:
     void message(const QString& text, const QString& detail, QWidget* focusAfter);
     bool confirm(const QString& text, const QString& yes, const QString& no, QWidget* focusAfter);
+    void showTitle();
 
     QTabWidget* Tabs_;
     TPlanEditor* editor_;

@@ -8,6 +8,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -65,8 +66,15 @@ void TPlanRunView::focusSerial() {
     Serial_->selectAll();
 }
 
-void TPlanRunView::planLoaded(const QString& path, const QString& reportFolder) {
+void TPlanRunView::setStation(const QString& reportFolder, const QString& operatorName) {
+    stationReports_ = reportFolder;
     if (!reportFolder.isEmpty())
+        ReportFolder_->setText(QDir::toNativeSeparators(reportFolder));
+    Operator_->setText(operatorName);
+}
+
+void TPlanRunView::planLoaded(const QString& path, const QString& reportFolder) {
+    if (!reportFolder.isEmpty() && stationReports_.isEmpty())
         ReportFolder_->setText(QDir::toNativeSeparators(
             QDir::cleanPath(QDir(QFileInfo(path).absolutePath()).absoluteFilePath(reportFolder))));
     openStoreOf(QDir::fromNativeSeparators(ReportFolder_->text().trimmed()));
@@ -155,13 +163,31 @@ void TPlanRunView::makeRunTab() {
     FailNote_ =
         PlanControls::named(new QLineEdit, "FailNote", QStringLiteral("Note to the failed step"));
     FailNote_->setPlaceholderText(QStringLiteral("optional"));
+    FailNote_->installEventFilter(this);
     auto* failIt = PlanControls::button("FailNoteButton", QStringLiteral("Fail the step"));
+    // The plan's defect codes beside the note, numbered for the digit keys; a click picks one
+    // too, and the focus stays in the note.
+    DefectList_ =
+        PlanControls::named(new QListWidget, "DefectList", QStringLiteral("Defect codes"));
+    DefectList_->setFont(PlanControls::bigFont(16, false));
+    DefectList_->setFocusPolicy(Qt::NoFocus);
+    DefectList_->setSelectionMode(QAbstractItemView::SingleSelection);
+    DefectList_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    DefectList_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    DefectList_->setFixedWidth(260);
+    NoteHint_ = PlanControls::named(new QLabel, "NoteHint", QStringLiteral("Note keys"));
+    auto* noteField = new QHBoxLayout;
+    noteField->addWidget(PlanControls::caption(QStringLiteral("&Note:"), FailNote_));
+    noteField->addWidget(FailNote_, 1);
+    noteField->addWidget(failIt);
+    auto* noteColumn = new QVBoxLayout;
+    noteColumn->addLayout(noteField);
+    noteColumn->addWidget(NoteHint_);
+    noteColumn->addStretch(1);
     auto* noteLayout = new QHBoxLayout(NoteRow_);
     noteLayout->setContentsMargins(0, 0, 0, 0);
-    noteLayout->addWidget(PlanControls::caption(QStringLiteral("&Note:"), FailNote_));
-    noteLayout->addWidget(FailNote_, 1);
-    noteLayout->addWidget(failIt);
-    noteLayout->addWidget(new QLabel(QStringLiteral("Enter fails the step, Esc goes back to it")));
+    noteLayout->addWidget(DefectList_);
+    noteLayout->addLayout(noteColumn, 1);
     NoteRow_->hide();
 
     Verdict_ = PlanControls::named(new QLabel, "Verdict", QStringLiteral("Verdict"));
@@ -199,6 +225,10 @@ void TPlanRunView::makeRunTab() {
     connect(RetryButton_, &QPushButton::clicked, this, &TPlanRunView::RetryButtonClick);
     connect(FailNote_, &QLineEdit::returnPressed, this, &TPlanRunView::FailNoteReturn);
     connect(failIt, &QPushButton::clicked, this, &TPlanRunView::FailNoteReturn);
+    connect(DefectList_, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
+        DefectList_->setCurrentItem(item);
+        FailNote_->setFocus();
+    });
 }
 
 void TPlanRunView::ChooseFolderClick() {
@@ -219,6 +249,19 @@ void TPlanRunView::StartButtonClick() {
     const QString serial = Serial_->text().trimmed();
     if (serial.isEmpty()) {
         say(QStringLiteral("Type or scan the unit's serial number first."));
+        return;
+    }
+    QString detail;
+    const QString refusal = editor_.runRefusal(detail);
+    if (!refusal.isEmpty()) {
+        say(refusal, detail);
+        return;
+    }
+    // A stray key or another product's label: said where the operator looks, without a box to
+    // close before the next scan.
+    const QString notOurs = editor_.plan().serialProblem(serial);
+    if (!notOurs.isEmpty()) {
+        refuseSerial(notOurs);
         return;
     }
     const QString folder = QDir::fromNativeSeparators(ReportFolder_->text().trimmed());
@@ -260,6 +303,13 @@ void TPlanRunView::PassButtonClick() {
     runner_->pass();
 }
 
+void TPlanRunView::refuseSerial(const QString& why) {
+    // The last unit's verdict goes: it must not be read as this serial's.
+    showIdle(QStringLiteral("Not started"));
+    setShown(RunStatus_, why);
+    focusSerial();
+}
+
 void TPlanRunView::FailButtonClick() {
     const auto state = runner_->state();
     if (state != PlanRunner::State::Judging && state != PlanRunner::State::Showing)
@@ -267,6 +317,18 @@ void TPlanRunView::FailButtonClick() {
     // A timed step waits while its note is written.
     runner_->holdTimedStep(true);
     FailNote_->clear();
+    const QStringList& defects = runner_->plan().defects;
+    DefectList_->clear();
+    for (int n = 1; n <= defects.size(); ++n)
+        DefectList_->addItem(QStringLiteral("%1  %2").arg(n).arg(defects[n - 1]));
+    DefectList_->setFixedHeight(DefectList_->sizeHintForRow(0) * int(defects.size()) +
+                                2 * DefectList_->frameWidth());
+    DefectList_->setVisible(!defects.isEmpty());
+    NoteHint_->setText(defects.isEmpty()
+                           ? QStringLiteral("Enter fails the step, Esc goes back to it")
+                           : QStringLiteral("1..%1 picks the defect, a note is optional; Enter "
+                                            "fails the step, Esc goes back to it")
+                                 .arg(defects.size()));
     NoteRow_->show();
     FailNote_->setFocus();
     showRun();
@@ -274,8 +336,11 @@ void TPlanRunView::FailButtonClick() {
 
 void TPlanRunView::FailNoteReturn() {
     const QString note = FailNote_->text();
+    const int picked = DefectList_->currentRow();
+    const QStringList& defects = runner_->plan().defects;
+    const QString defect = picked >= 0 && picked < defects.size() ? defects[picked] : QString();
     NoteRow_->hide();
-    runner_->fail(note);
+    runner_->fail(note, defect);
     if (runner_->running())
         Instruction_->setFocus();
 }
@@ -345,6 +410,18 @@ void TPlanRunView::keyPressEvent(QKeyEvent* event) {
     }
 }
 
+bool TPlanRunView::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == FailNote_ && event->type() == QEvent::KeyPress && FailNote_->text().isEmpty()) {
+        const int n = static_cast<QKeyEvent*>(event)->key() - Qt::Key_0;
+        if (n >= 1 && n <= DefectList_->count()) {
+            // Until the note has a first character, a digit picks (or picks again) the code.
+            DefectList_->setCurrentRow(n - 1);
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
 void TPlanRunView::heldKeyTimeout() {
     if (NoteRow_->isVisible())
         return;
@@ -389,15 +466,8 @@ void TPlanRunView::showRun() {
     PassButton_->setVisible(!paused);
     FailButton_->setVisible(!paused);
     if (!running) {
-        if (state == PlanRunner::State::Idle) {
-            setShown(StepTitle_, QStringLiteral("No run yet"));
-            setShown(StepNames_, QString());
-            setShown(Instruction_,
-                     QStringLiteral("Type or scan the serial number and press Enter to start."));
-            setShown(RunStatus_, QString());
-            Verdict_->hide();
-            VerdictDetail_->hide();
-        }
+        if (state == PlanRunner::State::Idle)
+            showIdle(QStringLiteral("No run yet"));
         greyInstruction(false);
         return;
     }
@@ -410,9 +480,8 @@ void TPlanRunView::showRun() {
                              .arg(r.plan().steps.size())
                              .arg(r.record().serial));
     setShown(StepNames_, QStringLiteral("Timing %1   \u00b7   Pattern %2")
-                             .arg(Plan::timingText(r.plan().timingAt(k)),
-                                  Plan::patternText(r.plan().patternAt(k))));
-    setShown(Instruction_, s.instruction);
+                             .arg(r.plan().timingShown(k), r.plan().patternShown(k)));
+    setShown(Instruction_, s.mode == PlanStep::Mode::Edid ? s.edidText() : s.instruction);
     // Grey until the generator has taken the step: what is read is not yet what is shown.
     greyInstruction(state == PlanRunner::State::Sending || paused);
     QString status;
@@ -438,6 +507,16 @@ void TPlanRunView::showRun() {
             break;
     }
     setShown(RunStatus_, status);
+}
+
+void TPlanRunView::showIdle(const QString& title) {
+    setShown(StepTitle_, title);
+    setShown(StepNames_, QString());
+    setShown(Instruction_,
+             QStringLiteral("Type or scan the serial number and press Enter to start."));
+    setShown(RunStatus_, QString());
+    Verdict_->hide();
+    VerdictDetail_->hide();
 }
 
 void TPlanRunView::setShown(QLabel* label, const QString& text) {
@@ -494,7 +573,7 @@ void TPlanRunView::runFinished() {
     QStringList lines;
     QStringList failed;
     for (int n : rec.failedSteps()) {
-        const QString note = rec.steps[n - 1].note;
+        const QString note = rec.steps[n - 1].noteText();
         failed << (note.isEmpty() ? QString::number(n)
                                   : QStringLiteral("%1 (%2)").arg(n).arg(note));
     }

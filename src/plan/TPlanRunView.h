@@ -13,6 +13,7 @@ class LinkEngine;
 class PlanRunner;
 class QLabel;
 class QLineEdit;
+class QListWidget;
 class QPushButton;
 class QTimer;
 class TPlanEditor;
@@ -42,8 +43,11 @@ public:
     std::function<void(bool running)> onRunning;
     // Ready for the next unit: the Serial field focused, what it holds selected.
     void focusSerial();
-    // A plan file was loaded: the report folder it names, relative to its own folder.
+    // A plan file was loaded: the report folder it names, relative to its own folder (unless
+    // station mode was given one).
     void planLoaded(const QString& path, const QString& reportFolder);
+    // Station mode's fields: the report folder (empty: the plan's) and the operator.
+    void setStation(const QString& reportFolder, const QString& operatorName);
     // The field a box raised now should give the focus back to.
     QWidget* focusAfterBox() const;
 
@@ -64,6 +68,7 @@ public:
     QPushButton* StopButton() const { return StopButton_; }
     QPushButton* RetryButton() const { return RetryButton_; }
     QLineEdit* FailNote() const { return FailNote_; }
+    QListWidget* DefectList() const { return DefectList_; }
     QLabel* VerdictLabel() const { return Verdict_; }
     QLabel* VerdictDetail() const { return VerdictDetail_; }
 
@@ -79,12 +84,17 @@ public slots:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    // A digit typed first into the note picks a defect code.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void makeRunTab();
     void showRun();
     void runFinished();
     void closeNote();
+    // The next unit waits: why, in the status line, and Serial ready for the next scan.
+    void refuseSerial(const QString& why);
+    void showIdle(const QString& title);
     // Asks before Stop ends a run; true to stop.
     bool askStop();
     void heldKeyTimeout();
@@ -104,6 +114,7 @@ private:
     int heldKey_ = 0;
     QElapsedTimer sinceKey_;
     bool wasRunning_ = false;
+    QString stationReports_;  // station mode: the report folder given on the command line
 
     QLineEdit* Serial_ = nullptr;
     QLineEdit* Operator_ = nullptr;
@@ -123,6 +134,8 @@ private:
     QPushButton* RetryButton_ = nullptr;
     QWidget* NoteRow_ = nullptr;
     QLineEdit* FailNote_ = nullptr;
+    QListWidget* DefectList_ = nullptr;
+    QLabel* NoteHint_ = nullptr;
     QLabel* Verdict_ = nullptr;
     QLabel* VerdictDetail_ = nullptr;
 };

@@ -30,7 +30,7 @@ bool IdentityRecipe::digitsNumber(const QString& serial, quint32& number, QStrin
 bool IdentityRecipe::fieldsFor(const EdidImage& golden, const QString& serial, const QDate& today,
                                EdidIdentity::Fields& out, QString& error) const {
     EdidIdentity::Fields f = EdidIdentity::read(golden);
-    if (!serial.isEmpty())
+    if (!serial.isEmpty() && !keepSerialText)
         f.serialText = serial;
     switch (number) {
         case Number::Golden:

@@ -16,6 +16,8 @@ public:
     enum class Number { Golden, Digits, Given };
     enum class Date { Golden, Today, Given };
 
+    // The golden's serial text stays even where a serial is given (for its digits, say).
+    bool keepSerialText = false;
     Number number = Number::Golden;
     quint32 givenNumber = 0;
     Date date = Date::Golden;

@@ -3,10 +3,14 @@
 #include <QDateTime>
 #include <QFileInfo>
 #include <algorithm>
+#include <iterator>
 
 #include "files/SafeFile.h"
 
 const QByteArray ProductionLog::Header =
+    "time,station,serial_text,serial_number,week,year,golden_file,golden_sha256,"
+    "written_sha256,result,failed_stage,message,serial_format\n";
+const QByteArray ProductionLog::OldHeader =
     "time,station,serial_text,serial_number,week,year,golden_file,golden_sha256,"
     "written_sha256,result,failed_stage,message\n";
 
@@ -35,7 +39,7 @@ QByteArray csvField(QString text) {
 
 }  // namespace
 
-QByteArray ProductionLog::line(const Record& r) {
+QByteArray ProductionLog::line(const Record& r, bool oldLayout) {
     const QString fields[] = {
         r.time,
         r.station,
@@ -51,16 +55,27 @@ QByteArray ProductionLog::line(const Record& r) {
                     : QStringLiteral("FAIL"),
         r.failedStage,
         r.message,
+        r.serialFormat,
     };
     QByteArray out;
     // Empty leading fields keep their commas too (a host without a name).
-    for (const QString& f : fields) out += csvField(f) + ',';
+    const size_t count = std::size(fields) - (oldLayout ? 1 : 0);
+    for (size_t i = 0; i < count; ++i) out += csvField(fields[i]) + ',';
     out.back() = '\n';
     return out;
 }
 
 bool ProductionLog::append(const QString& path, const Record& record, QString& error) {
-    return SafeFile::appendRecord(path, Header, line(record), error);
+    // The first line of a log never changes once written: read before the locked append.
+    QByteArray head;
+    QString ignored;
+    bool old = false;
+    if (QFileInfo(path).isFile() &&
+        SafeFile::readRegular(path, OldHeader.size() + 1, head, ignored)) {
+        head.replace("\r\n", "\n");
+        old = head.startsWith(OldHeader);
+    }
+    return SafeFile::appendRecord(path, Header, line(record, old), error);
 }
 
 QStringList ProductionLog::fields(const QByteArray& line) {

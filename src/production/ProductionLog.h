@@ -13,6 +13,8 @@ class ProductionLog {
 public:
     // Columns of the header and of every record, in order.
     static const QByteArray Header;
+    // The header of logs begun before serial_format: lines appended to them keep its layout.
+    static const QByteArray OldHeader;
     // The longest log read back to look for a serial (about a million units).
     static constexpr qint64 MaxReadBytes = 512ll * 1024 * 1024;
 
@@ -29,7 +31,8 @@ public:
         bool pass = false;
         QString failedStage;
         QString message;
-        bool stopped = false;  // by the operator, before anything was written: not a FAIL
+        bool stopped = false;    // by the operator, before anything was written: not a FAIL
+        QString serialFormat{};  // the serials the line accepted (a regular expression), or empty
     };
 
     // What the log holds of a unit about to be programmed.
@@ -40,7 +43,10 @@ public:
     };
 
     // The record as one CSV line with its line feed; line breaks inside a field become blanks.
-    static QByteArray line(const Record& record);
+    // oldLayout: without serial_format, for a log whose header is OldHeader.
+    static QByteArray line(const Record& record, bool oldLayout = false);
+    // Appends the record in the layout of the log's header, so that no log holds lines of two
+    // layouts; a new log gets Header.
     static bool append(const QString& path, const Record& record, QString& error);
     // The fields of one CSV line.
     static QStringList fields(const QByteArray& line);

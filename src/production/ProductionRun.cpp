@@ -56,7 +56,8 @@ QString ProductionRun::startProblem() const {
 }
 
 bool ProductionRun::start(const GoldenEdid& golden, const IdentityRecipe& recipe,
-                          const QString& serial, const QDate& today, const QString& logPath) {
+                          const QString& serial, const QDate& today, const QString& logPath,
+                          const QString& serialFormat) {
     if (busy_)
         return false;
     busy_ = true;
@@ -74,6 +75,8 @@ bool ProductionRun::start(const GoldenEdid& golden, const IdentityRecipe& recipe
     record_.goldenFile = golden.fileName;
     record_.goldenSha256 = QString::fromLatin1(golden.sha256);
     record_.logFile = logPath;
+    serialFormat_ = serialFormat;
+    record_.serialFormat = serialFormat;
 
     beginStage(Stage::Patch);
     EdidImage image = golden.image;
@@ -246,6 +249,7 @@ void ProductionRun::log() {
     r.stopped = outcome_.stopped;
     r.failedStage = outcome_.pass ? QString() : stageName(outcome_.failedStage);
     r.message = u.message;
+    r.serialFormat = serialFormat_;
     QString error;
     QStringList where;
     outcome_.logged = logPath_.isEmpty() || ProductionLog::append(logPath_, r, error);

@@ -60,8 +60,9 @@ public:
     // logPath (none when empty: a test plan's report holds it) and recorded in the station's
     // results store. False, doing nothing, while a unit is being programmed; otherwise
     // finished() follows, at once when the unit fails before anything is sent.
+    // serialFormat, the serials the line accepts (checked by the caller), goes into the log.
     bool start(const GoldenEdid& golden, const IdentityRecipe& recipe, const QString& serial,
-               const QDate& today, const QString& logPath);
+               const QDate& today, const QString& logPath, const QString& serialFormat = QString());
 
     // While the unit uploads it may be stopped: the upload ends at the next byte, nothing is
     // written (the display keeps the EDID it had) and the unit is logged as STOPPED at Upload.
@@ -100,4 +101,5 @@ private:
     QString logPath_;
     ResultsStation* station_ = nullptr;
     UnitRecord record_;
+    QString serialFormat_;
 };

@@ -23,6 +23,7 @@
 
 #include "link/LinkEngine.h"
 #include "production/ProductionLog.h"
+#include "production/SerialFormat.h"
 #include "ui/ElidedLabel.h"
 #include "ui/FormControls.h"
 #include "ui/TMainForm.h"
@@ -191,6 +192,16 @@ TEDID_Production::TEDID_Production(LinkEngine& engine, TMainForm& main, QWidget*
     big.setPixelSize(SerialPixels);
     SerialEdit_->setFont(big);
     serialLabel->setBuddy(SerialEdit_);
+    // The serials this line accepts: a stray scan or another product's label is refused.
+    SerialFormat_ = new QLineEdit(this);
+    SerialFormat_->setObjectName(QStringLiteral("SerialFormat"));
+    SerialFormat_->setAccessibleName(QStringLiteral("Serial format"));
+    SerialFormat_->setPlaceholderText(QStringLiteral("any serial"));
+    SerialFormat_->setMaximumWidth(
+        SerialFormat_->fontMetrics().horizontalAdvance(QStringLiteral("^HX-[0-9]{3}-[A-Z]$")) + 24);
+    QLabel* formatLabel =
+        FormControls::label(this, "SerialFormatLabel", QStringLiteral("Serial &format:"), QRect());
+    formatLabel->setBuddy(SerialFormat_);
     NextLabel_ = FormControls::label(this, "NextLabel", QString(), QRect());
     NextLabel_->setAccessibleName(NextLabel_->objectName());
     ProgramButton_ =
@@ -206,6 +217,8 @@ TEDID_Production::TEDID_Production(LinkEngine& engine, TMainForm& main, QWidget*
     serialRow->addWidget(serialLabel);
     serialRow->addWidget(SerialEdit_, 1);
     serialRow->addWidget(NextLabel_);
+    serialRow->addWidget(formatLabel);
+    serialRow->addWidget(SerialFormat_);
     serialRow->addWidget(ProgramButton_);
     serialRow->addWidget(StopButton_);
     layout->addLayout(serialRow);
@@ -273,6 +286,8 @@ TEDID_Production::TEDID_Production(LinkEngine& engine, TMainForm& main, QWidget*
             NextLabel_->clear();
     });
     connect(ProgramButton_, &QPushButton::clicked, this, &TEDID_Production::ProgramClick);
+    connect(SerialFormat_, &QLineEdit::textChanged, this, &TEDID_Production::showSerialFormat);
+    showSerialFormat();
     connect(StopButton_, &QPushButton::clicked, this, &TEDID_Production::StopClick);
     connect(close, &QPushButton::clicked, this, &QWidget::close);
     connect(NumberCount_, &QRadioButton::toggled, NextNumber_, &QWidget::setEnabled);
@@ -294,6 +309,18 @@ void TEDID_Production::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     showDateChoice();
     SerialEdit_->setFocus();
+}
+
+void TEDID_Production::showSerialFormat() {
+    const QString problem = SerialFormat::problem(SerialFormat_->text().trimmed());
+    VerdictStyle::paintText(SerialFormat_,
+                            problem.isEmpty() ? palette().color(QPalette::Text) : FailColor);
+    SerialFormat_->setToolTip(
+        problem.isEmpty()
+            ? QStringLiteral("A regular expression the serials must match (^HX-[0-9]{3}$); empty: "
+                             "any serial")
+            : problem);
+    SerialFormat_->setAccessibleDescription(problem);
 }
 
 void TEDID_Production::showDateChoice() {
@@ -536,6 +563,22 @@ void TEDID_Production::ProgramClick() {
     clearUnit();
     NextLabel_->clear();
     NextLabel_->setAccessibleName(NextLabel_->objectName());
+    const QString format = SerialFormat_->text().trimmed();
+    const QString formatProblem = SerialFormat::problem(format);
+    if (!formatProblem.isEmpty()) {
+        tell(QStringLiteral("The serial format is not usable: correct it or empty it."),
+             formatProblem);
+        return;
+    }
+    if (!SerialFormat::accepts(format, serial)) {
+        // A stray scan costs no click: said where the result shows, Serial ready for the next.
+        setResult(QString(), palette().color(QPalette::WindowText),
+                  QStringLiteral("'%1' does not match the serial format, and was not programmed.")
+                      .arg(serial));
+        SerialEdit_->selectAll();
+        SerialEdit_->setFocus();
+        return;
+    }
     if (!readyFor(serial)) {
         setResult(QString(), palette().color(QPalette::WindowText),
                   QStringLiteral("%1 was not programmed.").arg(serial));
@@ -551,7 +594,7 @@ void TEDID_Production::ProgramClick() {
     // A scan while the unit is programmed replaces the serial shown, and is kept for the next.
     SerialEdit_->selectAll();
     gaugeTimer_->start();
-    run_.start(golden_, recipe(), serial, QDate::currentDate(), logPath_);
+    run_.start(golden_, recipe(), serial, QDate::currentDate(), logPath_, format);
 }
 
 void TEDID_Production::StopClick() {

@@ -78,6 +78,7 @@ public:
     QRadioButton* DateGolden() const { return DateGolden_; }
     ElidedLabel* LogFile() const { return LogFile_; }
     QLineEdit* SerialEdit() const { return SerialEdit_; }
+    QLineEdit* SerialFormatEdit() const { return SerialFormat_; }
     QLabel* NextLabel() const { return NextLabel_; }
     QPushButton* StopButton() const { return StopButton_; }
     QTreeWidget* StageList() const { return StageList_; }
@@ -111,6 +112,8 @@ private:
     void unitFinished();
     void showGauge();
     void showDateChoice();
+    // The Serial format field in the fail colour, with what is wrong, while it is unusable.
+    void showSerialFormat();
     void setResult(const QString& big, const QColor& colour, const QString& reason);
 
     LinkEngine& engine_;
@@ -140,6 +143,7 @@ private:
     QRadioButton* DateGolden_;
     ElidedLabel* LogFile_;
     QLineEdit* SerialEdit_;
+    QLineEdit* SerialFormat_;
     QLabel* NextLabel_;
     QPushButton* ProgramButton_;
     QPushButton* StopButton_;

@@ -31,7 +31,8 @@ struct UnitRecord {
     int failedStage = -1;  // 0..5 when not Pass
     QString message;       // why it failed or stopped
     std::array<Stage, StageCount> stages;
-    QString logFile;  // the CSV log it was appended to
+    QString logFile;       // the CSV log it was appended to
+    QString serialFormat;  // the serials the line accepted (a regular expression), or empty
 
     static QString stageName(
         int stage);  // "Patch", "Upload", "Write", "Read back", "Compare", "Log"

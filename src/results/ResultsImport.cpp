@@ -51,6 +51,7 @@ enum UnitColumn {
     Result,
     FailedStage,
     Message,
+    SerialFormat,  // only in logs written since the serial format was logged
     UnitColumns
 };
 
@@ -136,8 +137,8 @@ bool readRun(const QStringList& f, const QString& folder, ResultsStore::Imported
     return true;
 }
 
-bool readUnit(const QStringList& f, const QString& path, UnitRecord& u) {
-    if (f.size() != UnitColumns)
+bool readUnit(const QStringList& f, int columns, const QString& path, UnitRecord& u) {
+    if (f.size() != columns)
         return false;
     u.ended = u.started = timeOf(f[Time]);
     if (!u.started.isValid() || f[SerialText].isEmpty())
@@ -151,8 +152,10 @@ bool readUnit(const QStringList& f, const QString& path, UnitRecord& u) {
     u.goldenFile = f[GoldenFile];
     u.goldenSha256 = f[GoldenSha];
     u.writtenSha256 = f[WrittenSha];
-    u.verdict =
-        f[Result] == QLatin1String("PASS") ? UnitRecord::Verdict::Pass : UnitRecord::Verdict::Fail;
+    u.verdict = f[Result] == QLatin1String("PASS")      ? UnitRecord::Verdict::Pass
+                : f[Result] == QLatin1String("STOPPED") ? UnitRecord::Verdict::Stopped
+                                                        : UnitRecord::Verdict::Fail;
+    u.serialFormat = f.value(SerialFormat);
     u.failedStage = UnitRecord::stageFromName(f[FailedStage]);
     u.message = f[Message];
     u.logFile = path;
@@ -168,8 +171,12 @@ bool parseFile(const QString& path, Parsed& p, QString& error) {
     const QList<QByteArray> lines = bytes.split('\n');
     const QByteArray header = lines.value(0).trimmed();
     p.file = QDir::toNativeSeparators(path);
+    // Logs of both layouts, with and without the serial format.
+    int unitColumns = UnitColumns;
     if (header == RunReport::csvHeader().trimmed())
         p.runs = true;
+    else if (header == ProductionLog::OldHeader.trimmed())
+        unitColumns = SerialFormat;
     else if (header != ProductionLog::Header.trimmed()) {
         error = QStringLiteral(
                     "%1: neither a results.csv of test plan runs nor a production log "
@@ -191,7 +198,7 @@ bool parseFile(const QString& path, Parsed& p, QString& error) {
                 p.runRecords << r;
         } else {
             UnitRecord u;
-            ok = readUnit(f, absolute, u);
+            ok = readUnit(f, unitColumns, absolute, u);
             if (ok)
                 p.units << u;
         }

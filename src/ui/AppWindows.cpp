@@ -1,6 +1,8 @@
 #include "ui/AppWindows.h"
 
 #include <QEvent>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QTimer>
 #include <QWindow>
 #include <functional>
@@ -8,6 +10,7 @@
 #include "edid/TEDID_Block.h"
 #include "edid/TEDID_Examiner.h"
 #include "edid/TEDID_Import.h"
+#include "link/LinkEngine.h"
 #include "pattern/TPattern_List.h"
 #include "pattern/TPatterns.h"
 #include "plan/TPlanForm.h"
@@ -114,6 +117,34 @@ TPlanForm* AppWindows::testPlan() {
 }
 
 AppWindows::~AppWindows() = default;
+
+void AppWindows::startStation(const ProgramStart::Station& station) {
+    ready();
+    MainForm->setStationMode();
+    TPlanForm* form = testPlan();
+    form->show();
+    form->raise();
+    form->activateWindow();
+    const QString reports =
+        station.reports.isEmpty() ? QString() : QFileInfo(station.reports).absoluteFilePath();
+    form->startStation(station.plan, reports, station.operatorName);
+    const int port = station.port ? station.port : form->plan().port ? form->plan().port : 1;
+    // A port that will not open says why in the engine's own message; Connect stays for it.
+    engine_.connectPort(quint8(port));
+    form->runView().focusSerial();
+}
+
+QString AppWindows::askStationPlan() {
+    QFileDialog dialog(nullptr, QStringLiteral("ORVE-1 Station: the test plan to run"));
+    dialog.setObjectName(QStringLiteral("StationPlanDialog"));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setNameFilters(
+        {QStringLiteral("Test plans (*.txt *.plan)"), QStringLiteral("All files (*)")});
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return QString();
+    return dialog.selectedFiles().constFirst();
+}
 
 TEDID_Production* AppWindows::production() {
     if (!EDID_Production)

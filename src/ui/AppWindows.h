@@ -3,6 +3,8 @@
 #include <QList>
 #include <memory>
 
+#include "ui/ProgramStart.h"
+
 class LinkEngine;
 class QWidget;
 class TAboutBox;
@@ -34,6 +36,14 @@ public:
     ~AppWindows();
     AppWindows(const AppWindows&) = delete;
     AppWindows& operator=(const AppWindows&) = delete;
+
+    // Station mode (orve1 --station): the main window's entries that would change the generator
+    // outside the plan disabled, the Test Plan window shown with the plan on its Run tab (its
+    // error shown, and nothing run, when it has one), and the generator's port opened: --port,
+    // else the plan's port:, else COM 1.
+    void startStation(const ProgramStart::Station& station);
+    // Asks for a station's plan file with an open dialog; empty when cancelled.
+    static QString askStationPlan();
 
     // The eight windows after the main one, made in their order if they are not yet: at once
     // after the main window's first showing, or sooner when the main window needs them.

@@ -44,10 +44,22 @@ int ApplicationMain::run(int argc, char* argv[],
     QApplication::setApplicationVersion(QStringLiteral(ORVE1_VERSION));
     // Lets the desktop match the windows with the menu entry and its icon.
     QGuiApplication::setDesktopFileName(QStringLiteral(ORVE1_APP_ID));
-    const QString leftOver = ProgramStart::leftOverProblem(app.arguments().mid(1));
+    QStringList rest = app.arguments().mid(1);
+    ProgramStart::Station station;
+    QString usageError;
+    if (!ProgramStart::takeStation(rest, station, usageError))
+        rest = QStringList{usageError};
+    const QString leftOver =
+        usageError.isEmpty() ? ProgramStart::leftOverProblem(rest) : usageError;
     if (!leftOver.isEmpty()) {
         std::fprintf(stderr, "orve1: %s\n", qPrintable(leftOver));
         return ProgramStart::ExitUsage;
+    }
+    // A station shortcut not yet pointed at a plan: the plan is asked for, or nothing starts.
+    if (station.on && station.plan.isEmpty()) {
+        station.plan = AppWindows::askStationPlan();
+        if (station.plan.isEmpty())
+            return 0;
     }
 
     // The link and its buffers exist before any window.
@@ -63,6 +75,8 @@ int ApplicationMain::run(int argc, char* argv[],
     QObject::connect(windows.MainForm.get(), &TMainForm::formClosed, &app, &QApplication::quit,
                      Qt::QueuedConnection);
     windows.MainForm->show();
+    if (station.on)
+        windows.startStation(station);
     if (afterShow)
         afterShow(windows);
     return app.exec();

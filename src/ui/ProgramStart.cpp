@@ -72,6 +72,14 @@ QString ProgramStart::usage() {
         "256-byte EDID. The port is chosen each run with Connect; nothing is kept between runs.\n"
         "\n"
         "options:\n"
+        "  --station PLAN        run as a line station: connected to the generator, the Test\n"
+        "                        Plan window on its Run tab with PLAN, which cannot be edited\n"
+        "                        or replaced, and nothing else that changes the generator;\n"
+        "                        without PLAN, an open dialog asks for it\n"
+        "  --reports DIR         --station: the report folder (default: the plan's reports:)\n"
+        "  --operator NAME       --station: the operator's name\n"
+        "  --port N              --station: the generator's COM port, 1..8 (default: the\n"
+        "                        plan's port:, else 1)\n"
         "  --help                this text\n"
         "  --version             the program's version\n"
         "\n"
@@ -82,6 +90,56 @@ QString ProgramStart::usage() {
 
 QString ProgramStart::versionLine() {
     return QStringLiteral("orve1 " ORVE1_VERSION "\n");
+}
+
+bool ProgramStart::takeStation(QStringList& args, Station& station, QString& error) {
+    QStringList rest;
+    QStringList given;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString& a = args[i];
+        const QString name = a.section(QLatin1Char('='), 0, 0);
+        const bool inline_ = a.contains(QLatin1Char('=')) && a.startsWith(QLatin1String("--"));
+        if (name == QLatin1String("--station")) {
+            station.on = true;
+            // The plan may be left out: a shortcut not yet pointed at one.
+            if (inline_)
+                station.plan = a.section(QLatin1Char('='), 1);
+            else if (i + 1 < args.size() && !args[i + 1].startsWith(QLatin1Char('-')))
+                station.plan = args[++i];
+            continue;
+        }
+        if (name != QLatin1String("--reports") && name != QLatin1String("--operator") &&
+            name != QLatin1String("--port")) {
+            rest << a;
+            continue;
+        }
+        if (!inline_ && i + 1 >= args.size()) {
+            error = QStringLiteral("%1 needs a value (see orve1 --help)").arg(name);
+            return false;
+        }
+        const QString value = inline_ ? a.section(QLatin1Char('='), 1) : args[++i];
+        given << name;
+        if (name == QLatin1String("--reports")) {
+            station.reports = value;
+        } else if (name == QLatin1String("--operator")) {
+            station.operatorName = value.trimmed();
+        } else {
+            static const QRegularExpression digit(QStringLiteral("^[1-9]$"));
+            station.port = digit.match(value).hasMatch() ? value.toInt() : 0;
+            if (station.port < 1 || station.port > MaxPort) {
+                error = QStringLiteral("--port '%1' is not 1..%2 (see orve1 --help)")
+                            .arg(value)
+                            .arg(MaxPort);
+                return false;
+            }
+        }
+    }
+    if (!station.on && !given.isEmpty()) {
+        error = QStringLiteral("%1 goes with --station (see orve1 --help)").arg(given.first());
+        return false;
+    }
+    args = rest;
+    return true;
 }
 
 QString ProgramStart::leftOverProblem(const QStringList& leftOver) {

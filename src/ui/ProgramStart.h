@@ -10,12 +10,26 @@
 class ProgramStart {
 public:
     enum class Action { Run, Help, Version };
+    // orve1 --station PLAN [--reports DIR] [--operator NAME] [--port N]: the program as a line
+    // station, running one plan and nothing else.
+    struct Station {
+        bool on = false;
+        QString plan;  // empty: asked for with an open dialog
+        QString reports;
+        QString operatorName;
+        int port = 0;  // 0: the plan's port: line, else COM 1
+    };
+    static constexpr int MaxPort = 8;
 
     // --help (-h) and --version; anything else is left for Qt, which takes its own options
     // (-platform NAME, -style NAME, ...). Help wins over version.
     static Action parse(const QStringList& args);
     static QString usage();
     static QString versionLine();
+
+    // Takes --station and its options out of args (what Qt left of the command line), wherever
+    // they stand; false with the one line to print when they are unusable.
+    static bool takeStation(QStringList& args, Station& station, QString& error);
 
     // Arguments that Qt did not take: what is left in QCoreApplication::arguments() after the
     // program's name. Empty when none, else the one line to print.

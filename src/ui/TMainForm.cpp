@@ -118,6 +118,14 @@ void TMainForm::setForms(const Forms& forms) {
     LinkMonitor1_->setEnabled(bool(forms_.LinkMonitor));
 }
 
+void TMainForm::setStationMode() {
+    EditMenu_->menuAction()->setEnabled(false);
+    for (QAction* a :
+         {Timing2_, Pattern2_, Program1_, DefaultSetting_, Timing1_, Pattern1_, Timing_Run_,
+          Pattern_Run_, EDID_READ_, WRITE_EDID_, WriteEDID1_, EDID_Production_})
+        a->setEnabled(false);
+}
+
 void TMainForm::FormCreate() {
     ProgressGauge_ = new TCGauge(StatusBar1_);
     ProgressGauge_->setObjectName(QStringLiteral("ProgressGauge"));
@@ -161,6 +169,7 @@ void TMainForm::createMenus() {
 
     QMenu* edit = bar->addMenu(QStringLiteral("&Edit"));
     edit->setObjectName(QStringLiteral("Edit1"));
+    EditMenu_ = edit;
     Timing2_ = addItem(edit, "Timing2", QStringLiteral("Timing"));
     Pattern2_ = addItem(edit, "Pattern2", QStringLiteral("Pattern"));
     Program1_ = addItem(edit, "Program1", QStringLiteral("Program"));

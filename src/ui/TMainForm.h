@@ -80,6 +80,11 @@ public:
     ~TMainForm() override;
 
     void setForms(const Forms& forms);
+    // Station mode: the generator changes only through the test plan, so every entry that would
+    // change it otherwise is disabled (Edit, Output > Timing and Pattern and their buttons, the
+    // EDID menu's read, upload, write and production). Connect and Disconnect stay, for the
+    // cable, and so do the entries that only show or keep things.
+    void setStationMode();
     // Makes the windows the menus show when they are not made yet (set while start-up ends
     // after the main window is on screen).
     std::function<void()> needForms;
@@ -254,6 +259,7 @@ private:
     QAction* WindowTileItem2_ = nullptr;
     QAction* HelpAbout1_ = nullptr;
     QMenu* WindowMenu_ = nullptr;
+    QMenu* EditMenu_ = nullptr;
     // Made on first use and kept, so that each reopens in the folder used last.
     QFileDialog* OpenDialog1_ = nullptr;
     QFileDialog* SaveDialog1_ = nullptr;

@@ -243,6 +243,23 @@ private slots:
         scan(w, "PX0005");
         QVERIFY(runUnit(rig, model, w));
         QCOMPARE(EdidIdentity::read(model.lastUpload).serialNumber, 0u);
+
+        // The line's serial format: an unusable one shows in its field; a serial it does not
+        // match is refused without a box and nothing is sent; the log keeps the format.
+        w.SerialFormatEdit()->setText("^PX[0-9");
+        QVERIFY(w.SerialFormatEdit()->toolTip().contains("is not a valid regular expression"));
+        w.SerialFormatEdit()->setText("^PX[0-9]{4}$");
+        const size_t exchanges = model.exchanges.size();
+        scan(w, "pPX0006");
+        QCOMPARE(w.ReasonLabel()->fullText(),
+                 QStringLiteral("'pPX0006' does not match the serial format, and was not "
+                                "programmed."));
+        QVERIFY(rig.messages.isEmpty() && model.exchanges.size() == exchanges);
+        QCOMPARE(w.SerialEdit()->selectedText(), QStringLiteral("pPX0006"));
+        scan(w, "PX0006");
+        QVERIFY(runUnit(rig, model, w));
+        QCOMPARE(ProductionLog::fields(readFile(log).trimmed().split('\n').last()).value(12),
+                 QStringLiteral("^PX[0-9]{4}$"));
         QVERIFY(model.violations.empty());
     }
 

@@ -194,6 +194,32 @@ private slots:
         QCOMPARE(contents(home.path()), QStringList());
     }
 
+    // --station and its options, wherever they stand; the plan may be left out.
+    void stationOptions() {
+        // Columns: arguments, what is left for the usage check | plan | reports | operator |
+        // port, or "!" and the start of the error.
+        const QList<QPair<QStringList, QString>> rows = {
+            {{"--station", "p.txt", "--port", "3", "-style", "x"}, "-style x|p.txt|||3"},
+            {{"--operator=Ann Lee", "--station=p.txt", "--reports", "out"}, "|p.txt|out|Ann Lee|0"},
+            {{"--station", "--operator", "Ann"}, "|||Ann|0"},
+            {{"--reports", "out"}, "!--reports goes with --station"},
+            {{"--station", "p.txt", "--port", "9"}, "!--port '9' is not 1..8"},
+            {{"--station", "p.txt", "--port"}, "!--port needs a value"},
+        };
+        for (const auto& [args, expected] : rows) {
+            QStringList rest = args;
+            ProgramStart::Station s;
+            QString error;
+            const QString got = ProgramStart::takeStation(rest, s, error)
+                                    ? QStringList{rest.join(' '), s.plan, s.reports, s.operatorName,
+                                                  QString::number(s.port)}
+                                          .join('|')
+                                    : "!" + error;
+            QVERIFY2(got.startsWith(expected) && s.on == args.join(' ').contains("--station"),
+                     qPrintable(args.join(' ') + ": " + got));
+        }
+    }
+
     void refusesStrayArguments() {
         QTemporaryDir home;
         QTemporaryDir runtime;

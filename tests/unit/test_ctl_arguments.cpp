@@ -159,6 +159,11 @@ private slots:
         QCOMPARE(r.kind, CtlRequest::Kind::EdidProvision);
         QVERIFY(r.golden.isLoaded() && r.serialText == "SN 7" && r.logFile == log);
         QCOMPARE(r.recipe.week, 9);
+        QVERIFY2(parse({"edid-provision", golden, "--serial-text=HX-103", "--log", log,
+                        "--serial-format=^HX-[0-9]{3}$"},
+                       r, e),
+                 qPrintable(e));
+        QCOMPARE(r.serialFormat, QString("^HX-[0-9]{3}$"));
         QVERIFY(
             parse({"edid-patch", golden, "out.bin", "--name", "LINE 3", "--vendor", "ABC"}, r, e));
         QCOMPARE(*r.recipe.name + ' ' + *r.recipe.vendor + ' ' + r.otherFile,
@@ -177,6 +182,16 @@ private slots:
             {{"edid-provision", golden, "--serial-text", "SN99999999999", "--serial-number",
               "digits", "--log", log},
              "do not fit"},
+            {{"edid-provision", golden, "--serial-text", "pHX-103", "--log", log, "--serial-format",
+              "^HX-[0-9]{3}$"},
+             "--serial-text 'pHX-103' does not match --serial-format '^HX-[0-9]{3}$'"},
+            {{"edid-provision", golden, "--serial-text", "X", "--log", log, "--serial-format",
+              "HX-[0-9"},
+             "--serial-format: 'HX-[0-9' is not a valid regular expression"},
+            {{"edid-patch", golden, "o.bin", "--serial-format", "X"}, "with edid-provision only"},
+            {{"plan", writeFile(dir.filePath("p.txt"), "name: P\nserial: ^HX-\n1 1 judge x\n"),
+              "--serial", "pHX-103"},
+             "'pHX-103' is not a serial of this plan"},
         };
         for (const auto& [args, reason] : bad)
             QVERIFY2(!parse(args, r, e) && e.contains(reason),

@@ -267,6 +267,14 @@ private slots:
         QVERIFY(!r.parseNumber("4294967296", error) && !r.parseDate("2025-W55", error) &&
                 !r.parseProduct("65536", error) && r.parseProduct("0x10", error) &&
                 *r.product == 16 && r.parseProduct("010", error) && *r.product == 10);
+        // The golden's serial text kept, the number from the scan's digits (a plan's edid step).
+        IdentityRecipe keep;
+        keep.keepSerialText = true;
+        keep.number = IdentityRecipe::Number::Digits;
+        EdidIdentity::Fields kept;
+        QVERIFY(keep.fieldsFor(golden.image, "SN-42", QDate(2025, 12, 29), kept, error));
+        QCOMPARE(kept.serialText + ' ' + QString::number(kept.serialNumber),
+                 EdidIdentity::read(golden.image).serialText + " 42");
 
         // Fields with commas, quotes and line breaks stay one line and read back as written.
         const QString log = dir.filePath("log.csv");
@@ -308,6 +316,16 @@ private slots:
         QVERIFY(ProductionLog::highestNumber(log, highest, error) && highest == 70003u);
         QCOMPARE(ProductionLog::fields(readFile(log).split('\n').value(3)).value(9), "STOPPED");
         QVERIFY(!ProductionLog::writeProblem(dir.filePath("none/log.csv")).isEmpty());
+
+        // The serial format is the last column of a new log; a log begun without it keeps its
+        // layout, with Windows line ends too.
+        rec.serialFormat = "^B$";
+        QVERIFY(ProductionLog::append(log, rec, error));
+        QCOMPARE(ProductionLog::fields(readFile(log).split('\n').value(4)).value(12), "^B$");
+        const QString old = writeFile(dir.filePath("old.csv"),
+                                      QByteArray(ProductionLog::OldHeader).replace("\n", "\r\n"));
+        QVERIFY(ProductionLog::append(old, rec, error));
+        QCOMPARE(ProductionLog::fields(readFile(old).split('\n').value(1)).size(), 12);
     }
 };
 

@@ -134,6 +134,29 @@ private slots:
         QTest::newRow("no steps") << QByteArray("name: P\n# none\n") << "line 3: the plan has no";
         QTest::newRow("not UTF-8") << ok + "1 1 judge \xFF\n"
                                    << "line 3: not UTF-8";
+        // The settings before the steps, and edid steps.
+        const QByteArray n = "name: P\n";
+        const QByteArray step = "1 1 judge x\n";
+        const QList<QPair<QByteArray, QString>> rows = {
+            {n + "defects: a,b,c,d,e,f,g,h,i,j\n" + step, "line 2: 10 defects; at most 9"},
+            {n + "defects: mura, , flicker\n" + step, "line 2: defect 2 is empty"},
+            {n + "defects: mura, Mura\n" + step, "line 2: the defect 'Mura' is listed twice"},
+            {ok + "defects: mura\n", "line 3: the defects: line must come before the first"},
+            {n + "serial: ^HX-[0-9\n" + step,
+             "line 2: the serial format '^HX-[0-9' is not a valid regular expression"},
+            {n + "serial: x\nserial: y\n" + step, "line 3: the serial format is given twice"},
+            {n + "on-fail: retry\n" + step, "line 2: on-fail 'retry' is not stop or continue"},
+            {n + "results:\n" + step, "line 2: the results place is empty"},
+            {n + "port: 9\n" + step, "line 2: port '9' is not a COM port 1..8"},
+            {n + "- - judge a\nsame 1 judge b\n", "line 3: \"same\" timing, but no step before"},
+            {n + "1 - edid g.bin\n", "line 2: an edid step sends no timing or pattern"},
+            {n + "- - edid\n", "line 2: the edid step needs its golden EDID file"},
+            {n + "- - edid \"g .bin\n", "line 2: the golden file's name has no closing \""},
+            {n + "- - edid g.bin look\n", "line 2: 'look' is not an option of an edid step"},
+            {n + "- - edid g.bin date=today\n", "line 2: 'date=today' is not date=week|golden"},
+            {n + "- - edid g.bin date=week date=golden\n", "line 2: date= is given twice"},
+        };
+        for (const auto& [text, error] : rows) QTest::newRow(qPrintable(error)) << text << error;
     }
     void badFiles() {
         QFETCH(QByteArray, text);
@@ -144,6 +167,123 @@ private slots:
         QVERIFY(!PlanFile::parse(text, plan, got));
         QVERIFY2(got.startsWith(error), qPrintable(got));
         QCOMPARE(plan.name, QString("kept"));
+    }
+
+    // Every new line read, written back and read again to the same plan; "-" and "same"
+    // resolved; the edid step's choices as EDID > Production's recipe.
+    void newLinesAndResolution() {
+        const QByteArray text =
+            "name: N\ndefects: dead pixel , mura\nserial: ^HX-[0-9]{3}$\non-fail: continue\n"
+            "results: db/line3.sqlite\nport: 4\n- - judge Look\n10 1 judge White\n"
+            "- same judge Keep timing\nsame - 5s Keep pattern\n"
+            "- - edid \"gold en.bin\" serial-text=golden serial-number=0 date=golden\n"
+            "- - EDID g.bin\n";
+        Plan plan;
+        QString error;
+        QVERIFY2(PlanFile::parse(text, plan, error), qPrintable(error));
+        QCOMPARE(plan.defects, QStringList({"dead pixel", "mura"}));
+        QCOMPARE(plan.serialFormat + ' ' + plan.results + ' ' + QString::number(plan.port),
+                 QString("^HX-[0-9]{3}$ db/line3.sqlite 4"));
+        QVERIFY(plan.onFail == Plan::OnFail::Continue);
+        QCOMPARE(plan.serialProblem("HX-103"), QString());
+        QCOMPARE(plan.serialProblem("pHX-103"), QString("'pHX-103' is not a serial of this plan"));
+        QStringList sent;
+        QStringList shown;
+        for (int k = 0; k < plan.steps.size(); ++k) {
+            sent << QString::number(plan.timingToSend(k)) + '/' +
+                        QString::number(plan.patternToSend(k));
+            shown << plan.timingShown(k) + '/' + plan.patternShown(k);
+        }
+        QCOMPARE(sent.join(' '), QString("-1/-1 9/0 -1/0 9/-1 -1/-1 -1/-1"));
+        QCOMPARE(shown.mid(0, 4), QStringList({"as shown/as shown", "10 1024x768-60/1 White",
+                                               "as shown (10 1024x768-60)/1 White",
+                                               "10 1024x768-60/as shown (1 White)"}));
+        const PlanStep& golden = plan.steps[4];
+        QCOMPARE(golden.golden, QString("gold en.bin"));
+        QVERIFY(golden.mode == PlanStep::Mode::Edid && golden.instruction.isEmpty());
+        const IdentityRecipe r = golden.recipe();
+        QVERIFY(r.keepSerialText && r.number == IdentityRecipe::Number::Given &&
+                r.givenNumber == 0 && r.date == IdentityRecipe::Date::Golden);
+        const IdentityRecipe d = plan.steps[5].recipe();  // the defaults
+        QVERIFY(!d.keepSerialText && d.number == IdentityRecipe::Number::Digits &&
+                d.date == IdentityRecipe::Date::Today);
+        QCOMPARE(plan.problem(), QString());
+        Plan again;
+        QVERIFY2(PlanFile::parse(PlanFile::write(plan), again, error), qPrintable(error));
+        QVERIFY(again == plan);
+        again.steps[4].serialText = PlanStep::SerialText::Scan;
+        QVERIFY(again != plan);
+
+        // A fail note as orve1ctl reads it. Columns: line, defect, note.
+        const QList<QStringList> notes = {{"2", "mura", ""},
+                                          {" 1  top left", "dead pixel", "top left"},
+                                          {"3 spots", "", "3 spots"},
+                                          {"12", "", "12"},
+                                          {"1st row", "", "1st row"}};
+        for (const QStringList& row : notes) {
+            QString defect, note;
+            plan.pickDefect(row[0], defect, note);
+            QCOMPARE(QStringList({row[0], defect, note}), row);
+        }
+    }
+
+    // A golden EDID that is missing or no EDID refuses the plan with the edid step's line.
+    void goldenFilesChecked() {
+        QTemporaryDir dir;
+        const QString plan = dir.filePath("p.txt");
+        auto load = [&](const QByteArray& text, QString& error) {
+            QFile f(plan);
+            f.open(QIODevice::WriteOnly);
+            f.write("name: G\n# golden\n" + text);
+            f.close();
+            Plan p;
+            QByteArray bytes;
+            return PlanFile::load(plan, p, bytes, error);
+        };
+        QString error;
+        QVERIFY(!load("- - edid golden.bin\n", error));
+        QVERIFY2(error.startsWith(plan + ": line 3: the golden EDID cannot be used: ") &&
+                     error.contains("golden.bin"),
+                 qPrintable(error));
+        QVERIFY(QFile::copy(qEnvironmentVariable("ORVE1_TEST_DATA") + "/dell-p2415q-hdmi2.0.bin",
+                            dir.filePath("golden.bin")));
+        QVERIFY2(load("- - edid golden.bin\n", error), qPrintable(error));
+        QVERIFY(QFile::copy(plan, dir.filePath("plan-as-golden.bin")));
+        QVERIFY(!load("1 1 judge x\n- - edid golden.bin\n- - edid plan-as-golden.bin\n", error));
+        QVERIFY2(error.contains(": line 5: the golden EDID cannot be used: ") &&
+                     error.contains("not a sound EDID"),
+                 qPrintable(error));
+    }
+
+    // A "-" step sends nothing; a failed step's defect code goes into the report and, inside
+    // the notes text, into the results line; a station's run says so.
+    void keepStepsAndDefectCodes() {
+        PlanRig p;
+        Plan plan;
+        QString error;
+        QVERIFY(PlanFile::parse(Head + "defects: dead pixel, mura\n- - judge Look\n"
+                                       "10 1 judge White\n- 15 judge Gray\n",
+                                plan, error));
+        RunSetup setup{"SN-5", "Ann", "plan.txt", "d", p.dir.path(), 1, {}};
+        setup.stationMode = true;
+        QVERIFY(p.runner.start(plan, setup, error));
+        QCOMPARE(p.settle(), PlanRunner::State::Judging);
+        QVERIFY(p.sent().isEmpty());
+        QVERIFY(p.runner.pass());
+        QCOMPARE(p.settle(), PlanRunner::State::Judging);
+        QVERIFY(p.runner.pass());
+        QCOMPARE(p.settle(), PlanRunner::State::Judging);
+        QVERIFY(p.runner.fail("banding at the left", "mura"));
+        QCOMPARE(p.settle(), PlanRunner::State::Finished);
+        QCOMPARE(p.sent(), QStringList({"TMIX 9", "PTIX 0", "PTIX 14"}));
+        const QString html = p.html();
+        for (const char* shown :
+             {"<th>Defect and note</th>", "<b>[mura]</b> banding at the left",
+              "<td class=\"name\">as shown (10 1024x768-60)</td>", "<th>Station mode</th>"})
+            QVERIFY2(html.contains(shown), shown);
+        QVERIFY2(p.csv()[1].contains(",FAIL,completed,3,3,3,3: [mura] banding at the left,"),
+                 qPrintable(p.csv()[1]));
+        QCOMPARE(p.csv()[0], QString(RunReport::csvHeader()).trimmed());
     }
 
     // Only what changes is sent; Back shows the step before again; timed steps go on by

@@ -124,8 +124,8 @@ private slots:
         }
         QVERIFY2(u.outcome.logged, qPrintable(u.outcome.logError));
         // time, station, serial text, number, week, year, golden, its hash, written hash,
-        // result, stage, message.
-        QCOMPARE(u.log.size(), 12);
+        // result, stage, message, serial format.
+        QCOMPARE(u.log.size(), 13);
         QCOMPARE(u.log.mid(2, 5),
                  QStringList({"SN-42", "42", "35", "2016", "dell-p2415q-hdmi2.0.bin"}));
         QCOMPARE(u.log.mid(9, 2), QStringList({pass ? "PASS" : "FAIL", pass ? "" : stage}));

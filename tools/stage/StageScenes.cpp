@@ -4,8 +4,10 @@
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTimer>
 #include <QWidget>
 #include <QWindow>
@@ -255,8 +257,11 @@ void stagePlanScene(AppWindows& windows, const QString& show) {
         if (!file.isEmpty())
             form->loadFile(file);
         form->StepGrid()->setCurrentCell(1, 2);
-        if (!run)
+        // Loading opens the Run tab; the picture of the plan is the Plan tab's.
+        if (!run) {
+            form->Tabs()->setCurrentIndex(0);
             return;
+        }
         port->Button1Click();
         form->OperatorName()->setText(QStringLiteral("A. Operator"));
         form->ReportFolder()->setText(qEnvironmentVariable("ORVE1_SHOW_REPORTS"));
@@ -274,6 +279,25 @@ void stagePlanScene(AppWindows& windows, const QString& show) {
         if (where.open(QIODevice::WriteOnly))
             where.write(QByteArray::number(centre.x()) + ' ' + QByteArray::number(centre.y()) +
                         '\n');
+    });
+}
+
+// A station (orve1-stage --station PLAN, the plan of ORVE1_SHOW_PLAN) with the defect codes
+// open: unit SN-0042 started at 1.5 s on the generator the station connected, its first step
+// passed at 4 s, the second failed at 6.5 s with a code picked and a note typed, not yet entered.
+void stageStationScene(AppWindows& windows, const QString& show) {
+    TPlanForm* form = windows.TestPlan.get();
+    if (show != QLatin1String("PlanForm_station") || !form)
+        return;
+    QTimer::singleShot(1500, form, [form] {
+        form->Serial()->setText(QStringLiteral("SN-0042"));
+        form->runView().StartButtonClick();
+    });
+    QTimer::singleShot(4000, form, [form] { form->PassButton()->click(); });
+    QTimer::singleShot(6500, form, [form] {
+        form->runView().FailButtonClick();
+        form->runView().DefectList()->setCurrentRow(3);
+        form->FailNote()->setText(QStringLiteral("light along the lower left edge"));
     });
 }
 
@@ -341,6 +365,7 @@ void StageScenes::install(AppWindows& windows) {
         stageEdidScene(windows, show);
         stageMonitorScene(windows, show);
         stagePlanScene(windows, show);
+        stageStationScene(windows, show);
         stageProductionScene(windows, show);
     }
 }

@@ -15,6 +15,9 @@ class AppWindows;
 //   ORVE1_SHOW=PlanForm[_run]        the Test Plan window with ORVE1_SHOW_PLAN=<file> loaded;
 //                                    _run: a run in progress (needs a generator on COM 1),
 //                                    reports in ORVE1_SHOW_REPORTS=<folder>.
+//   ORVE1_SHOW=PlanForm_station      with --station PLAN on the command line: a unit run in the
+//                                    station, its second step failed with the defect codes
+//                                    open (needs a generator on the station's port).
 //   ORVE1_SHOW=EDID_Identity         the inspector's Edit identity... dialog for ORVE1_SHOW_EDID.
 //   ORVE1_SHOW=EDID_Production       the production window with the ORVE1_SHOW_EDID file as its
 //                                    golden EDID and the log ORVE1_SHOW_LOG=<file> (default: one
