@@ -1,6 +1,7 @@
 #include "ctl/CtlPlanRunner.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <cstdio>
 
 #include "ctl/ConsoleView.h"
@@ -28,6 +29,10 @@ CtlPlanRunner::CtlPlanRunner(LinkEngine& engine, Clock& clock, ConsoleView& view
     });
     connect(&tick_, &QTimer::timeout, this, &CtlPlanRunner::onTick);
     runner_.setJournal(&station_);
+    runner_.onEdidStage = [](const QString& stage, bool ok, const QString& text, qint64 ms) {
+        say(ok ? stdout : stderr,
+            QStringLiteral("  %1: %2 (%3 s)").arg(stage, text).arg(ms / 1000.0, 0, 'f', 1));
+    };
     runner_.onChanged = [this] { stepChanged(); };
     runner_.onFinished = [this] { runFinished(); };
 }
@@ -84,6 +89,7 @@ void CtlPlanRunner::onTick() {
     setup.planFile = QDir::toNativeSeparators(request_.file);
     setup.planDigest = request_.planDigest;
     setup.planText = request_.planText;
+    setup.planFolder = QFileInfo(request_.file).absolutePath();
     setup.reportFolder = request_.reportDir;
     setup.repeat = request_.repeat;
     QString why;
@@ -105,7 +111,8 @@ void CtlPlanRunner::stepChanged() {
     }
     if (state != PlanRunner::State::Paused)
         pauseShown_ = false;
-    if (state != PlanRunner::State::Judging && state != PlanRunner::State::Showing)
+    if (state != PlanRunner::State::Judging && state != PlanRunner::State::Showing &&
+        state != PlanRunner::State::Programming)
         return;
     const int k = runner_.currentStep();
     const Plan& plan = runner_.plan();
@@ -201,7 +208,8 @@ void CtlPlanRunner::takeInput() {
         const bool now =
             state == PlanRunner::State::Judging ||
             (state == PlanRunner::State::Showing && (stop || back)) ||
-            (stop && (state == PlanRunner::State::Sending || state == PlanRunner::State::Paused));
+            (stop && (state == PlanRunner::State::Sending || state == PlanRunner::State::Paused ||
+                      state == PlanRunner::State::Programming));
         if (!now)
             return;
         input_.removeFirst();

@@ -10,6 +10,8 @@
 #include "link/LinkEngine.h"
 #include "plan/RunJournal.h"
 #include "plan/RunReport.h"
+#include "production/GoldenEdid.h"
+#include "production/ProductionRun.h"
 
 PlanRunner::PlanRunner(LinkEngine& engine, Clock& clock) : engine_(engine), clock_(clock) {}
 
@@ -45,6 +47,7 @@ bool PlanRunner::start(const Plan& plan, const RunSetup& setup, QString& why) {
     record_.id = QUuid::createUuid().toString(QUuid::WithoutBraces);
     record_.planText = setup.planText;
     record_.reportFolder = setup.reportFolder;
+    planFolder_ = setup.planFolder;
     record_.plan = plan;
     record_.planFile = setup.planFile;
     record_.planDigest = setup.planDigest;
@@ -186,8 +189,83 @@ bool PlanRunner::commandEnded(Command c, bool ok, const QString& message, const 
 void PlanRunner::shown() {
     shownAt_ = clock_.tickMs();
     held_ = false;
+    if (plan_.steps[step_].mode == PlanStep::Mode::Edid) {
+        program();
+        return;
+    }
     state_ = plan_.steps[step_].mode == PlanStep::Mode::Timed ? State::Showing : State::Judging;
     changed();
+}
+
+void PlanRunner::program() {
+    const PlanStep& s = plan_.steps[step_];
+    state_ = State::Programming;
+    record_.steps[step_].edid = RunRecord::Step::Edid();
+    changed();
+    GoldenEdid golden;
+    QString error;
+    if (!GoldenEdid::load(s.goldenPath(planFolder_), golden, error)) {
+        // Checked when the plan was loaded; gone or changed since.
+        judge(RunRecord::StepVerdict::Fail, error, QString(), plan_.onFail == Plan::OnFail::Stop);
+        return;
+    }
+    if (!edid_) {
+        edid_ = std::make_unique<ProductionRun>(engine_);
+        QObject::connect(edid_.get(), &ProductionRun::stageStarted, edid_.get(),
+                         [this](ProductionRun::Stage) { changed(); });
+        QObject::connect(edid_.get(), &ProductionRun::stageEnded, edid_.get(),
+                         [this](ProductionRun::Stage stage, bool ok, const QString& text) {
+                             if (onEdidStage)
+                                 onEdidStage(ProductionRun::stageName(stage), ok, text,
+                                             edid_->outcome().stageMs[int(stage)]);
+                         });
+        QObject::connect(edid_.get(), &ProductionRun::finished, edid_.get(),
+                         [this] { programmed(); });
+    }
+    // The production run holds the link for the unit, as EDID > Production's does; no log of
+    // its own: this run's record holds the unit.
+    engine_.release(this);
+    edid_->start(golden, s.recipe(), record_.serial, QDate::currentDate(), QString(),
+                 plan_.serialFormat);
+}
+
+void PlanRunner::programmed() {
+    if (state_ != State::Programming)
+        return;  // stopped meanwhile: the run has ended
+    engine_.hold(this);
+    const ProductionRun::Outcome& o = edid_->outcome();
+    const UnitRecord& u = o.record;
+    RunRecord::Step::Edid& e = record_.steps[step_].edid;
+    e.done = true;
+    if (u.patched)
+        e.identity = QStringLiteral("serial text %1, serial number %2, %3")
+                         .arg(u.serialText.isEmpty() ? QStringLiteral("none") : u.serialText)
+                         .arg(u.serialNumber)
+                         .arg(EdidIdentity::dateText(u.week, u.year));
+    e.goldenSha256 = u.goldenSha256;
+    e.writtenSha256 = u.writtenSha256;
+    e.readBackSha256 = u.readBackSha256;
+    // The generator now shows what it shows after the write: nothing is taken on trust.
+    shownTiming_ = shownPattern_ = -1;
+    if (o.pass) {
+        judge(RunRecord::StepVerdict::Pass, QString());
+        return;
+    }
+    judge(RunRecord::StepVerdict::Fail,
+          QStringLiteral("%1: %2").arg(ProductionRun::stageName(o.failedStage), o.message),
+          QString(), plan_.onFail == Plan::OnFail::Stop);
+}
+
+QString PlanRunner::edidProgress() const {
+    if (state_ != State::Programming || !edid_ || !edid_->busy())
+        return QString();
+    const ProductionRun::Stage stage = edid_->stage();
+    const bool transfer = stage == ProductionRun::Stage::Upload ||
+                          stage == ProductionRun::Stage::Write ||
+                          stage == ProductionRun::Stage::ReadBack;
+    return transfer
+               ? QStringLiteral("%1 %2%").arg(ProductionRun::stageName(stage)).arg(engine_.gauge())
+               : ProductionRun::stageName(stage);
 }
 
 qint64 PlanRunner::remainingMs() const {
@@ -215,7 +293,8 @@ void PlanRunner::spend() {
     since_ = t;
 }
 
-void PlanRunner::judge(RunRecord::StepVerdict v, const QString& note, const QString& defect) {
+void PlanRunner::judge(RunRecord::StepVerdict v, const QString& note, const QString& defect,
+                       bool endRun) {
     spend();
     RunRecord::Step& s = record_.steps[step_];
     const RunRecord::Step before = s;
@@ -229,6 +308,10 @@ void PlanRunner::judge(RunRecord::StepVerdict v, const QString& note, const QStr
         s.note = before.note;
         s.defect = before.defect;
         pauseForStore(error, v, note, defect);
+        return;
+    }
+    if (endRun) {
+        finish(RunRecord::End::EdidFailed);
         return;
     }
     if (++step_ == plan_.steps.size()) {
@@ -295,6 +378,10 @@ bool PlanRunner::back() {
 void PlanRunner::stop(RunRecord::End why) {
     if (!running())
         return;
+    // An upload is cut at its next byte and nothing is written; a write or read-back already
+    // under way runs to its end on its own.
+    if (state_ == State::Programming && edid_ && edid_->stoppable())
+        edid_->stop();
     if (state_ != State::Paused)
         spend();
     finish(why);

@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QString>
 #include <functional>
+#include <memory>
 
 #include "link/LinkHolder.h"
 #include "plan/Plan.h"
@@ -10,6 +11,7 @@
 
 class Clock;
 class LinkEngine;
+class ProductionRun;
 class RunJournal;
 
 // What a run needs besides the plan.
@@ -22,6 +24,7 @@ struct RunSetup {
     int repeat = 1;            // for the report: the plan's steps are in the plan this many times
     QByteArray planText;       // the plan file's bytes, or the plan as it would be saved
     bool stationMode = false;  // for the report: orve1 --station ran it
+    QString planFolder;        // where the plan's relative paths start (edid steps' golden files)
 };
 
 // Runs a test plan on one unit: puts each step's timing and pattern on the generator through
@@ -36,7 +39,8 @@ struct RunSetup {
 // a command the generator refuses ("Error!!"), or a pause of PauseLimitMs, ends the run.
 class PlanRunner : public LinkHolder {
 public:
-    enum class State { Idle, Sending, Judging, Showing, Paused, Finished };
+    // Programming: an edid step programs the unit's EDID (ProductionRun) and judges itself.
+    enum class State { Idle, Sending, Judging, Showing, Programming, Paused, Finished };
     // A run paused by its generator that nobody retries ends after this long, as a failed
     // command ends it.
     static constexpr qint64 PauseLimitMs = 10 * 60 * 1000;
@@ -88,11 +92,16 @@ public:
     State state() const { return state_; }
     bool running() const {
         return state_ == State::Sending || state_ == State::Judging || state_ == State::Showing ||
-               state_ == State::Paused;
+               state_ == State::Programming || state_ == State::Paused;
     }
     int currentStep() const { return step_; }
     const Plan& plan() const { return plan_; }
     const RunRecord& record() const { return record_; }
+    // An edid step's stage and its progress: "Upload 42%"; empty when none is programming.
+    QString edidProgress() const;
+    // Each stage of an edid step as it ends: its name, whether it went well, the generator's or
+    // the program's words, and how long it took.
+    std::function<void(const QString& stage, bool ok, const QString& text, qint64 ms)> onEdidStage;
     // Milliseconds a timed step still shows.
     qint64 remainingMs() const;
     // Why the last Back was refused by the results store (empty: it was not).
@@ -117,7 +126,14 @@ private:
     void sendNext();
     bool send(Command c, int index);
     void shown();
-    void judge(RunRecord::StepVerdict v, const QString& note, const QString& defect = QString());
+    // An edid step: the unit's EDID from its golden file, through the same sequence as EDID >
+    // Production; the link is the production run's until it has ended.
+    void program();
+    void programmed();
+    // endRun: the run ends once the verdict is recorded (an edid step that failed, on-fail:
+    // stop).
+    void judge(RunRecord::StepVerdict v, const QString& note, const QString& defect = QString(),
+               bool endRun = false);
     void spend();
     void finish(RunRecord::End end, const QString& failure = QString());
     // The step's command failed for want of an answer or a line: wait for Retry.
@@ -156,6 +172,8 @@ private:
     QString reportPath_;
     QString reportError_;
     RunJournal* journal_ = nullptr;
+    QString planFolder_;  // where an edid step's golden file is, when named relatively
+    std::unique_ptr<ProductionRun> edid_;
     PauseCause pauseCause_ = PauseCause::Generator;
     State pausedFrom_ = State::Judging;  // where a store pause goes back to
     RunRecord::StepVerdict pendingVerdict_ = RunRecord::StepVerdict::None;

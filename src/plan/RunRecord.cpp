@@ -70,6 +70,11 @@ QString RunRecord::endText() const {
             return QStringLiteral("stopped: standard input ended") + during;
         case End::Interrupted:
             return QStringLiteral("interrupted: the program or the computer stopped") + during;
+        case End::EdidFailed:
+            return QStringLiteral(
+                       "stopped: the unit's EDID failed at step %1, and the plan says "
+                       "on-fail: stop")
+                .arg(endStep + 1);
         case End::CommandFailed:
             break;
     }
@@ -91,6 +96,7 @@ constexpr EndName EndNames[] = {
     {RunRecord::End::InputEnded, "input-ended"},
     {RunRecord::End::CommandFailed, "command-failed"},
     {RunRecord::End::Interrupted, "interrupted"},
+    {RunRecord::End::EdidFailed, "edid-failed"},
 };
 
 }  // namespace

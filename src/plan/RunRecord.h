@@ -18,6 +18,7 @@ struct RunRecord {
         InputEnded,     // orve1ctl: standard input ended before a verdict
         CommandFailed,  // the generator did not take a step's timing or pattern
         Interrupted,    // the program or the computer stopped; found later in the results store
+        EdidFailed,     // an edid step failed and the plan says on-fail: stop
     };
     enum class Verdict { Pass, Fail, Stopped, Error };
 
@@ -35,6 +36,13 @@ struct RunRecord {
         QString defect;       // the defect code given to a Fail (one of the plan's); may be empty
         qint64 ms = 0;        // time spent on the step, every showing of it added up
         bool redone = false;  // judged again after Back
+        // An edid step: what the unit was given and the digests of the golden, of what was
+        // uploaded and of what was read back (lower-case hex SHA-256; empty where not reached).
+        struct Edid {
+            bool done = false;
+            QString identity;  // "serial text HX-105, serial number 105, week 50 of 2026"
+            QString goldenSha256, writtenSha256, readBackSha256;
+        } edid;
 
         // The code and the note as reports show them: "[mura] banding at the left".
         QString noteText() const;

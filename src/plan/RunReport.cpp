@@ -210,6 +210,25 @@ QByteArray RunReport::html(const RunRecord& r) {
                       note.trimmed(), done.ms > 0 ? seconds(done.ms) : QString());
     }
     h += QStringLiteral("</table>\n");
+    // What each edid step gave the unit, with the digests that tie it to the golden file.
+    QString edid;
+    for (int k = 0; k < r.steps.size(); ++k) {
+        const RunRecord::Step::Edid& e = r.steps[k].edid;
+        if (!e.done)
+            continue;
+        edid += QStringLiteral("<tr><td class=\"num\">%1</td><td>%2</td>"
+                               "<td><span class=\"digest\">%3</span></td>"
+                               "<td><span class=\"digest\">%4</span></td>"
+                               "<td><span class=\"digest\">%5</span></td></tr>\n")
+                    .arg(k + 1)
+                    .arg(esc(e.identity.isEmpty() ? QStringLiteral("not patched") : e.identity),
+                         esc(e.goldenSha256), esc(e.writtenSha256), esc(e.readBackSha256));
+    }
+    if (!edid.isEmpty())
+        h += QStringLiteral("<h2>EDID written</h2>\n<table class=\"edid\">\n<thead><tr>"
+                            "<th>#</th><th>Identity</th><th>Golden SHA-256</th>"
+                            "<th>Uploaded SHA-256</th><th>Read back SHA-256</th></tr></thead>\n") +
+             edid + QStringLiteral("</table>\n");
     h += QStringLiteral(
              "<p class=\"foot\">Written by orve1 %1 on %2 at the end of the run. "
              "PASS: every step judged, none failed.</p>\n")

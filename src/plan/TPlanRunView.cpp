@@ -44,7 +44,8 @@ TPlanRunView::TPlanRunView(LinkEngine& engine, const TPlanEditor& editor, QWidge
     pollTimer_->setInterval(PollMs);
     connect(pollTimer_, &QTimer::timeout, this, [this] {
         runner_->poll();
-        if (runner_->state() == PlanRunner::State::Showing)
+        if (runner_->state() == PlanRunner::State::Showing ||
+            runner_->state() == PlanRunner::State::Programming)
             showRun();
     });
     runner_->onChanged = [this] { showRun(); };
@@ -279,6 +280,7 @@ void TPlanRunView::StartButtonClick() {
     setup.operatorName = Operator_->text().trimmed();
     setup.reportFolder = dir.absoluteFilePath();
     editor_.describeForRun(setup);
+    setup.planFolder = editor_.planFolder();
     // Every run is recorded as it happens, or it does not start.
     QString storeError;
     if (!station_.open(ResultsStation::locationFor(setup.reportFolder), storeError)) {
@@ -502,6 +504,12 @@ void TPlanRunView::showRun() {
                                "Shown for %1 s more; the next step follows by itself; "
                                "Fail (F) if it shows a fault.")
                                .arg((r.remainingMs() + 999) / 1000);
+            break;
+        case PlanRunner::State::Programming:
+            status = QStringLiteral(
+                         "Programming the unit's EDID: %1. It passes or fails by "
+                         "itself; leave the cable in.")
+                         .arg(r.edidProgress());
             break;
         default:
             break;

@@ -34,7 +34,8 @@ struct PlanRig {
         QString error;
         if (!PlanFile::parse(Head + text, plan, error))
             return false;
-        RunSetup setup{serial, "Ann", "plan.txt", PlanFile::digest(text), dir.path(), 1, text};
+        RunSetup setup{serial, "Ann", "plan.txt", PlanFile::digest(text), dir.path(), 1,
+                       text,   false, dir.path()};
         return runner.start(plan, setup, error);
     }
     // Runs the timers until the runner waits for a verdict or has finished.
@@ -264,7 +265,7 @@ private slots:
         QVERIFY(PlanFile::parse(Head + "defects: dead pixel, mura\n- - judge Look\n"
                                        "10 1 judge White\n- 15 judge Gray\n",
                                 plan, error));
-        RunSetup setup{"SN-5", "Ann", "plan.txt", "d", p.dir.path(), 1, {}};
+        RunSetup setup{"SN-5", "Ann", "plan.txt", "d", p.dir.path(), 1, {}, false, {}};
         setup.stationMode = true;
         QVERIFY(p.runner.start(plan, setup, error));
         QCOMPARE(p.settle(), PlanRunner::State::Judging);
@@ -468,7 +469,8 @@ private slots:
         QString why;
         Plan plan;
         QVERIFY(PlanFile::parse(Head + "1 1 judge x\n", plan, why));
-        QVERIFY(!p.runner.start(plan, RunSetup{"SN-3", "", "", "", p.dir.path(), 1, {}}, why));
+        QVERIFY(!p.runner.start(plan, RunSetup{"SN-3", "", "", "", p.dir.path(), 1, {}, false, {}},
+                                why));
         QVERIFY(why.contains("not connected"));
         QString path;
         QVERIFY(!RunReport::write(p.runner.record(), p.dir.filePath("gone"), path, why));
