@@ -101,7 +101,7 @@ QString CtlArguments::usage() {
         "  --serial S            plan: the unit's serial number\n"
         "  --operator O          plan: who judges; results: only the runs O judged\n"
         "  --report DIR          plan: the report folder (default: the plan's own, else .)\n"
-        "  --auto                plan: run a plan of timed steps only, without verdicts\n"
+        "  --auto                plan: run a plan without verdicts (timed and edid steps)\n"
         "  --repeat N            plan --auto: run it N times over, as one run\n"
         "  --as-programme        plan: upload the plan (32 timed steps at most) as the\n"
         "                        generator's auto-run programme instead\n"

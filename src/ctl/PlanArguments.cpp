@@ -124,12 +124,12 @@ bool PlanArguments::parse(const QString& file, CtlRequest& out, QString& error) 
         error = QStringLiteral("--repeat goes with --auto");
         return false;
     }
-    if (out.autoRun && !plan.allTimed()) {
+    if (out.autoRun && !plan.needsNoVerdict()) {
         for (int k = 0; k < plan.steps.size(); ++k)
             if (plan.steps[k].mode == PlanStep::Mode::Judge) {
                 error = QStringLiteral(
-                            "%1: --auto runs only timed steps; step %2 (line %3) is "
-                            "judged")
+                            "%1: --auto runs only steps without verdicts (timed or edid); "
+                            "step %2 (line %3) is judged")
                             .arg(file)
                             .arg(k + 1)
                             .arg(plan.steps[k].line);

@@ -85,9 +85,9 @@ QString Plan::patternShown(int k) const {
     return shownText(steps[k].pattern, patternAt(k), patternText(patternAt(k)));
 }
 
-bool Plan::allTimed() const {
+bool Plan::needsNoVerdict() const {
     for (const PlanStep& s : steps)
-        if (s.mode != PlanStep::Mode::Timed)
+        if (s.mode == PlanStep::Mode::Judge)
             return false;
     return true;
 }

@@ -84,7 +84,8 @@ struct Plan {
     // "as shown", with what that is when an earlier step named it.
     QString timingShown(int k) const;
     QString patternShown(int k) const;
-    bool allTimed() const;
+    // No step waits for the operator: every one is timed or an edid step (orve1ctl --auto).
+    bool needsNoVerdict() const;
     // "" when the plan can run; else what is wrong, starting with "step N: " where a step is.
     // The golden files of edid steps are checked where the plan's folder is known
     // (PlanFile::goldenProblem).
