@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QHash>
+#include <QSet>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
@@ -256,6 +257,28 @@ bool ResultsQuery::runCount(const ResultsFilter& filter, qint64& count, QString&
     if (!run(q, QStringLiteral("SELECT COUNT(*) FROM runs") + where, binds) || !q.next())
         return fail(q.lastError().text(), error);
     count = q.value(0).toLongLong();
+    return true;
+}
+
+bool ResultsQuery::choices(const ResultsFilter& filter, ResultsChoices& out, QString& error) {
+    out = ResultsChoices();
+    ResultsFilter days;
+    days.since = filter.since;
+    days.until = filter.until;
+    QVariantList binds;
+    const QString where = whereClause(conditions(days, QString(), binds));
+    QSqlQuery q(store_.database());
+    if (!run(q, QStringLiteral("SELECT DISTINCT plan_name, station, operator FROM runs") + where,
+             binds))
+        return fail(q.lastError().text(), error);
+    QSet<QString> sets[3];
+    while (q.next())
+        for (int c = 0; c < 3; ++c) sets[c].insert(q.value(c).toString());
+    QStringList* lists[] = {&out.plans, &out.stations, &out.operators};
+    for (int c = 0; c < 3; ++c) {
+        *lists[c] = QStringList(sets[c].cbegin(), sets[c].cend());
+        lists[c]->sort(Qt::CaseInsensitive);
+    }
     return true;
 }
 
