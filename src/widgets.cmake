@@ -4,6 +4,7 @@ add_library(orve1widgets STATIC
     ui/FormControls.h ui/FormControls.cpp
     ui/VerdictStyle.h ui/VerdictStyle.cpp
     ui/ElidedLabel.h ui/ElidedLabel.cpp
+    ui/HomePath.h ui/HomePath.cpp
     ui/TFormDialog.h ui/TFormDialog.cpp
     ui/TStringGrid.h ui/TStringGrid.cpp
     ui/TUpDown.h ui/TUpDown.cpp

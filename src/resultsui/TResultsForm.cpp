@@ -4,7 +4,6 @@
 #include <QDateEdit>
 #include <QDateTime>
 #include <QDesktopServices>
-#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -34,6 +33,7 @@
 #include "resultsui/RunsTableModel.h"
 #include "ui/ElidedLabel.h"
 #include "ui/FormControls.h"
+#include "ui/HomePath.h"
 #include "ui/TMainForm.h"
 #include "ui/VerdictStyle.h"
 
@@ -89,6 +89,7 @@ QTableWidget* table(QWidget* parent, const char* name, const QString& accessible
     t->setEditTriggers(QAbstractItemView::NoEditTriggers);
     t->setWordWrap(false);
     t->verticalHeader()->hide();
+    t->verticalHeader()->setDefaultSectionSize(t->fontMetrics().height() + 8);
     t->horizontalHeader()->setStretchLastSection(true);
     return t;
 }
@@ -235,9 +236,13 @@ QWidget* TResultsForm::makeSerialTab() {
                QStringLiteral("Failed steps or stage"), QStringLiteral("Report")});
     const QFontMetrics fm(HistoryTable_->font());
     const int timeWidth = fm.horizontalAdvance(QStringLiteral("2026-12-08 14:15:03")) + 16;
-    // Columns: time, kind, station, plan, verdict, failed; the report's button takes the rest.
-    const int widths[] = {timeWidth, 80, 100, 220, 90, 330};
-    for (int c = 0; c < HReport; ++c) HistoryTable_->setColumnWidth(c, widths[c]);
+    // Columns: time, kind, station, plan, verdict; what failed takes the rest, then the report's
+    // button.
+    const int widths[] = {timeWidth, 80, 100, 200, 90};
+    for (int c = 0; c < HFailed; ++c) HistoryTable_->setColumnWidth(c, widths[c]);
+    HistoryTable_->horizontalHeader()->setStretchLastSection(false);
+    HistoryTable_->horizontalHeader()->setSectionResizeMode(HFailed, QHeaderView::Stretch);
+    HistoryTable_->setColumnWidth(HReport, 80);
     layout->addWidget(HistoryTable_, 1);
     return page;
 }
@@ -473,10 +478,10 @@ bool TResultsForm::openStore(const QString& location) {
     }
     auto store = std::make_unique<ResultsStore>();
     QString error;
-    if (!store->open(where, ResultsStore::Access::ReadOnly, error)) {
+    if (!store->open(HomePath::expanded(where), ResultsStore::Access::ReadOnly, error)) {
         if (!error.endsWith(QLatin1Char('.')))
             error += QLatin1Char('.');
-        status(store_ ? QStringLiteral("Still showing %1.").arg(store_->name())
+        status(store_ ? QStringLiteral("Still showing %1.").arg(HomePath::shown(store_->name()))
                       : QStringLiteral("No results store is open."),
                true);
         main_.showMessageIn(this, QStringLiteral("The results store cannot be opened."), error,
@@ -490,13 +495,13 @@ bool TResultsForm::openStore(const QString& location) {
     query_.reset();
     store_ = std::move(store);
     query_ = std::make_unique<ResultsQuery>(*store_);
-    StoreField_->setText(store_->name());
+    StoreField_->setText(HomePath::shown(store_->name()));
     history_.clear();
     HistoryTable_->setRowCount(0);
     say(HistoryNote_, QString());
     choicesSince_.clear();
     choicesUntil_.clear();
-    status(QStringLiteral("%1, opened for reading.").arg(store_->name()));
+    status(QStringLiteral("%1, opened for reading.").arg(HomePath::shown(store_->name())));
     applyFilters();
     return true;
 }
@@ -504,6 +509,8 @@ bool TResultsForm::openStore(const QString& location) {
 bool TResultsForm::showSerial(const QString& serial) {
     const QString s = serial.trimmed();
     Tabs_->setCurrentIndex(SerialTab);
+    if (SerialEdit_->text().trimmed() != s)
+        SerialEdit_->setText(s);
     // Whatever the answer, the next scan goes to Serial and replaces this one.
     SerialEdit_->setFocus();
     SerialEdit_->selectAll();
@@ -553,11 +560,16 @@ bool TResultsForm::showSerial(const QString& serial) {
         HistoryTable_->setCellWidget(i, HReport, open);
     }
     const int units = int(rows.size()) - runs;
-    say(HistoryNote_, rows.isEmpty() ? QStringLiteral("No record of %1 in this store.").arg(s)
-                                     : QStringLiteral("%1: %2 and %3, newest first.")
-                                           .arg(s, plural(runs, "plan run", "plan runs"),
-                                                plural(units, "EDID unit", "EDID units")));
-    status(QStringLiteral("%1, opened for reading.").arg(store_->name()));
+    QStringList found;
+    if (runs > 0)
+        found << plural(runs, "plan run", "plan runs");
+    if (units > 0)
+        found << plural(units, "EDID unit", "EDID units");
+    say(HistoryNote_,
+        rows.isEmpty()
+            ? QStringLiteral("No record of %1 in this store.").arg(s)
+            : QStringLiteral("%1: %2, newest first.").arg(s, found.join(QLatin1String(" and "))));
+    status(QStringLiteral("%1, opened for reading.").arg(HomePath::shown(store_->name())));
     return true;
 }
 
@@ -682,15 +694,16 @@ void TResultsForm::openReportAt(const QString& path, bool unit) {
         return;
     }
     if (!QFileInfo::exists(path)) {
-        status(QStringLiteral("%1 is not there (moved, or on another station's disk).").arg(path),
+        status(QStringLiteral("%1 is not there (moved, or on another station's disk).")
+                   .arg(HomePath::shown(path)),
                true);
         return;
     }
     if (!openReport || !openReport(path)) {
-        status(QStringLiteral("No program opened %1.").arg(path), true);
+        status(QStringLiteral("No program opened %1.").arg(HomePath::shown(path)), true);
         return;
     }
-    status(QStringLiteral("Opened %1.").arg(path));
+    status(QStringLiteral("Opened %1.").arg(HomePath::shown(path)));
 }
 
 QString TResultsForm::scopeText() const {
@@ -737,6 +750,6 @@ bool TResultsForm::saveSummary(const QString& path) {
         main_.showMessageIn(this, QStringLiteral("The summary cannot be written."), error);
         return false;
     }
-    status(QStringLiteral("Summary written to %1.").arg(QDir::toNativeSeparators(path)));
+    status(QStringLiteral("Summary written to %1.").arg(HomePath::shown(path)));
     return true;
 }
