@@ -15,7 +15,7 @@ class RunsTableModel : public QAbstractTableModel {
     Q_OBJECT
 public:
     enum Column { Started, Station, Serial, Operator, Plan, Verdict, Failed, ColumnCount };
-    static constexpr int PageRows = 100;
+    static constexpr int PageRows = 200;
     static constexpr int KeptPages = 8;
 
     explicit RunsTableModel(QObject* parent = nullptr);

@@ -296,6 +296,10 @@ QWidget* TResultsForm::makeFilterBar() {
     filterTimer_->setSingleShot(true);
     filterTimer_->setInterval(DateSettleMs);
     connect(filterTimer_, &QTimer::timeout, this, &TResultsForm::filtersChanged);
+    choicesTimer_ = new QTimer(this);
+    choicesTimer_->setSingleShot(true);
+    choicesTimer_->setInterval(0);
+    connect(choicesTimer_, &QTimer::timeout, this, &TResultsForm::fillChoices);
     for (QDateEdit* d : {FromDate_, UntilDate_})
         connect(d, &QDateEdit::dateChanged, filterTimer_, qOverload<>(&QTimer::start));
     for (QComboBox* box : {PlanBox_, StationBox_, OperatorBox_}) {
@@ -597,9 +601,11 @@ void TResultsForm::applyFilters() {
         return;
     if (applied_.since > applied_.until)
         status(QStringLiteral("No day is chosen: From is after Until."), true);
-    if (applied_.since != choicesSince_ || applied_.until != choicesUntil_)
-        fillChoices();
     refreshRuns();
+    // The choices read every run of the days (half a second for two years of a busy line):
+    // once the runs are on the screen.
+    if (applied_.since != choicesSince_ || applied_.until != choicesUntil_)
+        choicesTimer_->start();
     if (Tabs_->currentIndex() == YieldTab)
         refreshYield();
     else
@@ -607,6 +613,8 @@ void TResultsForm::applyFilters() {
 }
 
 void TResultsForm::fillChoices() {
+    if (!query_)
+        return;
     ResultsChoices c;
     QString error;
     if (!query_->choices(applied_, c, error)) {

@@ -141,6 +141,7 @@ private:
     QComboBox* OperatorBox_;
     QComboBox* VerdictBox_;
     QTimer* filterTimer_;
+    QTimer* choicesTimer_;
     QLabel* RunCount_;
     QTableView* RunsTable_;
     RunsTableModel* runsModel_;
