@@ -84,8 +84,19 @@ void ChartView::paintEvent(QPaintEvent*) {
     p.setFont(font);
     p.setPen(Qt::black);
     const QFontMetricsF metrics(font);
+    const double top = t.inverted().map(QPointF(0, 0)).y();
+    const double bottom = t.inverted().map(QPointF(0, height())).y();
     for (const ChartModel::Label& l : c.labels) {
-        const double w = metrics.horizontalAdvance(l.text);
+        // A turned label in a larger font than the canvas's is cut to the room the widget has.
+        QString text = l.text;
+        if (l.vertical) {
+            const double below = bottom - l.at.y(), above = l.at.y() - top;
+            const double room = l.anchor == ChartModel::Anchor::End     ? below
+                                : l.anchor == ChartModel::Anchor::Start ? above
+                                                                        : 2 * qMin(above, below);
+            text = metrics.elidedText(text, Qt::ElideRight, room);
+        }
+        const double w = metrics.horizontalAdvance(text);
         const double dx = l.anchor == ChartModel::Anchor::Start    ? 0.0
                           : l.anchor == ChartModel::Anchor::Middle ? -w / 2
                                                                    : -w;
@@ -93,7 +104,7 @@ void ChartView::paintEvent(QPaintEvent*) {
         p.translate(l.at);
         if (l.vertical)
             p.rotate(-90);
-        p.drawText(QPointF(dx, 0), l.text);
+        p.drawText(QPointF(dx, 0), text);
         p.restore();
     }
     for (const ChartModel::Key& k : c.legend) {

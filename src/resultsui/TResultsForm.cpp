@@ -18,6 +18,7 @@
 #include <QScreen>
 #include <QSplitter>
 #include <QSysInfo>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTableWidget>
@@ -132,15 +133,15 @@ TResultsForm::TResultsForm(TMainForm& main, QWidget* parent)
     setWindowTitle(Caption);
     setAccessibleName(Caption);
     setMinimumSize(MinimumWidth, MinimumHeight);
-    FormControls::setOuterSize(this, QSize(FormWidth, FormHeight), false);
-    // Over the middle of the main window, but whole on its screen.
+    // Over the middle of the main window, but whole on its screen, and smaller on a screen
+    // smaller than the window.
     QRect place(QPoint(), QSize(FormWidth, FormHeight));
+    const QRect free = main.screen() ? main.screen()->availableGeometry() : place;
+    place.setSize(place.size().boundedTo(free.size()));
     place.moveCenter(main.frameGeometry().center());
-    if (const QScreen* screen = main.screen()) {
-        const QRect free = screen->availableGeometry();
-        place.moveLeft(qMax(free.left(), qMin(place.left(), free.right() + 1 - FormWidth)));
-        place.moveTop(qMax(free.top(), qMin(place.top(), free.bottom() + 1 - FormHeight)));
-    }
+    place.moveLeft(qMax(free.left(), qMin(place.left(), free.right() + 1 - place.width())));
+    place.moveTop(qMax(free.top(), qMin(place.top(), free.bottom() + 1 - place.height())));
+    FormControls::setOuterSize(this, place.size(), false);
     move(place.topLeft());
     openReport = [](const QString& path) {
         return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
@@ -167,6 +168,7 @@ TResultsForm::TResultsForm(TMainForm& main, QWidget* parent)
     Tabs_ = new QTabWidget(this);
     Tabs_->setObjectName(QStringLiteral("ResultsTabs"));
     Tabs_->setAccessibleName(QStringLiteral("Results views"));
+    Tabs_->tabBar()->setAccessibleName(QStringLiteral("Serial, Runs or Yield"));
     Tabs_->addTab(makeSerialTab(), QStringLiteral("&Serial"));
     Tabs_->addTab(makeRunsTab(), QStringLiteral("&Runs"));
     Tabs_->addTab(makeYieldTab(), QStringLiteral("&Yield"));

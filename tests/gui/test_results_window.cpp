@@ -1,9 +1,11 @@
 // Output > Results... over a small store of three serials on two stations: the menu, a scan and
 // its reports, the filters, the yield with its charts, the summary, and a file that is no store.
 #include <QComboBox>
+#include <QDateEdit>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTableView>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -17,6 +19,7 @@
 #include "resultsui/ChartView.h"
 #include "resultsui/RunsTableModel.h"
 #include "resultsui/TResultsForm.h"
+#include "ui/ElidedLabel.h"
 #include "ui/VerdictStyle.h"
 
 namespace {
@@ -64,6 +67,8 @@ private slots:
         ResultsStore store;
         QString e;
         const QString f = dir_.path();
+        // The store under the home folder: the window shows it as "~/results.sqlite".
+        qputenv("HOME", QFile::encodeName(f));
         QVERIFY2(store.open(f, ResultsStore::Access::ReadWrite, e), qPrintable(e));
         for (const RunRecord& r : {
                  makeRun("SN-4711", {Day1, {9, 0}}, "pf", "line1", f, "a.html"),
@@ -93,7 +98,10 @@ private slots:
             opened_ << path;
             return true;
         };
-        QVERIFY(w_->openStore(f));
+        QTest::keyClicks(w_->StoreField(), f);
+        QTest::keyClick(w_->StoreField(), Qt::Key_Return);
+        QCOMPARE(w_->StoreField()->text(), QString("~/results.sqlite"));
+        QVERIFY(w_->openStore(w_->StoreField()->text()));
         QCOMPARE(w_->RunCount()->text(), QString("4 runs"));
     }
 
@@ -146,6 +154,13 @@ private slots:
             QCOMPARE(w_->RunCount()->text(), QString(c.count));
             QCOMPARE(w_->RunsTable()->model()->rowCount(), QString(c.count).split(' ')[0].toInt());
         }
+        // One day: its runs, and only its stations to choose.
+        w_->FromDate()->setDate(Day2);
+        w_->applyFilters();
+        QCOMPARE(w_->RunCount()->text(), QString("2 runs"));
+        QTRY_COMPARE(w_->StationBox()->count(), 2);  // any, line2
+        w_->FromDate()->setDate(Day1.addDays(-30));
+        w_->applyFilters();
         // The newest run first; Enter opens its report.
         QCOMPARE(w_->runsModel().run(0)->serial, QString("SN-3"));
         w_->RunsTable()->setCurrentIndex(w_->RunsTable()->model()->index(0, 0));
@@ -174,6 +189,45 @@ private slots:
             QCOMPARE(chart->grab().toImage().pixelColor(at), QColor(ChartModel::SeriesInk[0]));
         }
         QCOMPARE(w_->ParetoChart()->chart().bars.size(), 2);
+        int year = 0;
+        const int week = Day2.weekNumber(&year);
+        w_->ByWeek()->setChecked(true);
+        QCOMPARE(t->item(t->rowCount() - 1, 1)->text(),
+                 QString("%1-W%2").arg(year).arg(week, 2, 10, QChar('0')));
+        w_->ByWeek()->setChecked(false);
+    }
+
+    // The runs table's pages: rows across page boundaries in the store's order, a page read
+    // only when one of its rows is wanted, and no more pages kept than KeptPages.
+    void runsTableReadsPages() {
+        QTemporaryDir dir;
+        ResultsStore store;
+        QString e;
+        QVERIFY(store.open(dir.path(), ResultsStore::Access::ReadWrite, e));
+        const int pages = RunsTableModel::KeptPages + 2;
+        const int n = RunsTableModel::PageRows * (pages - 1) + 50;
+        QList<ResultsStore::ImportedRun> runs;
+        for (int k = 0; k < n; ++k)
+            runs << ResultsStore::ImportedRun{
+                makeRun(QString("U%1").arg(k), QDateTime(Day1, {6, 0}).addSecs(k), "pp", "line1",
+                        dir.path(), QString()),
+                "PASS", 2};
+        int added = 0, skipped = 0;
+        QVERIFY2(store.importRuns(runs, added, skipped, e), qPrintable(e));
+        ResultsQuery q(store);
+        RunsTableModel m;
+        QVERIFY(m.reset(&q, ResultsFilter(), e));
+        QCOMPARE(m.rowCount(), n);
+        QCOMPARE(m.pagesRead(), 0);
+        for (int page = 0; page < pages; ++page)
+            for (int row : {page * RunsTableModel::PageRows,
+                            qMin(n, (page + 1) * RunsTableModel::PageRows) - 1})
+                QCOMPARE(m.run(row)->serial, QString("U%1").arg(n - 1 - row));
+        QCOMPARE(m.pagesRead(), pages);
+        QVERIFY(!m.run(n));
+        m.run(n - 1);  // kept
+        m.run(0);      // let go of, read again
+        QCOMPARE(m.pagesRead(), pages + 1);
     }
 
     void summaryAndAFileThatIsNoStore() {
@@ -182,6 +236,18 @@ private slots:
             [&](bool save, const QString&, const QString&) { return save ? page : QString(); });
         w_->SaveSummaryButton()->click();
         QCOMPARE(readFile(page).count("<svg"), 2);
+        QVERIFY(!w_->saveSummary(dir_.filePath("gone/summary.html")));
+        QVERIFY(rig_->details.last().contains("gone"));
+
+        // A range of no day answers nothing, and says why.
+        w_->FromDate()->setDate(Day2);
+        w_->UntilDate()->setDate(Day1);
+        w_->applyFilters();
+        QCOMPARE(w_->RunCount()->text(), QString("0 runs"));
+        QVERIFY(w_->StatusLine()->fullText().contains("From is after Until"));
+        w_->FromDate()->setDate(Day1.addDays(-30));
+        w_->UntilDate()->setDate(Day2);
+        w_->applyFilters();
 
         const QString notes = dir_.filePath("notes.sqlite");
         writeFile(notes, "line 3 notes\n");
@@ -191,6 +257,37 @@ private slots:
         QCOMPARE(rig_->main().lastBoxOwner(), w_);
         QCOMPARE(readFile(notes), QByteArray("line 3 notes\n"));
         QVERIFY(w_->isOpen() && w_->RunCount()->text() == "4 runs");
+    }
+
+    // A report that is not on this disk is said in the status line, not opened; closed, the
+    // window is only hidden, and opens again as it was.
+    void missingReportAndReopening() {
+        QFile::remove(dir_.filePath("b.html"));
+        const int before = int(opened_.size());
+        w_->showSerial("SN-4711");
+        qobject_cast<QPushButton*>(w_->HistoryTable()->cellWidget(1, 6))->click();
+        QCOMPARE(opened_.size(), before);
+        QVERIFY(w_->StatusLine()->fullText().contains("b.html is not there"));
+        w_->close();
+        rig_->menuItem("Results1")->trigger();
+        QCOMPARE(rig_->windows->Results.get(), w_);
+        QVERIFY(w_->isVisible() && w_->HistoryTable()->rowCount() == 3);
+    }
+
+    // Every control speaks its name, on every tab.
+    void everyControlHasAName() {
+        for (int tab : {TResultsForm::SerialTab, TResultsForm::RunsTab, TResultsForm::YieldTab}) {
+            w_->Tabs()->setCurrentIndex(tab);
+            for (QWidget* c : w_->findChildren<QWidget*>()) {
+                // The editors inside a combo box or a date field speak as their owner.
+                QWidget* owner = c->parentWidget();
+                const bool inner =
+                    owner && (owner->inherits("QComboBox") || owner->inherits("QDateEdit"));
+                if (c->isVisible() && c->focusPolicy() != Qt::NoFocus && !inner)
+                    QVERIFY2(!c->accessibleName().isEmpty(),
+                             qPrintable(c->metaObject()->className() + c->objectName()));
+            }
+        }
     }
 };
 
