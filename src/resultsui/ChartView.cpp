@@ -57,6 +57,8 @@ void ChartView::paintEvent(QPaintEvent*) {
     p.fillRect(rect(), Qt::white);
     p.setRenderHint(QPainter::Antialiasing);
     const QTransform t = canvasToWidget();
+    if (t.m11() <= 0)
+        return;  // no room at all
     p.setTransform(t);
     const ChartModel& c = chart_;
 

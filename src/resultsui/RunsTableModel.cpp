@@ -94,8 +94,8 @@ QVariant RunsTableModel::headerData(int section, Qt::Orientation orientation, in
     if (role != Qt::DisplayRole || orientation != Qt::Horizontal)
         return QAbstractTableModel::headerData(section, orientation, role);
     // Columns: heading, in the order of Column.
-    static const char* const Headings[] = {"Started", "Station", "Serial",      "Operator",
-                                           "Plan",    "Verdict", "Failed steps"};
+    static constexpr const char* Headings[] = {"Started", "Station", "Serial",      "Operator",
+                                               "Plan",    "Verdict", "Failed steps"};
     return section >= 0 && section < ColumnCount ? QString::fromLatin1(Headings[section])
                                                  : QVariant();
 }

@@ -50,7 +50,7 @@ constexpr int DateSettleMs = 400;
 const QString StoreFilter = QStringLiteral("Results stores (*.sqlite);;All files (*)");
 const QString SummaryFilter = QStringLiteral("HTML files (*.html);;All files (*)");
 // The verdict filter's entries after "any", as ResultsFilter takes them.
-const char* const Verdicts[] = {"PASS", "FAIL", "STOPPED", "ERROR", "INTERRUPTED"};
+constexpr const char* Verdicts[] = {"PASS", "FAIL", "STOPPED", "ERROR", "INTERRUPTED"};
 
 enum HistoryColumn { HTime, HKind, HStation, HPlan, HVerdict, HFailed, HReport, HColumns };
 enum YieldColumn { YPlan, YPeriod, YUnits, YFirstPass, YFinal, YRetests, YColumns };

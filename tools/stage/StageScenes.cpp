@@ -323,7 +323,7 @@ bool makeResultsStore(const QString& folder) {
         return false;
     }
     // Columns: the plan's text, the share of first runs that fail (%), units a day.
-    const struct {
+    constexpr struct {
         const char* text;
         int failPercent;
         int units;
