@@ -309,7 +309,11 @@ QWidget* TResultsForm::makeFilterBar() {
         connect(box->lineEdit(), &QLineEdit::editingFinished, this, &TResultsForm::filtersChanged);
     }
     connect(VerdictBox_, &QComboBox::currentIndexChanged, this, &TResultsForm::filtersChanged);
-    connect(refresh, &QPushButton::clicked, this, &TResultsForm::applyFilters);
+    connect(refresh, &QPushButton::clicked, this, [this] {
+        // New plans, stations and operators too.
+        choicesSince_.clear();
+        applyFilters();
+    });
     return bar;
 }
 
