@@ -57,6 +57,7 @@ add_library(orve1core STATIC
     results/ResultsStation.h results/ResultsStation.cpp
     results/ResultsQuery.h results/ResultsQuery.cpp
     results/ResultsImport.h results/ResultsImport.cpp
+    results/ResultsText.h results/ResultsText.cpp
     results/ChartModel.h results/ChartModel.cpp
     results/ResultsSummary.h results/ResultsSummary.cpp
     production/SerialFormat.h production/SerialFormat.cpp

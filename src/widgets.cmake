@@ -4,6 +4,7 @@ add_library(orve1widgets STATIC
     ui/FormControls.h ui/FormControls.cpp
     ui/VerdictStyle.h ui/VerdictStyle.cpp
     ui/ElidedLabel.h ui/ElidedLabel.cpp
+    ui/HomePath.h ui/HomePath.cpp
     ui/TFormDialog.h ui/TFormDialog.cpp
     ui/TStringGrid.h ui/TStringGrid.cpp
     ui/TUpDown.h ui/TUpDown.cpp
@@ -37,6 +38,9 @@ add_library(orve1widgets STATIC
     plan/TPlanForm.h plan/TPlanForm.cpp
     edid/TEDID_Identity.h edid/TEDID_Identity.cpp
     production/TEDID_Production.h production/TEDID_Production.cpp
+    resultsui/ChartView.h resultsui/ChartView.cpp
+    resultsui/RunsTableModel.h resultsui/RunsTableModel.cpp
+    resultsui/TResultsForm.h resultsui/TResultsForm.cpp
 )
 target_link_libraries(orve1widgets PUBLIC orve1core orve1serial Qt6::Widgets)
 # Where the manual is, as the About box says: one implementation per platform.

@@ -3,7 +3,6 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QStringList>
 #include <QSysInfo>
 
@@ -13,6 +12,7 @@
 #include "results/ResultsImport.h"
 #include "results/ResultsStore.h"
 #include "results/ResultsSummary.h"
+#include "results/ResultsText.h"
 
 namespace {
 
@@ -45,23 +45,6 @@ QString csv(const Table& rows) {
         out += fields.join(QLatin1Char(',')) + QLatin1Char('\n');
     }
     return out;
-}
-
-// "2026-12-08T14:15:03+01:00" as a person reads it: "2026-12-08 14:15:03".
-QString shown(const QString& iso) {
-    return iso.left(19).replace(QLatin1Char('T'), QLatin1Char(' '));
-}
-
-QString failedText(const ResultRow& r) {
-    QStringList parts;
-    for (const ResultRow::FailedStep& f : r.failed)
-        parts << (f.note.isEmpty() ? QStringLiteral("step %1").arg(f.step)
-                                   : QStringLiteral("step %1: %2").arg(f.step).arg(f.note));
-    if (!r.failure.isEmpty())
-        parts << (r.kind == ResultRow::Kind::Run && r.endStep >= 0
-                      ? QStringLiteral("step %1 not shown: %2").arg(r.endStep + 1).arg(r.failure)
-                      : r.failure);
-    return parts.join(QLatin1String("; "));
 }
 
 QString kindText(const ResultRow& r) {
@@ -135,21 +118,20 @@ int history(ResultsQuery& q, const CtlRequest& r, QString& out, QString& err) {
         t << QStringList{"Time",    "Kind",   "Station", "Plan or golden EDID",
                          "Verdict", "Failed", "Report"};
     for (const ResultRow& row : rows) {
-        const QString verdict = row.verdict.isEmpty() ? QStringLiteral("RUNNING") : row.verdict;
+        const QString verdict = ResultsText::verdict(row);
         if (r.csvOutput) {
-            t << QStringList{kindText(row), row.started, row.station,     row.serial, row.plan,
-                             verdict,       row.endText, failedText(row), row.report, row.id};
+            t << QStringList{kindText(row), row.started, row.station, row.serial,
+                             row.plan,      verdict,     row.endText, ResultsText::failed(row),
+                             row.report,    row.id};
             continue;
         }
-        // A run that did not complete says how it ended: "FAIL, interrupted at step 3".
-        QString shownVerdict = verdict;
-        if (row.kind == ResultRow::Kind::Run && row.endStep >= 0 && !row.endText.isEmpty())
-            shownVerdict +=
-                QStringLiteral(", %1 at step %2")
-                    .arg(row.endText.section(QRegularExpression(QStringLiteral("[: ]")), 0, 0))
-                    .arg(row.endStep + 1);
-        t << QStringList{shown(row.started), kindText(row),   row.station, row.plan,
-                         shownVerdict,       failedText(row), row.report};
+        t << QStringList{ResultsText::time(row.started),
+                         kindText(row),
+                         row.station,
+                         row.plan,
+                         ResultsText::verdictAndEnd(row),
+                         ResultsText::failed(row),
+                         row.report};
     }
     out = r.csvOutput ? csv(t) : QStringLiteral("Serial %1\n").arg(serial) + aligned(t);
     return ResultsCommands::Done;
@@ -167,13 +149,13 @@ int runs(ResultsQuery& q, const CtlRequest& r, QString& out, QString& err) {
             if (r.csvOutput)
                 t << exportFields(row);
             else
-                t << QStringList{shown(row.started),
+                t << QStringList{ResultsText::time(row.started),
                                  row.station,
                                  row.serial,
                                  row.operatorName,
                                  row.plan,
-                                 row.verdict.isEmpty() ? QStringLiteral("RUNNING") : row.verdict,
-                                 failedText(row)};
+                                 ResultsText::verdict(row),
+                                 ResultsText::failed(row)};
         },
         err);
     if (!ok)

@@ -26,6 +26,7 @@
 #include "production/SerialFormat.h"
 #include "ui/ElidedLabel.h"
 #include "ui/FormControls.h"
+#include "ui/HomePath.h"
 #include "ui/TMainForm.h"
 #include "ui/VerdictStyle.h"
 
@@ -44,17 +45,6 @@ constexpr int MinGoldenLines = 4;
 constexpr int GoldenColumns = 56;
 // Columns of the stage list.
 enum StageColumn { StageName, StageTime, StageText, StageColumns };
-
-// A path as the window shows it: the home folder as "~" where paths are written with "/" (not
-// on Windows, whose paths start with a drive).
-QString shownPath(const QString& path) {
-    const QString clean = QDir::cleanPath(path);
-    const QString home = QDir::homePath();
-    if (QDir::separator() == QLatin1Char('/') && home.size() > 1 &&
-        (clean == home || clean.startsWith(home + QLatin1Char('/'))))
-        return QLatin1Char('~') + clean.mid(home.size());
-    return QDir::toNativeSeparators(clean);
-}
 
 QRadioButton* radio(QWidget* parent, const char* name, const QString& caption) {
     auto* button = new QRadioButton(caption, parent);
@@ -395,7 +385,7 @@ bool TEDID_Production::openGolden(const QString& path) {
         return false;
     }
     golden_ = golden;
-    GoldenFile_->setFullText(shownPath(path));
+    GoldenFile_->setFullText(HomePath::shown(path));
     GoldenSummary_->setPlainText(golden_.lines().join(QLatin1Char('\n')));
     SerialEdit_->setFocus();
     return true;
@@ -420,7 +410,7 @@ bool TEDID_Production::chooseLog(const QString& path) {
     }
     logPath_ = path;
     stopped_ = false;
-    LogFile_->setFullText(shownPath(path));
+    LogFile_->setFullText(HomePath::shown(path));
     showCounts();
     countOnFromLog(highest);
     SerialEdit_->setFocus();
@@ -616,7 +606,7 @@ void TEDID_Production::stageEnded(ProductionRun::Stage stage, bool ok, const QSt
     const qint64 ms = run_.outcome().stageMs[int(stage)];
     // The log's path as the window shows it above.
     QString shown = text;
-    shown.replace(logPath_, shownPath(logPath_));
+    shown.replace(logPath_, HomePath::shown(logPath_));
     item->setText(StageTime, QStringLiteral("%1 s").arg(ms / 1000.0, 0, 'f', 1));
     item->setText(StageText, shown);
     item->setToolTip(StageText, shown);

@@ -17,6 +17,11 @@ constexpr int UprightLabels = 8;
 constexpr int MaxCategoryLabels = 40;
 constexpr int UprightChars = 10;   // longer labels turn too
 constexpr int MaxLabelChars = 20;  // what fits under the plot, turned
+// The legend, top right: room per entry, the swatch's side, its top, the names' baseline.
+constexpr double KeyWidth = 160.0;
+constexpr double SwatchSide = 12.0;
+constexpr double SwatchTop = 14.0;
+constexpr double KeyBaseline = 25.0;
 
 QString percent(double share) {
     return QString::number(qRound(share * 100.0)) + QLatin1Char('%');
@@ -30,6 +35,12 @@ ChartModel frame(const QString& title, const QStringList& series) {
     c.labels << ChartModel::Label{{c.plot.left(), 24.0}, title, ChartModel::Anchor::Start, false};
     c.lines << ChartModel::Line{c.plot.bottomLeft(), c.plot.bottomRight(), false}
             << ChartModel::Line{c.plot.bottomLeft(), c.plot.topLeft(), false};
+    double x = c.plot.right() - KeyWidth * series.size();
+    for (int k = 0; k < series.size(); ++k, x += KeyWidth)
+        c.legend << ChartModel::Key{QRectF(x, SwatchTop, SwatchSide, SwatchSide),
+                                    {x + SwatchSide + 6.0, KeyBaseline},
+                                    series[k],
+                                    k};
     return c;
 }
 
@@ -88,6 +99,11 @@ void categoryLabel(ChartModel& c, int index, int count, double centre, QString t
 }
 
 }  // namespace
+
+const char* ChartModel::ink(int series) const {
+    constexpr int n = int(sizeof(SeriesInk) / sizeof(SeriesInk[0]));
+    return SeriesInk[(series == curveSeries ? n - 1 : series) % n];
+}
 
 ChartModel ChartModel::yield(const QList<YieldRow>& rows, const QString& title) {
     ChartModel c =

@@ -28,6 +28,21 @@ struct ChartModel {
         QPointF from, to;
         bool grid = false;  // a light grid line; else an axis or a tick
     };
+    // A legend entry: a swatch in the series' colour and its name after it.
+    struct Key {
+        QRectF swatch;
+        QPointF textAt;  // the name's baseline start
+        QString text;
+        int series = 0;
+    };
+
+    // The colours every drawer paints in (the summary's SVG, a window's painter), as #rrggbb:
+    // bar series 0 and 1, then the line series whatever its index.
+    static constexpr const char* SeriesInk[] = {"#2f6db5", "#0a7d14", "#c4000b"};
+    static constexpr const char* AxisInk = "#333";
+    static constexpr const char* GridInk = "#ddd";
+    static constexpr const char* FontFamily = "Arial, Helvetica, sans-serif";
+    static constexpr double FontSize = 13.0;  // canvas units
 
     double width = 1000.0;
     double height = 480.0;
@@ -39,6 +54,10 @@ struct ChartModel {
     QList<Label> labels;
     QList<QPointF> curve;  // the line series (series index curveSeries), empty when none
     int curveSeries = -1;
+    QList<Key> legend;  // top right, one entry per series
+
+    // The colour series k is drawn in.
+    const char* ink(int series) const;
 
     // First-pass and final yield per period, all plans of rows together.
     static ChartModel yield(const QList<YieldRow>& rows, const QString& title);

@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QHash>
+#include <QSet>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
@@ -25,7 +26,7 @@ const char* const RunColumns =
 
 // The filter as SQL conditions on the runs of alias, with its values to bind.
 QString conditions(const ResultsFilter& f, const QString& alias, QVariantList& binds,
-                   bool withVerdict = true) {
+                   bool withVerdict = true, bool timeIndex = true) {
     QStringList c;
     auto add = [&](const QString& condition, const QString& value) {
         if (value.isEmpty())
@@ -36,9 +37,10 @@ QString conditions(const ResultsFilter& f, const QString& alias, QVariantList& b
     add(QStringLiteral("day >= ?"), f.since);
     add(QStringLiteral("day <= ?"), f.until);
     // The same range on the UTC start, a day wider on each side than any offset from UTC, so
-    // that the time index finds a range's rows without reading every later run.
-    const QDate since = QDate::fromString(f.since, Qt::ISODate);
-    const QDate until = QDate::fromString(f.until, Qt::ISODate);
+    // that the time index finds a range's rows without reading every later run. A count needs
+    // none: the day index alone counts the range.
+    const QDate since = timeIndex ? QDate::fromString(f.since, Qt::ISODate) : QDate();
+    const QDate until = timeIndex ? QDate::fromString(f.until, Qt::ISODate) : QDate();
     if (since.isValid())
         add(QStringLiteral("started >= ?"), since.addDays(-1).toString(Qt::ISODate));
     if (until.isValid())
@@ -126,6 +128,23 @@ QString PreviousRuns::sentence(const QDate& today) const {
                                             : at.toString(QStringLiteral("yyyy-MM-dd HH:mm"));
     return QStringLiteral("%1 run of this unit: last %2%3, %4, station %5")
         .arg(ordinal(count + 1), verdict, where, time, station);
+}
+
+ResultsFilter ResultsQuery::narrowest(const ResultsFilter& filter) const {
+    if (filter.since.isEmpty() && filter.until.isEmpty())
+        return filter;
+    // Two index look-ups (MIN and MAX in one SELECT would read every row).
+    QSqlQuery q(store_.database());
+    if (!run(q, QStringLiteral("SELECT (SELECT MIN(day) FROM runs), (SELECT MAX(day) FROM runs)"),
+             {}) ||
+        !q.next() || q.value(0).isNull())
+        return filter;
+    ResultsFilter f = filter;
+    if (f.since <= q.value(0).toString())
+        f.since.clear();
+    if (!f.until.isEmpty() && f.until >= q.value(1).toString())
+        f.until.clear();
+    return f;
 }
 
 bool ResultsQuery::fail(const QString& why, QString& error) const {
@@ -227,7 +246,7 @@ bool ResultsQuery::runs(const ResultsFilter& filter, int offset, int limit, QLis
                         QString& error) {
     out.clear();
     QVariantList binds;
-    const QString where = whereClause(conditions(filter, QString(), binds));
+    const QString where = whereClause(conditions(narrowest(filter), QString(), binds));
     binds << limit << offset;
     const QString sql = QStringLiteral(
                             "SELECT %1 FROM (SELECT * FROM runs%2 ORDER BY started DESC, id DESC"
@@ -241,7 +260,7 @@ bool ResultsQuery::runs(const ResultsFilter& filter, int offset, int limit, QLis
 bool ResultsQuery::eachRun(const ResultsFilter& filter,
                            const std::function<void(const ResultRow&)>& take, QString& error) {
     QVariantList binds;
-    const QString where = whereClause(conditions(filter, QStringLiteral("r."), binds));
+    const QString where = whereClause(conditions(narrowest(filter), QStringLiteral("r."), binds));
     const QString sql = QStringLiteral(
                             "SELECT %1 FROM runs r LEFT JOIN run_steps s ON s.run = r.id AND"
                             " s.verdict = 'fail'%2 ORDER BY r.started DESC, r.id DESC, s.step")
@@ -251,7 +270,7 @@ bool ResultsQuery::eachRun(const ResultsFilter& filter,
 
 bool ResultsQuery::runCount(const ResultsFilter& filter, qint64& count, QString& error) {
     QVariantList binds;
-    const QString where = whereClause(conditions(filter, QString(), binds));
+    const QString where = whereClause(conditions(narrowest(filter), QString(), binds, true, false));
     QSqlQuery q(store_.database());
     if (!run(q, QStringLiteral("SELECT COUNT(*) FROM runs") + where, binds) || !q.next())
         return fail(q.lastError().text(), error);
@@ -259,11 +278,33 @@ bool ResultsQuery::runCount(const ResultsFilter& filter, qint64& count, QString&
     return true;
 }
 
+bool ResultsQuery::choices(const ResultsFilter& filter, ResultsChoices& out, QString& error) {
+    out = ResultsChoices();
+    ResultsFilter days;
+    days.since = filter.since;
+    days.until = filter.until;
+    QVariantList binds;
+    const QString where = whereClause(conditions(narrowest(days), QString(), binds));
+    QSqlQuery q(store_.database());
+    if (!run(q, QStringLiteral("SELECT DISTINCT plan_name, station, operator FROM runs") + where,
+             binds))
+        return fail(q.lastError().text(), error);
+    QSet<QString> sets[3];
+    while (q.next())
+        for (int c = 0; c < 3; ++c) sets[c].insert(q.value(c).toString());
+    QStringList* lists[] = {&out.plans, &out.stations, &out.operators};
+    for (int c = 0; c < 3; ++c) {
+        *lists[c] = QStringList(sets[c].cbegin(), sets[c].cend());
+        lists[c]->sort(Qt::CaseInsensitive);
+    }
+    return true;
+}
+
 bool ResultsQuery::yield(const ResultsFilter& filter, Period by, QList<YieldRow>& out,
                          QString& error) {
     out.clear();
     QVariantList binds;
-    QString where = conditions(filter, QString(), binds, false);
+    QString where = conditions(narrowest(filter), QString(), binds, false);
     where = QStringLiteral(" WHERE verdict IS NOT NULL") +
             (where.isEmpty() ? QString() : QStringLiteral(" AND ") + where);
     // Each unit's runs in order, summed up here: one sort, where first and last run by window
@@ -311,7 +352,7 @@ bool ResultsQuery::yield(const ResultsFilter& filter, Period by, QList<YieldRow>
 bool ResultsQuery::pareto(const ResultsFilter& filter, QList<ParetoRow>& out, QString& error) {
     out.clear();
     QVariantList binds;
-    const QString where = conditions(filter, QStringLiteral("r."), binds, false);
+    const QString where = conditions(narrowest(filter), QStringLiteral("r."), binds, false);
     const QString sql =
         QStringLiteral(
             "SELECT r.plan_name, r.plan_sha256, s.step, COUNT(*) AS n FROM run_steps s"

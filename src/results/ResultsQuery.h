@@ -4,6 +4,7 @@
 #include <QList>
 #include <QPair>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 #include <functional>
 
@@ -86,6 +87,11 @@ struct PreviousRuns {
     static QString ordinal(int n);  // "1st", "2nd", "3rd", "4th", "11th", "21st"
 };
 
+// What the runs of some days hold to filter by, each list sorted.
+struct ResultsChoices {
+    QStringList plans, stations, operators;
+};
+
 // The questions a line asks of its results store, over an open store.
 class ResultsQuery {
 public:
@@ -99,6 +105,9 @@ public:
     bool runs(const ResultsFilter& filter, int offset, int limit, QList<ResultRow>& out,
               QString& error);
     bool runCount(const ResultsFilter& filter, qint64& count, QString& error);
+    // The plans, stations and operators of the runs in the filter's days (its other fields do
+    // not narrow them): what a window offers to filter by. One read of those days' runs.
+    bool choices(const ResultsFilter& filter, ResultsChoices& out, QString& error);
     // Every run of the filter, newest first, one after the other (for exports).
     bool eachRun(const ResultsFilter& filter, const std::function<void(const ResultRow&)>& take,
                  QString& error);
@@ -109,6 +118,9 @@ public:
     bool previousRuns(const QString& serial, PreviousRuns& out, QString& error);
 
 private:
+    // The filter without the days that take in every run: a range over the whole store is no
+    // condition, so that the time index alone serves it (the same runs either way).
+    ResultsFilter narrowest(const ResultsFilter& filter) const;
     bool runRows(const QString& sql, const QVariantList& binds,
                  const std::function<void(const ResultRow&)>& take, QString& error);
     bool fail(const QString& why, QString& error) const;

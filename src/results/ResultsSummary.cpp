@@ -6,9 +6,6 @@
 
 namespace {
 
-// Series colours: first-pass yield / failures, final yield / cumulative share.
-constexpr const char* Palette[] = {"#2f6db5", "#0a7d14", "#c4000b"};
-
 QString esc(const QString& s) {
     return s.toHtmlEscaped();
 }
@@ -37,25 +34,26 @@ svg { width: 100%; max-width: 900px; height: auto; display: block; }
 }  // namespace
 
 QString ResultsSummary::svg(const ChartModel& c) {
-    QString s = QStringLiteral(
-                    "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 %1 %2\" role=\"img\" "
-                    "aria-label=\"%3\" font-family=\"Arial, Helvetica, sans-serif\" "
-                    "font-size=\"13\">\n")
-                    .arg(num(c.width), num(c.height), esc(c.title));
+    QString s =
+        QStringLiteral(
+            "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 %1 %2\" role=\"img\" "
+            "aria-label=\"%3\" font-family=\"%4\" font-size=\"%5\">\n")
+            .arg(num(c.width), num(c.height), esc(c.title), QLatin1String(ChartModel::FontFamily),
+                 QString::number(ChartModel::FontSize));
     for (const ChartModel::Line& l : c.lines)
         s += QStringLiteral("<line x1=\"%1\" y1=\"%2\" x2=\"%3\" y2=\"%4\" stroke=\"%5\"/>\n")
                  .arg(num(l.from.x()), num(l.from.y()), num(l.to.x()), num(l.to.y()),
-                      l.grid ? QStringLiteral("#ddd") : QStringLiteral("#333"));
+                      QLatin1String(l.grid ? ChartModel::GridInk : ChartModel::AxisInk));
     for (const ChartModel::Bar& b : c.bars)
         s += QStringLiteral(
                  "<rect x=\"%1\" y=\"%2\" width=\"%3\" height=\"%4\" fill=\"%5\"><title>%6</title>"
                  "</rect>\n")
                  .arg(num(b.rect.x()), num(b.rect.y()), num(b.rect.width()), num(b.rect.height()),
-                      QLatin1String(Palette[b.series % 3]), esc(b.tip));
+                      QLatin1String(c.ink(b.series)), esc(b.tip));
     if (!c.curve.isEmpty()) {
         QStringList points;
         for (const QPointF& p : c.curve) points << num(p.x()) + QLatin1Char(',') + num(p.y());
-        const QString colour = QLatin1String(Palette[2]);
+        const QString colour = QLatin1String(c.ink(c.curveSeries));
         s += QStringLiteral(
                  "<polyline points=\"%1\" fill=\"none\" stroke=\"%2\" stroke-width=\"2\"/>\n")
                  .arg(points.join(QLatin1Char(' ')), colour);
@@ -73,17 +71,40 @@ QString ResultsSummary::svg(const ChartModel& c) {
         s += QStringLiteral("<text x=\"%1\" y=\"%2\" text-anchor=\"%3\"%4>%5</text>\n")
                  .arg(num(l.at.x()), num(l.at.y()), QLatin1String(anchor), turn, esc(l.text));
     }
-    // The legend, top right.
-    double x = c.plot.right() - 160.0 * c.series.size();
-    for (int k = 0; k < c.series.size(); ++k) {
-        const QString colour = QLatin1String(Palette[(k == c.curveSeries ? 2 : k) % 3]);
+    for (const ChartModel::Key& k : c.legend)
         s += QStringLiteral(
-                 "<rect x=\"%1\" y=\"%2\" width=\"12\" height=\"12\" fill=\"%3\"/>"
-                 "<text x=\"%4\" y=\"%5\" text-anchor=\"start\">%6</text>\n")
-                 .arg(num(x), num(14.0), colour, num(x + 18.0), num(25.0), esc(c.series[k]));
-        x += 160.0;
-    }
+                 "<rect x=\"%1\" y=\"%2\" width=\"%3\" height=\"%4\" fill=\"%5\"/>"
+                 "<text x=\"%6\" y=\"%7\" text-anchor=\"start\">%8</text>\n")
+                 .arg(num(k.swatch.x()), num(k.swatch.y()), num(k.swatch.width()),
+                      num(k.swatch.height()), QLatin1String(c.ink(k.series)), num(k.textAt.x()),
+                      num(k.textAt.y()), esc(k.text));
     return s + QStringLiteral("</svg>\n");
+}
+
+ChartModel ResultsSummary::yieldChart(const QList<YieldRow>& rows, ResultsQuery::Period by) {
+    return ChartModel::yield(rows,
+                             QStringLiteral("First-pass and final yield per %1")
+                                 .arg(by == ResultsQuery::Period::Week ? QStringLiteral("week")
+                                                                       : QStringLiteral("day")));
+}
+
+ChartModel ResultsSummary::paretoChart(const QList<ParetoRow>& rows) {
+    return ChartModel::pareto(rows, QStringLiteral("The steps that failed most"));
+}
+
+QString ResultsSummary::totals(const QList<YieldRow>& rows) {
+    int units = 0, firstPass = 0, finalPass = 0, runs = 0;
+    for (const YieldRow& y : rows) {
+        units += y.units;
+        firstPass += y.firstPass;
+        finalPass += y.finalPass;
+        runs += y.runs;
+    }
+    return QStringLiteral("%1 units in %2 runs: first-pass yield %3, final yield %4, %5 retests.")
+        .arg(units)
+        .arg(runs)
+        .arg(percent(firstPass, units), percent(finalPass, units))
+        .arg(runs - units);
 }
 
 QByteArray ResultsSummary::html(const Content& c) {
@@ -95,22 +116,9 @@ QByteArray ResultsSummary::html(const Content& c) {
                     "<h1>Results: %1</h1>\n")
                     .arg(esc(c.scope), QLatin1String(Style));
 
-    int units = 0, firstPass = 0, finalPass = 0, runs = 0;
-    for (const YieldRow& y : c.yield) {
-        units += y.units;
-        firstPass += y.firstPass;
-        finalPass += y.finalPass;
-        runs += y.runs;
-    }
-    h += QStringLiteral(
-             "<p>%1 units in %2 runs: first-pass yield %3, final yield %4, %5 retests.</p>\n")
-             .arg(units)
-             .arg(runs)
-             .arg(percent(firstPass, units), percent(finalPass, units))
-             .arg(runs - units);
+    h += QStringLiteral("<p>%1</p>\n").arg(esc(totals(c.yield)));
     h += QStringLiteral("<h2>Yield per %1</h2>\n").arg(period);
-    h += svg(ChartModel::yield(c.yield,
-                               QStringLiteral("First-pass and final yield per %1").arg(period)));
+    h += svg(yieldChart(c.yield, c.by));
     h += QStringLiteral(
         "<table>\n<thead><tr><th>Plan</th><th>Period</th><th>Units</th><th>First pass</th>"
         "<th>First-pass yield</th><th>Passed in the end</th><th>Final yield</th>"
@@ -131,7 +139,7 @@ QByteArray ResultsSummary::html(const Content& c) {
     if (c.pareto.isEmpty()) {
         h += QStringLiteral("<p>No step failed.</p>\n");
     } else {
-        h += svg(ChartModel::pareto(c.pareto, QStringLiteral("The steps that failed most")));
+        h += svg(paretoChart(c.pareto));
         h += QStringLiteral(
             "<table>\n<thead><tr><th>Plan</th><th>Step</th><th>Instruction</th><th>Failures</th>"
             "<th>Cumulative share</th></tr></thead>\n");

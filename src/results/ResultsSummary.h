@@ -21,6 +21,11 @@ public:
     };
 
     static QByteArray html(const Content& c);
+    // The page's charts and its sentence of totals, for a window that shows the same.
+    static ChartModel yieldChart(const QList<YieldRow>& rows, ResultsQuery::Period by);
+    static ChartModel paretoChart(const QList<ParetoRow>& rows);
+    // "120 units in 131 runs: first-pass yield 91.7 %, final yield 98.3 %, 11 retests."
+    static QString totals(const QList<YieldRow>& rows);
     // The chart as an SVG element.
     static QString svg(const ChartModel& chart);
     // Writes the page complete or not at all; error names the file and why.

@@ -17,6 +17,7 @@
 #include "port/TCOM_PORT_SETTING_FORM.h"
 #include "production/TEDID_Production.h"
 #include "programme/TProgrammer_Form.h"
+#include "resultsui/TResultsForm.h"
 #include "timing/TTiming_List.h"
 #include "timing/TTimings.h"
 #include "ui/TAboutBox.h"
@@ -103,6 +104,7 @@ void AppWindows::ready() {
     forms.EDID_Examiner = [this] { return static_cast<QWidget*>(edidExaminer()); };
     forms.TestPlan = [this]() -> QWidget* { return testPlan(); };
     forms.EDID_Production = [this] { return static_cast<QWidget*>(production()); };
+    forms.Results = [this] { return static_cast<QWidget*>(results()); };
     MainForm->setForms(forms);
 }
 
@@ -150,6 +152,12 @@ TEDID_Production* AppWindows::production() {
     if (!EDID_Production)
         EDID_Production = std::make_unique<TEDID_Production>(engine_, *MainForm, MainForm.get());
     return EDID_Production.get();
+}
+
+TResultsForm* AppWindows::results() {
+    if (!Results)
+        Results = std::make_unique<TResultsForm>(*MainForm, MainForm.get());
+    return Results.get();
 }
 
 QList<QWidget*> AppWindows::all() const {

@@ -19,6 +19,7 @@ class TPattern_List;
 class TPlanForm;
 class TPatterns;
 class TProgrammer_Form;
+class TResultsForm;
 class TTiming_List;
 class TTimings;
 class TappedLine;
@@ -80,6 +81,10 @@ public:
     // Made on first use (EDID > Production...), so that start-up does not pay for it.
     std::unique_ptr<TEDID_Production> EDID_Production;
     TEDID_Production* production();
+
+    // Output > Results...: made on first use, so null until then.
+    std::unique_ptr<TResultsForm> Results;
+    TResultsForm* results();
 
 private:
     LinkEngine& engine_;

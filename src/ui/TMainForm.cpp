@@ -200,6 +200,8 @@ void TMainForm::createMenus() {
     output->addSeparator();
     TestPlan1_ = addItem(output, "TestPlan1", QStringLiteral("Test Plan..."));
     connect(TestPlan1_, &QAction::triggered, this, &TMainForm::TestPlan1Click);
+    Results1_ = addItem(output, "Results1", QStringLiteral("Results..."));
+    connect(Results1_, &QAction::triggered, this, &TMainForm::Results1Click);
 
     QMenu* edid = bar->addMenu(QStringLiteral("EDID"));
     edid->setObjectName(QStringLiteral("EDID1"));
@@ -596,6 +598,15 @@ void TMainForm::TestPlan1Click() {
     plan->show();
     plan->raise();
     plan->activateWindow();
+}
+
+void TMainForm::Results1Click() {
+    QWidget* results = forms().Results ? forms().Results() : nullptr;
+    if (!results)
+        return;
+    results->show();
+    results->raise();
+    results->activateWindow();
 }
 
 void TMainForm::EDID_READClick() {

@@ -58,6 +58,8 @@ public:
         std::function<QWidget*()> TestPlan;
         // Makes (on first use) and returns the production window.
         std::function<QWidget*()> EDID_Production;
+        // Output > Results...: made on first use.
+        std::function<QWidget*()> Results;
     };
 
     enum class TileMode { Horizontal, Vertical };
@@ -173,6 +175,7 @@ public slots:
     void Timing1Click();
     void Pattern1Click();
     void TestPlan1Click();
+    void Results1Click();
     void EDID_READClick();
     void WRITE_EDIDClick();
     void WriteEDID1Click();
@@ -248,6 +251,7 @@ private:
     QAction* Timing1_ = nullptr;
     QAction* Pattern1_ = nullptr;
     QAction* TestPlan1_ = nullptr;
+    QAction* Results1_ = nullptr;
     QAction* EDID_READ_ = nullptr;
     QAction* WRITE_EDID_ = nullptr;
     QAction* WriteEDID1_ = nullptr;

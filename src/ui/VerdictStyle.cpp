@@ -9,3 +9,11 @@ void VerdictStyle::paintText(QWidget* widget, const QColor& colour) {
     p.setColor(QPalette::Text, colour);
     widget->setPalette(p);
 }
+
+QColor VerdictStyle::of(const QString& verdict) {
+    if (verdict == QLatin1String("PASS"))
+        return Pass;
+    if (verdict == QLatin1String("FAIL") || verdict == QLatin1String("ERROR"))
+        return Fail;
+    return QColor();
+}

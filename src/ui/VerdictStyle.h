@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QString>
 
 class QWidget;
 
@@ -13,4 +14,7 @@ public:
 
     // Paints the widget's text (window text and edit text) in the colour.
     static void paintText(QWidget* widget, const QColor& colour);
+    // The colour of a verdict's text: Pass for PASS, Fail for FAIL and ERROR, none (invalid)
+    // for the others, which keep the usual text colour.
+    static QColor of(const QString& verdict);
 };

@@ -1,14 +1,18 @@
 #include "StageScenes.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QEvent>
+#include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QRandomGenerator>
 #include <QTabWidget>
 #include <QTimer>
+#include <QUuid>
 #include <QWidget>
 #include <QWindow>
 #include <cstdio>
@@ -17,8 +21,6 @@
 #ifdef Q_OS_LINUX
 #include <sys/resource.h>
 #include <unistd.h>
-
-#include <QFile>
 #endif
 
 #include "edid/TEDID_Examiner.h"
@@ -26,11 +28,14 @@
 #include "link/LinkEngine.h"
 #include "pattern/TPattern_List.h"
 #include "pattern/TPatterns.h"
+#include "plan/PlanFile.h"
 #include "plan/PlanRunner.h"
 #include "plan/TPlanForm.h"
 #include "port/TCOM_PORT_SETTING_FORM.h"
 #include "production/TEDID_Production.h"
 #include "programme/TProgrammer_Form.h"
+#include "results/ResultsStore.h"
+#include "resultsui/TResultsForm.h"
 #include "timing/TTiming.h"
 #include "timing/TTiming_List.h"
 #include "timing/TTimings.h"
@@ -331,6 +336,107 @@ void stageProductionScene(AppWindows& windows, const QString& show) {
     });
 }
 
+// A line's last five days in a results store: two plans on three stations, each unit through
+// both, a few steps failing (the first ones most) and failed units tested again.
+bool makeResultsStore(const QString& folder) {
+    ResultsStore store;
+    QString error;
+    if (!QDir().mkpath(folder) || !store.open(folder, ResultsStore::Access::ReadWrite, error)) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        return false;
+    }
+    // Columns: the plan's text, the share of first runs that fail (%), units a day.
+    constexpr struct {
+        const char* text;
+        int failPercent;
+        int units;
+    } plans[] = {
+        {"name: Incoming inspection\n10 1 judge White field: no dead pixels\n"
+         "same 8 judge Black field: no bright pixels\nsame 15 judge Gray-16: sixteen clean steps\n"
+         "same 5 judge Colour bar: eight bars in order\n20 5 judge 1080i: no flicker\n"
+         "same 22 judge Grid: straight lines\n",
+         14, 36},
+        {"name: Final check\n10 1 judge Logo and label\nsame 5 judge Colour bar at full "
+         "brightness\n6 15 judge Gray-16 at 720p\n",
+         7, 32},
+    };
+    const char* const operators[] = {"Ann", "Ben", "Chris"};
+    QRandomGenerator random(4711);
+    const QDate today = QDate::currentDate();
+    for (int day = 0; day < 5; ++day) {
+        const QDate date = today.addDays(day - 4);
+        for (const auto& p : plans) {
+            RunRecord r;
+            PlanFile::parse(p.text, r.plan, error);
+            r.planText = p.text;
+            r.planDigest = PlanFile::digest(r.planText);
+            r.planFile =
+                QStringLiteral("plans/%1.txt").arg(r.plan.name.toLower().replace(' ', '-'));
+            r.version = QStringLiteral("1.0.0");
+            r.port = QStringLiteral("COM 1");
+            r.reportFolder = QDir(folder).filePath(QStringLiteral("reports"));
+            QDateTime at(date, QTime(7, 0));
+            for (int u = 0; u < p.units; ++u) {
+                r.serial = QStringLiteral("SN-%1").arg(4000 + day * 100 + u);
+                r.station = QStringLiteral("line%1").arg(1 + u % 3);
+                r.operatorName = QString::fromLatin1(operators[u % 3]);
+                for (int attempt = 0; attempt < 3; ++attempt) {
+                    r.id = QUuid::createUuid().toString(QUuid::WithoutBraces);
+                    r.steps = QList<RunRecord::Step>(r.plan.steps.size());
+                    const int chance = attempt ? 20 : p.failPercent;
+                    const int n = int(r.steps.size());
+                    const int failed = int(random.bounded(100)) < chance
+                                           ? qMin(int(random.bounded(n)), int(random.bounded(n)))
+                                           : -1;
+                    for (int k = 0; k < n; ++k) {
+                        r.steps[k].verdict = k == failed ? RunRecord::StepVerdict::Fail
+                                                         : RunRecord::StepVerdict::Pass;
+                        r.steps[k].ms = 3000 + 400 * k;
+                    }
+                    if (failed >= 0)
+                        r.steps[failed].note = QStringLiteral("seen by %1").arg(r.operatorName);
+                    r.started = at;
+                    r.ended = at.addSecs(40 + 4 * n);
+                    r.reportFile = r.serial + at.toString(QStringLiteral("_yyyyMMdd-HHmmss")) +
+                                   QStringLiteral(".html");
+                    at = at.addSecs(300);
+                    if (!store.runEnded(r, error)) {
+                        std::fprintf(stderr, "%s\n", qPrintable(error));
+                        return false;
+                    }
+                    if (failed < 0)
+                        break;
+                }
+            }
+        }
+    }
+    return true;
+}
+
+// The Results window on the store in ORVE1_SHOW_RESULTS (made there first when it holds none):
+// ResultsForm shows the Yield tab, ResultsForm_runs the Runs tab, ResultsForm_serial the
+// records of unit SN-4432.
+void stageResultsScene(AppWindows& windows, const QString& show) {
+    if (!show.startsWith(QLatin1String("ResultsForm")))
+        return;
+    const QString folder = qEnvironmentVariable("ORVE1_SHOW_RESULTS");
+    if (folder.isEmpty() || (!QFile::exists(QDir(folder).filePath(ResultsStore::DefaultFileName)) &&
+                             !makeResultsStore(folder)))
+        return;
+    TMainForm* main = windows.MainForm.get();
+    QTimer::singleShot(0, main, [&windows, main, folder, show] {
+        main->Results1Click();
+        TResultsForm* form = windows.results();
+        form->showStore(folder);
+        if (show.endsWith(QLatin1String("_serial")))
+            form->showSerial(QStringLiteral("SN-4432"));
+        else
+            form->Tabs()->setCurrentIndex(show.endsWith(QLatin1String("_runs"))
+                                              ? TResultsForm::RunsTab
+                                              : TResultsForm::YieldTab);
+    });
+}
+
 }  // namespace
 
 void StageScenes::markMainStart() {
@@ -367,5 +473,6 @@ void StageScenes::install(AppWindows& windows) {
         stagePlanScene(windows, show);
         stageStationScene(windows, show);
         stageProductionScene(windows, show);
+        stageResultsScene(windows, show);
     }
 }

@@ -23,6 +23,10 @@ class AppWindows;
 //                                    golden EDID and the log ORVE1_SHOW_LOG=<file> (default: one
 //                                    in the runtime folder); EDID_Production_unit also programs
 //                                    unit SN-0001 on COM 1.
+//   ORVE1_SHOW=ResultsForm[_runs|_serial]  the Results window on the results store in the
+//                                    folder ORVE1_SHOW_RESULTS=<folder>, made there first (five
+//                                    days of two plans on three stations) when it holds none;
+//                                    the Yield tab, the Runs tab, or unit SN-4432's records.
 //   ORVE1_EXIT_AFTER_SHOW=1          prints when the main window was first exposed, then exits.
 class StageScenes {
 public:
