@@ -16,6 +16,7 @@
 #include "plan/RunReport.h"
 #include "production/ProductionLog.h"
 #include "results/ResultsForwarder.h"
+#include "results/ResultsForwarderThread.h"
 #include "results/ResultsImport.h"
 #include "results/ResultsLocation.h"
 #include "results/ResultsQuery.h"
@@ -452,6 +453,33 @@ private slots:
         QCOMPARE(order, QStringList({"runA", "unit", "runD"}));
         QVERIFY(!store.open("postgresql://line@127.0.0.1:1/x", ResultsStore::Access::ReadOnly, e));
         QCOMPARE(store.fault(), ResultsStore::Fault::Unreachable);
+    }
+
+    // The forwarder's thread on this platform (the Windows build under Wine too), where a
+    // server is given (scripts/test-windows starts one; test_results_server covers it on Linux).
+    void forwarderThreadHere() {
+        const QString station = qEnvironmentVariable("ORVE1_PG_STATION_URL");
+        if (station.isEmpty())
+            QSKIP("no server given (ORVE1_PG_ADMIN_URL, ORVE1_PG_STATION_URL, PGPASSFILE)");
+        ResultsStore s;
+        int before = 0;
+        QString e;
+        QVERIFY2(s.initServer(qEnvironmentVariable("ORVE1_PG_ADMIN_URL"), before, e),
+                 qPrintable(e));
+        QTemporaryDir dir;
+        QVERIFY(s.open(dir.path(), ResultsStore::Access::ReadWrite, e));
+        RunRecord r = makeRun("W1", at(Day7, 9, 0), "ppp");
+        r.reportFile = "W1.html";
+        QVERIFY(record(s, r));
+        ResultsForwarderThread t(dir.path(), station);
+        t.start();
+        // The station records on while the thread sends.
+        r = makeRun("W2", at(Day7, 9, 5), "pf-", RunRecord::End::Stopped);
+        r.reportFile = "W2.html";
+        QVERIFY(record(s, r));
+        t.recorded();
+        QTRY_COMPARE_WITH_TIMEOUT(t.status().sentRuns, 2, 20000);
+        QCOMPARE(t.status().sentence(), QString("Results: all on the server"));
     }
 
     // results.csv and production logs of earlier versions: once, whatever how often imported,
