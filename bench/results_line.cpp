@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QHash>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -83,7 +84,7 @@ QString numbers(const std::vector<double>& v) {
 
 // One station: its runs into its spool, the forwarder thread sending them; prints its
 // verdicts' durable times and its runs' delays to the server, a line each.
-int station(const QString& name, const QString& folder, const QString& server) {
+int station(const QString& name, const QString& folder, const QString& server, bool forwarding) {
     ResultsStore spool;
     QString e;
     if (!spool.open(folder, ResultsStore::Access::ReadWrite, e)) {
@@ -102,7 +103,8 @@ int station(const QString& name, const QString& folder, const QString& server) {
                          while (delay.size() < std::min<size_t>(s.sentRuns, ended.size()))
                              delay.push_back(clock.nsecsElapsed() / 1e6 - ended[delay.size()]);
                      });
-    forwarder.start();
+    if (forwarding)
+        forwarder.start();
     QElapsedTimer t;
     for (int n = 0; n < RunsPerStation; ++n) {
         RunRecord r = sampleRun(name, n);
@@ -122,13 +124,14 @@ int station(const QString& name, const QString& folder, const QString& server) {
             !spool.reportWritten(r.id, r.serial + QStringLiteral(".html"), e))
             break;
         ended.push_back(clock.nsecsElapsed() / 1e6);
-        forwarder.recorded();
+        if (forwarding)
+            forwarder.recorded();
     }
     if (!e.isEmpty())
         std::fprintf(stderr, "%s\n", qPrintable(e));
-    for (int wait = 0; delay.size() < ended.size() && wait < 300; ++wait) pause(100);
+    for (int wait = 0; forwarding && delay.size() < ended.size() && wait < 300; ++wait) pause(100);
     std::printf("judged %s\ndelay %s\n", qPrintable(numbers(judged)), qPrintable(numbers(delay)));
-    return delay.size() == ended.size() && e.isEmpty() ? 0 : 1;
+    return (!forwarding || delay.size() == ended.size()) && e.isEmpty() ? 0 : 1;
 }
 
 std::vector<double> parse(const QString& line) {
@@ -137,7 +140,8 @@ std::vector<double> parse(const QString& line) {
     return v;
 }
 
-bool line(const QString& server) {
+// The stations at once, forwarding to server or (without) only recording into their spools.
+bool line(const QString& server, bool forwarding) {
     QTemporaryDir dir;
     std::vector<QProcess*> stations;
     for (int k = 0; k < Stations; ++k) {
@@ -146,7 +150,8 @@ bool line(const QString& server) {
         auto* p = new QProcess;
         p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
         p->start(QCoreApplication::applicationFilePath(),
-                 {"--station", QStringLiteral("line1-%1").arg(k + 1), folder, server});
+                 {forwarding ? "--station" : "--spool-only", QStringLiteral("line1-%1").arg(k + 1),
+                  folder, server});
         stations.push_back(p);
     }
     std::vector<double> judged, delay;
@@ -162,10 +167,12 @@ bool line(const QString& server) {
         }
         delete p;
     }
-    std::printf("%d stations at once, %d runs of %d steps each, a verdict every %d ms\n", Stations,
-                RunsPerStation, StepsPerRun, VerdictGapMs);
+    std::printf("%d stations at once, %d runs of %d steps each, a verdict every %d ms, %s\n",
+                Stations, RunsPerStation, StepsPerRun, VerdictGapMs,
+                forwarding ? "each forwarding to the server" : "without a server");
     print("verdict recorded durably in the spool", judged, 5);
-    print("run's end to the server (forwarder thread)", delay, 1000);
+    if (forwarding)
+        print("run's end to the server (forwarder thread)", delay, 1000);
     return ok;
 }
 
@@ -204,8 +211,21 @@ bool outage(const QString& server) {
     ResultsForwarder f(dir.path(), server);
     f.setReportGrace(0);
     QElapsedTimer t;
+    QElapsedTimer phase;
+    QHash<QString, double> spent;
+    QString last;
+    f.setStatementHook([&](const QString& statement) {
+        if (!last.isEmpty())
+            spent[last] += phase.nsecsElapsed() / 1e6;
+        last = statement;
+        phase.start();
+    });
     t.start();
     const bool ok = f.forward();
+    // Where the time went: each statement's time up to the next one ("commit": the commit,
+    // the spool's outbox settled and the next batch read).
+    for (const char* statement : {"plans", "runs", "run_steps", "commit"})
+        std::printf("  %-10s %6.0f ms\n", statement, spent.value(QLatin1String(statement)));
     const double s = t.nsecsElapsed() / 1e9;
     std::printf(
         "a spool of %d runs forwarded after an outage: %.2f s, %.0f runs/s (target >= "
@@ -220,8 +240,8 @@ bool outage(const QString& server) {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
-    if (args.size() == 5 && args[1] == "--station")
-        return station(args[2], args[3], args[4]);
+    if (args.size() == 5 && (args[1] == "--station" || args[1] == "--spool-only"))
+        return station(args[2], args[3], args[4], args[1] == "--station");
     const QString admin = qEnvironmentVariable("ORVE1_PG_ADMIN_URL");
     const QString server = qEnvironmentVariable("ORVE1_PG_STATION_URL");
     if (admin.isEmpty() || server.isEmpty()) {
@@ -239,6 +259,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     init.close();
-    const bool ok = line(server) & outage(server);
+    // The same line without a server first: what the machine's disk gives eight stations.
+    const bool ok = line(server, false) & line(server, true) & outage(server);
     return ok ? 0 : 1;
 }

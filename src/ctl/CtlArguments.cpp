@@ -137,9 +137,8 @@ QString CtlArguments::usage() {
         "  edid-provision: 0 only when the EDID read back equals the one uploaded and the\n"
         "                  log line was written\n"
         "  results: 0 done, 1 nothing matched, 2 bad arguments or a store that cannot be\n"
-        "           opened (or a file import refuses; nothing is then added)\n"
-        "  results forward: 0 nothing left waiting, 1 records left waiting (the server\n"
-        "           unreachable or refusing; the reason is said), 2 bad arguments\n");
+        "           opened (or a file import refuses; nothing is then added); forward:\n"
+        "           1 records left waiting (the server unreachable or refusing)\n");
 }
 
 bool CtlArguments::takeOptions(QStringList& args, CtlRequest& out, QString& error) {
