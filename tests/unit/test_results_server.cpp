@@ -2,7 +2,6 @@
 // starts scripts/throwaway-postgres in the build folder): the forwarder's states, the line cut
 // in the middle of a forward, a version 1 spool, two spools at once, the schema's init and the
 // questions over several stations.
-#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
@@ -16,6 +15,7 @@
 #include <functional>
 
 #include "ResultsSamples.h"
+#include "ThrowawayServer.h"
 #include "ctl/ResultsCommands.h"
 #include "results/ResultsForwarder.h"
 #include "results/ResultsForwarderThread.h"
@@ -27,64 +27,11 @@ using samples::makeRun;
 using samples::makeUnit;
 using samples::record;
 using Trouble = ForwarderStatus::Trouble;
+using namespace throwaway;
 
 namespace {
 
 const QDate Day(2026, 12, 8);
-
-// DIR/env of scripts/throwaway-postgres: export NAME='value' lines.
-QHash<QString, QString> serverEnv() {
-    QHash<QString, QString> env;
-    QFile f(qEnvironmentVariable("ORVE1_PG_ENV"));
-    if (f.open(QIODevice::ReadOnly))
-        for (const QByteArray& line : f.readAll().split('\n'))
-            if (line.startsWith("export "))
-                env.insert(QString::fromUtf8(line.mid(7).split('=')[0]),
-                           QString::fromUtf8(line.mid(line.indexOf('=') + 1)).remove('\''));
-    return env;
-}
-const QHash<QString, QString> Env = serverEnv();
-const QString Admin = Env.value("ORVE1_PG_ADMIN_URL");
-const QString Station = Env.value("ORVE1_PG_STATION_URL");
-
-// pg_ctl on the tests' server, as the user it runs as.
-bool pgCtl(const QStringList& args) {
-    const QString ctl =
-        qEnvironmentVariable("ORVE1_PG_BINDIR", "/usr/lib/postgresql/15/bin") + "/pg_ctl";
-    QStringList all =
-        QStringList{"-D", Env.value("ORVE1_PG_DIR") + "/data", "-w", "-t", "30"} + args;
-    return geteuid() == 0
-               ? QProcess::execute("runuser", QStringList{"-u", "postgres", "--", ctl} + all) == 0
-               : QProcess::execute(ctl, all) == 0;
-}
-
-// Statements as the line's admin, on a connection of their own; the last one's first value.
-QVariant asAdmin(const QStringList& statements) {
-    QVariant value;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase("QPSQL", "admin");
-        const QUrl url(Admin);
-        db.setHostName(url.host());
-        db.setPort(url.port());
-        db.setDatabaseName(url.path().mid(1));
-        db.setUserName(url.userName());
-        if (!db.open())
-            qWarning("%s", qPrintable(db.lastError().text()));
-        for (const QString& s : statements) {
-            QSqlQuery q(db);
-            if (!q.exec(s))
-                qWarning("%s: %s", qPrintable(s), qPrintable(q.lastError().text()));
-            value = q.next() ? q.value(0) : QVariant();
-        }
-        db.close();
-    }
-    QSqlDatabase::removeDatabase("admin");
-    return value;
-}
-
-int onServer(const char* table) {
-    return asAdmin({QStringLiteral("SELECT COUNT(*) FROM %1").arg(table)}).toInt();
-}
 
 // The server without results tables, then made anew by init.
 void freshServer() {
@@ -176,7 +123,7 @@ private slots:
              [](ResultsForwarder& f, const QString&) {
                  f.setStatementHook([](const QString& statement) {
                      if (statement == "run_steps")
-                         pgCtl({"-m", "immediate", "stop"});
+                         stopServer();
                  });
              },
              true, false, Trouble::Unreachable, 3, 0, 0, "(no connection since "},
@@ -218,7 +165,7 @@ private slots:
             QVERIFY2(said.contains(row.said), qPrintable(QString(row.name) + ": " + said));
             if (QByteArray(row.name) == "failed mid-way") {
                 // Nothing half-written stays; the next round completes it.
-                QVERIFY(pgCtl({"-l", Env.value("ORVE1_PG_DIR") + "/server.log", "start"}));
+                QVERIFY(startServer());
                 QCOMPARE(onServer("runs") + onServer("run_steps"), 0);
                 f.setStatementHook(nullptr);
                 QVERIFY2(f.forward(), qPrintable(f.status().problem));

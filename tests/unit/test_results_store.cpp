@@ -461,12 +461,12 @@ private slots:
         const QString station = qEnvironmentVariable("ORVE1_PG_STATION_URL");
         if (station.isEmpty())
             QSKIP("no server given (ORVE1_PG_ADMIN_URL, ORVE1_PG_STATION_URL, PGPASSFILE)");
+        QTemporaryDir dir;  // outlives the store: Windows removes no open file
         ResultsStore s;
         int before = 0;
         QString e;
         QVERIFY2(s.initServer(qEnvironmentVariable("ORVE1_PG_ADMIN_URL"), before, e),
                  qPrintable(e));
-        QTemporaryDir dir;
         QVERIFY(s.open(dir.path(), ResultsStore::Access::ReadWrite, e));
         RunRecord r = makeRun("W1", at(Day7, 9, 0), "ppp");
         r.reportFile = "W1.html";
