@@ -26,9 +26,7 @@ private slots:
     void threeStationsThroughAnOutage() {
         QVERIFY2(!Admin.isEmpty(), "no server: run under the CTest fixture");
         qputenv("PGPASSFILE", Env.value("PGPASSFILE").toUtf8());
-        asAdmin(
-            {"DROP TABLE IF EXISTS unit_stages, units, run_steps, runs, plans, outbox,"
-             " schema_info"});
+        dropTables();
         {
             ResultsStore s;
             int before = 0;
@@ -68,7 +66,7 @@ private slots:
         // Every run once with its two steps, from every station (within a retry's time).
         QTRY_COMPARE_WITH_TIMEOUT(onServer("runs"), 3 * Units, 35000);
         QCOMPARE(onServer("run_steps"), 2 * 3 * Units);
-        QCOMPARE(asAdmin({"SELECT COUNT(DISTINCT serial) FROM runs"}).toInt(), 3 * Units);
+        QCOMPARE(asAdmin("SELECT COUNT(DISTINCT serial) FROM runs").toInt(), 3 * Units);
         for (int k = 0; k < 3; ++k) {
             ResultsForwarder spool(dir.filePath(QString("station%1").arg(k)), Station);
             QVERIFY(spool.count());

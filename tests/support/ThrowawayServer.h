@@ -5,10 +5,6 @@
 #include <QFile>
 #include <QHash>
 #include <QProcess>
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
-#include <QUrl>
 
 // The PostgreSQL server that the CTest fixture starts with scripts/throwaway-postgres: its
 // variables (ORVE1_PG_ENV names its env file), pg_ctl on it, and statements as its admin.
@@ -41,36 +37,25 @@ inline bool pgCtl(const QStringList& args) {
         p.start("runuser", QStringList{"-u", "postgres", "--", ctl} + all);
     else
         p.start(ctl, all);
-    return p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit &&
-           p.exitCode() == 0;
+    return p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
 }
 
-// Statements as the line's admin, on a connection of their own; the last one's first value.
-inline QVariant asAdmin(const QStringList& statements) {
-    QVariant value;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase("QPSQL", "admin");
-        const QUrl url(Admin);
-        db.setHostName(url.host());
-        db.setPort(url.port());
-        db.setDatabaseName(url.path().mid(1));
-        db.setUserName(url.userName());
-        if (!db.open())
-            qWarning("%s", qPrintable(db.lastError().text()));
-        for (const QString& s : statements) {
-            QSqlQuery q(db);
-            if (!q.exec(s))
-                qWarning("%s: %s", qPrintable(s), qPrintable(q.lastError().text()));
-            value = q.next() ? q.value(0) : QVariant();
-        }
-        db.close();
-    }
-    QSqlDatabase::removeDatabase("admin");
-    return value;
+// A statement as the line's admin, through psql; its output. The results tables go anew with
+// dropTables (as if init had never run).
+inline QString asAdmin(const QString& sql) {
+    QProcess p;
+    p.start("psql", {"-Atq", "-v", "ON_ERROR_STOP=1", Admin, "-c",
+                     "SET client_min_messages = warning; " + sql});
+    p.waitForFinished(30000);
+    if (p.exitCode() != 0)
+        qWarning("%s: %s", qPrintable(sql), p.readAllStandardError().constData());
+    return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
 }
-
 inline int onServer(const char* table) {
-    return asAdmin({QStringLiteral("SELECT COUNT(*) FROM %1").arg(table)}).toInt();
+    return asAdmin(QStringLiteral("SELECT COUNT(*) FROM %1").arg(table)).toInt();
+}
+inline void dropTables() {
+    asAdmin("DROP TABLE IF EXISTS unit_stages, units, run_steps, runs, plans, outbox, schema_info");
 }
 
 // The server gone at once, as a pulled cable or a crash leaves it, and back.

@@ -35,8 +35,7 @@ const QDate Day(2026, 12, 8);
 
 // The server without results tables, then made anew by init.
 void freshServer() {
-    asAdmin(
-        {"DROP TABLE IF EXISTS unit_stages, units, run_steps, runs, plans, outbox, schema_info"});
+    dropTables();
     ResultsStore s;
     int before = 0;
     QString e;
@@ -64,16 +63,6 @@ void makeSpool(const QString& folder, const QString& station = "line3-b", int ex
     for (int n = 0; n < extraRuns; ++n)
         QVERIFY(record(s, reported(QString("%1-%2").arg(station).arg(n), at(Day, 10, n % 60),
                                    n % 3 ? "ppp" : "pf-", RunRecord::End::Completed, station)));
-}
-
-// The URL with another role or port.
-QString variant(const QString& role, int port) {
-    QUrl url(Station);
-    if (!role.isEmpty())
-        url.setUserName(role);
-    if (port)
-        url.setPort(port);
-    return url.toString();
 }
 
 }  // namespace
@@ -129,15 +118,16 @@ private slots:
              true, false, Trouble::Unreachable, 3, 0, 0, "(no connection since "},
             {"schema refused", Station,
              [](ResultsForwarder&, const QString&) {
-                 asAdmin({"UPDATE schema_info SET version = 1"});
+                 asAdmin("UPDATE schema_info SET version = 1");
              },
              true, false, Trouble::Schema, 3, 0, 0,
              QString("the server's results schema is version 1 and this program's is 2: run "
                      "orve1ctl results init postgresql://ROLE@127.0.0.1:%1/orve1 with a role "
                      "that may create tables")
                  .arg(port)},
-            {"server unreachable", variant("", 1), nullptr, true, false, Trouble::Unreachable, 3, 0,
-             0, "Connection refused"},
+            {"server unreachable",
+             QString(Station).replace(":" + Env.value("ORVE1_PG_PORT") + "/", ":1/"), nullptr, true,
+             false, Trouble::Unreachable, 3, 0, 0, "Connection refused"},
             {"unknown host", QString(Station).replace("127.0.0.1", "no-such-host.invalid"), nullptr,
              true, false, Trouble::Unreachable, 3, 0, 0, "could not translate host name"},
             {"password refused", Station,
@@ -146,7 +136,7 @@ private slots:
              "password authentication failed for user \"orve1_station\""},
             {"role refused", Station,
              [](ResultsForwarder&, const QString&) {
-                 asAdmin({"REVOKE INSERT ON runs FROM orve1_station"});
+                 asAdmin("REVOKE INSERT ON runs FROM orve1_station");
              },
              true, false, Trouble::Refused, 3, 0, 0, "permission denied for table runs"},
         };
@@ -177,7 +167,6 @@ private slots:
             QVERIFY2(onServer("runs") == row.runs && onServer("run_steps") == row.steps, row.name);
             QCOMPARE(onServer("units") + onServer("unit_stages"), row.runs ? 3 : 0);
         }
-        asAdmin({"GRANT INSERT ON runs TO orve1_station"});
     }
 
     // A spool that version 1 wrote: its upgrade queues every ended record, and they go up.
@@ -197,7 +186,7 @@ private slots:
         ResultsForwarder f(dir.path(), Station);
         QVERIFY2(f.forward(), qPrintable(f.status().problem));
         QCOMPARE(f.status().sentRuns * 10 + f.status().sentUnits, 21);
-        QCOMPARE(asAdmin({"SELECT string_agg(serial, ',' ORDER BY serial) FROM runs"}).toString(),
+        QCOMPARE(asAdmin("SELECT string_agg(serial, ',' ORDER BY serial) FROM runs"),
                  QString("A,D"));
     }
 
@@ -272,9 +261,7 @@ private slots:
     // orve1ctl results init and forward; a station's role may not make tables and never
     // upgrades them.
     void initAndForwardByHand() {
-        asAdmin(
-            {"DROP TABLE IF EXISTS unit_stages, units, run_steps, runs, plans, outbox,"
-             " schema_info"});
+        dropTables();
         auto ctl = [](const QString& command, const QStringList& operands, const QString& location,
                       QString& out, QString& err) {
             CtlRequest r;

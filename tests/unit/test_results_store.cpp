@@ -429,32 +429,6 @@ private slots:
         }
     }
 
-    // The outbox holds the ended records, in order; a run still going on is not in it.
-    void outboxOfASpool() {
-        QTemporaryDir dir;
-        ResultsStore store;
-        QString e;
-        QVERIFY(store.open(dir.path(), ResultsStore::Access::ReadWrite, e));
-        QVERIFY(record(store, makeRun("A", at(Day7, 9, 0), "ppp")));
-        QVERIFY(record(store, makeRun("B", at(Day7, 9, 5), "p--"), false));
-        QVERIFY(store.unitRecorded(samples::makeUnit("C", at(Day7, 9, 10)), e));
-        QVERIFY(record(store, makeRun("D", at(Day7, 9, 15), "pf-", RunRecord::End::Stopped)));
-        ResultsForwarder f(dir.path(), "postgresql://nobody@127.0.0.1:1/none");
-        QVERIFY(f.count());
-        QCOMPARE(f.status().waitingRuns, 2);
-        QCOMPARE(f.status().waitingUnits, 1);
-        QCOMPARE(f.status().sentence(), QString("Results: 3 waiting for the server"));
-        QSqlQuery q(store.database());
-        QVERIFY(
-            q.exec("SELECT o.kind, r.serial FROM outbox o LEFT JOIN runs r ON r.id = o.record"
-                   " AND o.kind = 'run' ORDER BY o.seq"));
-        QStringList order;
-        while (q.next()) order << q.value(0).toString() + q.value(1).toString();
-        QCOMPARE(order, QStringList({"runA", "unit", "runD"}));
-        QVERIFY(!store.open("postgresql://line@127.0.0.1:1/x", ResultsStore::Access::ReadOnly, e));
-        QCOMPARE(store.fault(), ResultsStore::Fault::Unreachable);
-    }
-
     // The forwarder's thread on this platform (the Windows build under Wine too), where a
     // server is given (scripts/test-windows starts one; test_results_server covers it on Linux).
     void forwarderThreadHere() {
