@@ -146,6 +146,10 @@ bool ResultsArguments::parse(const QStringList& words, CtlRequest& out, QString&
             return refuse(QStringLiteral("results import needs the files to import"));
         if (filtered || given("--csv"))
             return refuse(QStringLiteral("results import takes no filters and no --csv"));
+        if (ResultsLocation::isServerUrl(out.resultsLocation))
+            return refuse(QStringLiteral(
+                "results import goes into a station's own store (--results PATH); results "
+                "forward then takes the records to the server"));
     } else if (sub == QLatin1String("init") || sub == QLatin1String("forward")) {
         const QString url = out.resultsOperands.value(0);
         ResultsLocation where;

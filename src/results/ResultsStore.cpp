@@ -379,6 +379,7 @@ void ResultsStore::rollback() {
 bool ResultsStore::liveRecords(QString& error) const {
     // Live runs need this station's lock files and must never wait on a network: they go to
     // the station's own store, and the forwarder takes them to the server once they ended.
+    // Imports too: the stations' role may only add rows, and a run's steps are upserted.
     if (isServer())
         return fail(QStringLiteral("a station records into its own results store (its spool); "
                                    "the server takes the ended records from there"),
@@ -825,7 +826,7 @@ bool ResultsStore::interrupt(qint64 key, RunRecord& r, QString& error) {
 bool ResultsStore::importRuns(const QList<ImportedRun>& runs, int& added, int& skipped,
                               QString& error) {
     added = skipped = 0;
-    if (!begin(error))
+    if (!liveRecords(error) || !begin(error))
         return false;
     QSqlQuery same(database());
     same.prepare(
@@ -874,7 +875,7 @@ bool ResultsStore::importRuns(const QList<ImportedRun>& runs, int& added, int& s
 bool ResultsStore::importUnits(const QList<UnitRecord>& units, int& added, int& skipped,
                                QString& error) {
     added = skipped = 0;
-    if (!begin(error))
+    if (!liveRecords(error) || !begin(error))
         return false;
     QSqlQuery same(database());
     same.prepare(

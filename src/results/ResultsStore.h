@@ -48,8 +48,8 @@ public:
     // SQLite database, not a results store, or of a newer schema is refused, and left exactly
     // as it was; an older one is upgraded (ReadWrite). ReadOnly never creates a file.
     // Or a PostgreSQL server's URL (ResultsLocation): its schema must be this program's (a
-    // station never changes it; initServer does), and it takes no live records (runStarted
-    // .. takeInterrupted), only imports and forwarded records.
+    // station never changes it; initServer does), and it takes no live records and no
+    // imports, only the records forwarded from stations' spools (ResultsForwarder).
     bool open(const QString& location, Access access, QString& error);
     // The server's password, kept in memory only; without one libpq looks in its password file.
     void setPassword(const QString& password) { password_ = password; }

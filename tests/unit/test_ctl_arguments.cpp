@@ -228,6 +228,8 @@ private slots:
              "a password does not go"},
             {{"results", "forward", "postgresql://a@db/x", "--results", "postgresql://a@db/y"},
              "names the station's own store"},
+            {{"results", "import", "a.csv", "--results", "postgresql://a@db/x"},
+             "goes into a station's own store"},
             {{"results", "purge"}, "unknown results command 'purge'"},
             {{"results", "history"}, "one serial"},
             {{"results", "history", "A", "--plan", "P"}, "takes no filters"},
