@@ -79,29 +79,22 @@ QString oneLine(const QSqlError& e) {
 
 // What the caller is to run when a server's schema is not this program's.
 QString schemaMismatch(int server, const ResultsLocation& where) {
+    const QString init =
+        QStringLiteral(
+            "run orve1ctl results init postgresql://ROLE@%1/%2 with a role that may "
+            "create tables")
+            .arg(where.port() < 0 ? where.host()
+                                  : QStringLiteral("%1:%2").arg(where.host()).arg(where.port()),
+                 where.database());
     if (server == 0)
-        return QStringLiteral(
-                   "the server holds no results store yet: run orve1ctl results init "
-                   "postgresql://ROLE@%1/%2 with a role that may create tables")
-            .arg(where.port() < 0 ? where.host()
-                                  : QStringLiteral("%1:%2").arg(where.host()).arg(where.port()),
-                 where.database());
-    if (server < ResultsSchema::Version)
-        return QStringLiteral(
-                   "the server's results schema is version %1 and this program's is %2: run "
-                   "orve1ctl results init postgresql://ROLE@%3/%4 with a role that may create "
-                   "tables")
-            .arg(server)
-            .arg(ResultsSchema::Version)
-            .arg(where.port() < 0 ? where.host()
-                                  : QStringLiteral("%1:%2").arg(where.host()).arg(where.port()),
-                 where.database());
-    return QStringLiteral(
-               "the server's results schema is version %1 and this program's is %2: install "
-               "the program's newer version on this station (the version that made the "
-               "server's tables)")
+        return QStringLiteral("the server holds no results store yet: ") + init;
+    return QStringLiteral("the server's results schema is version %1 and this program's is %2: %3")
         .arg(server)
-        .arg(ResultsSchema::Version);
+        .arg(ResultsSchema::Version)
+        .arg(server < ResultsSchema::Version
+                 ? init
+                 : QStringLiteral("install the program's newer version on this station (the "
+                                  "version that made the server's tables)"));
 }
 
 QString newConnectionName() {
