@@ -5,6 +5,10 @@
 //   (2) a spool of 10,000 runs that an outage left waiting, forwarded: runs a second.
 // It needs a server with the line's roles; scripts/throwaway-postgres starts one for it:
 //     scripts/throwaway-postgres run -- build/bin/bench_results_line
+// On one machine the server's commits wait for the same disk as the stations' verdicts, which
+// a line's server on its own machine does not: with
+//     scripts/throwaway-postgres run -- env PGOPTIONS="-c synchronous_commit=off" build/bin/...
+// the server commits without waiting for that disk, and the stations' figures are their own.
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
