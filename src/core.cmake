@@ -61,16 +61,23 @@ add_library(orve1core STATIC
     results/ChartModel.h results/ChartModel.cpp
     results/ResultsSummary.h results/ResultsSummary.cpp
     production/SerialFormat.h production/SerialFormat.cpp
+    results/ResultsLocation.h results/ResultsLocation.cpp
+    results/ServerTls.h
+    results/ResultsBatch.h results/ResultsBatch.cpp
+    results/ForwarderStatus.h results/ForwarderStatus.cpp
+    results/ResultsForwarder.h results/ResultsForwarder.cpp
+    results/ResultsForwarderThread.h results/ResultsForwarderThread.cpp
 )
 target_include_directories(orve1core PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(orve1core PUBLIC Qt6::Core Qt6::Sql)
 # Where COM n leads, one implementation per platform; Windows' own error texts for the files and
-# the line there.
+# the line there. The PostgreSQL client shipped for Windows has no TLS (ServerTls).
 if(WIN32)
     target_sources(orve1core PRIVATE
+        results/ServerTlsNone.cpp
         link/ComPortMapWindows.cpp
         platform/WindowsError.h platform/WindowsError.cpp
     )
 else()
-    target_sources(orve1core PRIVATE link/ComPortMapPosix.cpp)
+    target_sources(orve1core PRIVATE link/ComPortMapPosix.cpp results/ServerTlsLibpq.cpp)
 endif()

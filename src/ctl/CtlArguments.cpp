@@ -71,6 +71,11 @@ QString CtlArguments::usage() {
         "  results import FILE...\n"
         "                        add the results.csv files and production logs of\n"
         "                        earlier versions to the store (each record once)\n"
+        "  results init URL      make or bring up to date the results tables on a line's\n"
+        "                        PostgreSQL server, URL postgresql://ROLE@HOST[:PORT]/DB,\n"
+        "                        with a role that may create tables\n"
+        "  results forward URL   send the server URL what the station's own store\n"
+        "                        (--results) holds that the server has not taken yet\n"
         "\n"
         "options:\n"
         "  --port N              COM port 1..8 (default 1)\n"
@@ -107,7 +112,9 @@ QString CtlArguments::usage() {
         "                        generator's auto-run programme instead\n"
         "  --results PATH        results, plan, edid-provision: the results store, a file\n"
         "                        or a folder holding results.sqlite (default:\n"
-        "                        ./results.sqlite); results only reads it, except import\n"
+        "                        ./results.sqlite), or a server's URL (passwords come\n"
+        "                        from libpq's password file); results only reads it,\n"
+        "                        except import and forward\n"
         "  --since DATE          results: runs from the day DATE (YYYY-MM-DD) on\n"
         "  --until DATE          results: runs up to and including the day DATE\n"
         "  --plan NAME           results: runs of the plan named NAME\n"
@@ -136,7 +143,8 @@ QString CtlArguments::usage() {
         "  edid-provision: 0 only when the EDID read back equals the one uploaded and the\n"
         "                  log line was written\n"
         "  results: 0 done, 1 nothing matched, 2 bad arguments or a store that cannot be\n"
-        "           opened (or a file import refuses; nothing is then added)\n");
+        "           opened (or a file import refuses; nothing is then added); forward:\n"
+        "           1 records left waiting (the server unreachable or refusing)\n");
 }
 
 bool CtlArguments::takeOptions(QStringList& args, CtlRequest& out, QString& error) {

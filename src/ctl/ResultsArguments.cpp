@@ -3,6 +3,8 @@
 #include <QDate>
 #include <QFileInfo>
 
+#include "results/ResultsLocation.h"
+
 namespace {
 
 // Columns: option, where its value goes (nullptr: handled by name).
@@ -67,6 +69,9 @@ bool ResultsArguments::takeOption(const QStringList& args, int& i, CtlRequest& o
             continue;
         }
         out.resultsOptions << name;
+        ResultsLocation where;
+        if (v.field == &CtlRequest::resultsLocation && !ResultsLocation::parse(value, where, error))
+            return false;
         if (v.field)
             out.*(v.field) = value;
         else if (v.filter)
@@ -101,7 +106,9 @@ bool ResultsArguments::check(const QString& command, const CtlRequest& out, QStr
 bool ResultsArguments::parse(const QStringList& words, CtlRequest& out, QString& error) {
     out.kind = CtlRequest::Kind::Results;
     if (words.isEmpty()) {
-        error = QStringLiteral("results needs history, runs, yield, export or import");
+        error = QStringLiteral(
+            "results needs history, runs, yield, export, import, init or "
+            "forward");
         return false;
     }
     const QString sub = words[0];
@@ -139,9 +146,29 @@ bool ResultsArguments::parse(const QStringList& words, CtlRequest& out, QString&
             return refuse(QStringLiteral("results import needs the files to import"));
         if (filtered || given("--csv"))
             return refuse(QStringLiteral("results import takes no filters and no --csv"));
+        if (ResultsLocation::isServerUrl(out.resultsLocation))
+            return refuse(QStringLiteral(
+                "results import goes into a station's own store (--results PATH); results "
+                "forward then takes the records to the server"));
+    } else if (sub == QLatin1String("init") || sub == QLatin1String("forward")) {
+        const QString url = out.resultsOperands.value(0);
+        ResultsLocation where;
+        if (operands != 1 || !ResultsLocation::isServerUrl(url))
+            return refuse(QStringLiteral("results %1 takes the server's URL, "
+                                         "postgresql://ROLE@HOST[:PORT]/DATABASE")
+                              .arg(sub));
+        if (!ResultsLocation::parse(url, where, error))
+            return false;
+        if (filtered || given("--csv"))
+            return refuse(QStringLiteral("results %1 takes no filters and no --csv").arg(sub));
+        if (sub == QLatin1String("init") && given("--results"))
+            return refuse(QStringLiteral("results init takes only the server's URL"));
+        if (ResultsLocation::isServerUrl(out.resultsLocation))
+            return refuse(
+                QStringLiteral("results forward: --results names the station's own store"));
     } else {
         return refuse(QStringLiteral("unknown results command '%1' (history, runs, yield, "
-                                     "export or import)")
+                                     "export, import, init or forward)")
                           .arg(sub));
     }
     if (sub != QLatin1String("yield") && (given("--by") || given("--html")))

@@ -9,7 +9,9 @@
 #include "Version.h"
 #include "files/SafeFile.h"
 #include "plan/RunReport.h"
+#include "results/ResultsForwarder.h"
 #include "results/ResultsImport.h"
+#include "results/ResultsSchema.h"
 #include "results/ResultsStore.h"
 #include "results/ResultsSummary.h"
 #include "results/ResultsText.h"
@@ -237,9 +239,59 @@ int exportRuns(ResultsQuery& q, const CtlRequest& r, QString& out, QString& err)
     return ResultsCommands::Done;
 }
 
+QString counted(qint64 n, const char* one) {
+    return QStringLiteral("%1 %2%3").arg(n).arg(QLatin1String(one)).arg(n == 1 ? "" : "s");
+}
+
+int init(const CtlRequest& r, QString& out, QString& err) {
+    ResultsStore store;
+    int before = 0;
+    if (!store.initServer(r.resultsOperands.value(0), before, err))
+        return ResultsCommands::BadInput;
+    const int now = ResultsSchema::Version;
+    if (before == 0)
+        out = QStringLiteral("made the results tables (schema version %1) on %2\n")
+                  .arg(now)
+                  .arg(store.name());
+    else if (before < now)
+        out = QStringLiteral("brought the results tables on %1 from schema version %2 to %3\n")
+                  .arg(store.name())
+                  .arg(before)
+                  .arg(now);
+    else
+        out = QStringLiteral("the results tables on %1 are up to date (schema version %2)\n")
+                  .arg(store.name())
+                  .arg(now);
+    return ResultsCommands::Done;
+}
+
+// By hand, in this thread: nothing else waits on it, and a run just ended goes at once.
+int forward(const CtlRequest& r, QString& out, QString& err) {
+    ResultsForwarder f(r.resultsLocation, r.resultsOperands.value(0));
+    f.setReportGrace(0);
+    const bool ok = f.forward();
+    const ForwarderStatus& s = f.status();
+    if (!ok && !f.spoolOpen() && s.sentRuns + s.sentUnits == 0) {
+        err = s.problem;  // the spool itself cannot be read
+        return ResultsCommands::BadInput;
+    }
+    out = QStringLiteral("sent %1 and %2; %3\n")
+              .arg(counted(s.sentRuns, "run"), counted(s.sentUnits, "EDID unit"),
+                   s.waiting() == 0 ? QStringLiteral("nothing left waiting")
+                                    : QStringLiteral("%1 left waiting").arg(s.waiting()));
+    if (ok)
+        return ResultsCommands::Done;
+    err = s.problem;
+    return ResultsCommands::NothingMatched;
+}
+
 }  // namespace
 
 int ResultsCommands::run(const CtlRequest& r, QString& out, QString& err) {
+    if (r.resultsCommand == QLatin1String("init"))
+        return init(r, out, err);
+    if (r.resultsCommand == QLatin1String("forward"))
+        return forward(r, out, err);
     const bool import = r.resultsCommand == QLatin1String("import");
     ResultsStore store;
     if (!store.open(r.resultsLocation,

@@ -52,6 +52,15 @@ constexpr Migration Migrations[] = {
      "CREATE TABLE unit_stages (unit BIGINT NOT NULL REFERENCES units (id) ON DELETE CASCADE,"
      " stage INTEGER NOT NULL, ok INTEGER NOT NULL, ms BIGINT NOT NULL, text TEXT NOT NULL,"
      " PRIMARY KEY (unit, stage)){compact}"},
+    // A station's records that the line's server has not taken yet, in the order they ended
+    // (kind 'run' or 'unit', record: the row's id, queued: UTC when it was queued, empty for the
+    // records of a version 1 store, all of which it queues). Stays empty on a server.
+    {2,
+     "CREATE TABLE outbox (seq {id}, kind TEXT NOT NULL, record BIGINT NOT NULL,"
+     " queued TEXT NOT NULL, UNIQUE (kind, record));"
+     "INSERT INTO outbox (kind, record, queued) SELECT kind, id, '' FROM"
+     " (SELECT 'run' AS kind, id, ended FROM runs WHERE end_kind IS NOT NULL UNION ALL"
+     " SELECT 'unit' AS kind, id, ended FROM units) e ORDER BY ended, kind, id"},
 };
 
 static_assert(sizeof(Migrations) / sizeof(Migrations[0]) == ResultsSchema::Version,
@@ -96,9 +105,13 @@ bool ResultsSchema::version(QSqlDatabase& db, const StoreDialect& dialect, int& 
 }
 
 bool ResultsSchema::upgrade(QSqlDatabase& db, const StoreDialect& dialect, QString& reason) {
+    QString ignored;
     if (!exec(db, QLatin1String(dialect.beginWrite), reason))
         return false;
-    QString ignored;
+    if (*dialect.schemaLock && !exec(db, QLatin1String(dialect.schemaLock), reason)) {
+        exec(db, QStringLiteral("ROLLBACK"), ignored);
+        return false;
+    }
     // Read again under the write lock: another program may have made or upgraded the store
     // since it was first looked at.
     int from = 0;

@@ -11,13 +11,13 @@
 
 #include "files/SafeFile.h"
 #include "plan/PlanFile.h"
+#include "results/ResultsLocation.h"
 #include "results/ResultsSchema.h"
 
 namespace {
 
 constexpr int BusyTimeoutMs = 5000;
 const QByteArray SqliteMagic("SQLite format 3\0", 16);
-const QString PostgresScheme = QStringLiteral("postgresql://");
 // Imported records get a name-based UUID in this namespace, so that a file imported twice
 // finds its records by their key.
 const QUuid ImportNamespace(QStringLiteral("{6f1d7a52-41b8-4c0e-9a57-0c2f5e7d93a1}"));
@@ -71,6 +71,32 @@ QVariant nullNumber() {
     return QVariant(QMetaType::fromType<int>());
 }
 
+// libpq's message on one line: "connection to server at ... failed: FATAL:  password ...".
+QString oneLine(const QSqlError& e) {
+    const QString text = e.databaseText().isEmpty() ? e.text() : e.databaseText();
+    return text.simplified();
+}
+
+// What the caller is to run when a server's schema is not this program's.
+QString schemaMismatch(int server, const ResultsLocation& where) {
+    const QString init =
+        QStringLiteral(
+            "run orve1ctl results init postgresql://ROLE@%1/%2 with a role that may "
+            "create tables")
+            .arg(where.port() < 0 ? where.host()
+                                  : QStringLiteral("%1:%2").arg(where.host()).arg(where.port()),
+                 where.database());
+    if (server == 0)
+        return QStringLiteral("the server holds no results store yet: ") + init;
+    return QStringLiteral("the server's results schema is version %1 and this program's is %2: %3")
+        .arg(server)
+        .arg(ResultsSchema::Version)
+        .arg(server < ResultsSchema::Version
+                 ? init
+                 : QStringLiteral("install the program's newer version on this station (the "
+                                  "version that made the server's tables)"));
+}
+
 QString newConnectionName() {
     static QAtomicInteger<int> counter;
     return QStringLiteral("orve1-results-%1").arg(counter.fetchAndAddOrdered(1));
@@ -106,26 +132,113 @@ void ResultsStore::close() {
     connection_.clear();
 }
 
-bool ResultsStore::open(const QString& location, Access access, QString& error) {
-    close();
-    access_ = access;
-    if (location.startsWith(PostgresScheme)) {
-        // The server store comes later: its connection opens here, with the callers unchanged.
-        error = QStringLiteral("%1: a PostgreSQL results store is not supported by this version")
-                    .arg(location);
-        return false;
-    }
+QString ResultsStore::filePath(const QString& location) {
     QString path = location.isEmpty() ? QString::fromLatin1(DefaultFileName) : location;
     if (QFileInfo(path).isDir())
         path = QDir(path).filePath(QLatin1String(DefaultFileName));
-    path = QFileInfo(path).absoluteFilePath();
+    return QFileInfo(path).absoluteFilePath();
+}
+
+bool ResultsStore::isServer() const {
+    return dialect_->kind == StoreDialect::Kind::Postgresql;
+}
+
+bool ResultsStore::open(const QString& location, Access access, QString& error) {
+    close();
+    access_ = access;
+    fault_ = Fault::None;
+    if (ResultsLocation::isServerUrl(location)) {
+        int before = 0;
+        return openServer(location, access, false, before, error);
+    }
+    const QString path = filePath(location);
     name_ = QDir::toNativeSeparators(path);
     folder_ = QFileInfo(path).absolutePath();
+    dialect_ = &StoreDialect::of(StoreDialect::Kind::Sqlite);
     return openSqlite(path, access, error);
 }
 
+bool ResultsStore::initServer(const QString& url, int& before, QString& error) {
+    close();
+    access_ = Access::ReadWrite;
+    fault_ = Fault::None;
+    if (!ResultsLocation::isServerUrl(url)) {
+        error = QStringLiteral(
+                    "%1: not a PostgreSQL server's URL (an SQLite store is made by the first "
+                    "program that records to it)")
+                    .arg(url);
+        return false;
+    }
+    return openServer(url, Access::ReadWrite, true, before, error);
+}
+
+bool ResultsStore::openServer(const QString& url, Access access, bool init, int& before,
+                              QString& error) {
+    dialect_ = &StoreDialect::of(StoreDialect::Kind::Postgresql);
+    folder_.clear();
+    ResultsLocation where;
+    const bool parsed = ResultsLocation::parse(url, where, error);
+    name_ = where.text();
+    if (!parsed) {
+        fault_ = Fault::Other;
+        return false;
+    }
+    const QString why = connectServer(where, access, init, before);
+    if (why.isEmpty())
+        return true;
+    close();
+    return fail(why, error);
+}
+
+QString ResultsStore::connectServer(const ResultsLocation& where, Access access, bool init,
+                                    int& before) {
+    connection_ = newConnectionName();
+    QSqlDatabase db = QSqlDatabase::addDatabase(QLatin1String(dialect_->driver), connection_);
+    auto refuse = [&](Fault f, const QString& why) {
+        fault_ = f;
+        return why;
+    };
+    if (!db.isValid())
+        return refuse(Fault::Other,
+                      QStringLiteral("Qt's PostgreSQL driver (QPSQL) is not installed beside "
+                                     "the program"));
+    db.setHostName(where.host());
+    db.setPort(where.port());
+    db.setDatabaseName(where.database());
+    db.setUserName(where.role());
+    if (!password_.isEmpty())
+        db.setPassword(password_);
+    db.setConnectOptions(where.connectOptions());
+    if (!db.open()) {
+        // The server answered and said no (FATAL), or libpq had no password to give it; else
+        // no server was reached.
+        const QString why = oneLine(db.lastError());
+        const bool refused = why.contains(QLatin1String("FATAL")) ||
+                             why.contains(QLatin1String("no password supplied"));
+        return refuse(refused ? Fault::Refused : Fault::Unreachable, why);
+    }
+    if (access == Access::ReadOnly) {
+        QSqlQuery q(db);
+        if (!q.exec(QLatin1String(dialect_->readOnlySetup)))
+            return refuse(Fault::Other, oneLine(q.lastError()));
+    }
+    int version = 0;
+    QString why;
+    if (!ResultsSchema::version(db, *dialect_, version, why))
+        return refuse(Fault::Other, why);
+    before = version;
+    if (!init && version != ResultsSchema::Version)
+        return refuse(Fault::Schema, schemaMismatch(version, where));
+    if (init && version > ResultsSchema::Version)
+        return refuse(Fault::Schema, schemaMismatch(version, where));
+    if (init && version < ResultsSchema::Version && !ResultsSchema::upgrade(db, *dialect_, why))
+        return refuse(
+            why.contains(QLatin1String("permission denied")) ? Fault::Refused : Fault::Other,
+            why.simplified());
+    return QString();
+}
+
 bool ResultsStore::openSqlite(const QString& path, Access access, QString& error) {
-    dialect_ = &StoreDialect::of(StoreDialect::Kind::Sqlite);
     const QFileInfo info(path);
     bool fresh = false;
     if (!info.exists()) {
@@ -229,7 +342,7 @@ bool ResultsStore::writable(QString& error) const {
         return fail(QStringLiteral("opened for reading only"), error);
     // An open file whose folder was removed or unmounted still takes writes that no one will
     // ever read: the verdict must not count as recorded.
-    if (!QFileInfo::exists(name_))
+    if (!isServer() && !QFileInfo::exists(name_))
         return fail(QStringLiteral("the store is gone (its folder was removed or unmounted)"),
                     error);
     return true;
@@ -254,6 +367,30 @@ bool ResultsStore::commit(QString& error) {
 void ResultsStore::rollback() {
     QSqlQuery q(database());
     q.exec(QStringLiteral("ROLLBACK"));
+}
+
+bool ResultsStore::liveRecords(QString& error) const {
+    // Live runs need this station's lock files and must never wait on a network: they go to
+    // the station's own store, and the forwarder takes them to the server once they ended.
+    // Imports too: the stations' role may only add rows, and a run's steps are upserted.
+    if (isServer())
+        return fail(QStringLiteral("a station records into its own results store (its spool); "
+                                   "the server takes the ended records from there"),
+                    error);
+    return true;
+}
+
+bool ResultsStore::queue(const char* kind, qint64 key, QString& error) {
+    if (isServer())
+        return true;
+    QSqlQuery q(database());
+    q.prepare(
+        QStringLiteral("INSERT INTO outbox (kind, record, queued) VALUES (?, ?, ?)"
+                       " ON CONFLICT (kind, record) DO NOTHING"));
+    q.addBindValue(QLatin1String(kind));
+    q.addBindValue(key);
+    q.addBindValue(moment(QDateTime::currentDateTime()).utc);
+    return q.exec() || failQuery(q, error);
 }
 
 QString ResultsStore::lockPath(const QString& runId) const {
@@ -361,7 +498,7 @@ bool ResultsStore::touch(const RunRecord& r, qint64 key, int reached, QString& e
 }
 
 bool ResultsStore::runStarted(const RunRecord& r, QString& error) {
-    if (!writable(error))
+    if (!writable(error) || !liveRecords(error))
         return false;
     if (!live_.contains(r.id)) {
         // Held until the run ends: while it is, no other program takes the run for interrupted.
@@ -388,7 +525,7 @@ bool ResultsStore::runStarted(const RunRecord& r, QString& error) {
 bool ResultsStore::stepJudged(const RunRecord& r, int step, QString& error) {
     if (step < 0 || step >= r.steps.size())
         return fail(QStringLiteral("run %1 has no step %2").arg(r.id).arg(step + 1), error);
-    if (!begin(error))
+    if (!liveRecords(error) || !begin(error))
         return false;
     qint64 key = -1;
     bool inserted = false;
@@ -407,7 +544,7 @@ bool ResultsStore::stepJudged(const RunRecord& r, int step, QString& error) {
 }
 
 bool ResultsStore::runEnded(const RunRecord& r, QString& error) {
-    if (!begin(error))
+    if (!liveRecords(error) || !begin(error))
         return false;
     qint64 key = -1;
     bool inserted = false;
@@ -441,6 +578,7 @@ bool ResultsStore::runEnded(const RunRecord& r, QString& error) {
             q.addBindValue(v);
         ok = q.exec() || failQuery(q, error);
     }
+    ok = ok && queue("run", key, error);
     if (!ok) {
         rollback();
         return false;
@@ -452,7 +590,7 @@ bool ResultsStore::runEnded(const RunRecord& r, QString& error) {
 }
 
 bool ResultsStore::reportWritten(const QString& runId, const QString& reportFile, QString& error) {
-    if (!begin(error))
+    if (!liveRecords(error) || !begin(error))
         return false;
     QSqlQuery q(database());
     q.prepare(QStringLiteral("UPDATE runs SET report_file = ? WHERE uuid = ?"));
@@ -523,6 +661,8 @@ bool ResultsStore::putUnit(const UnitRecord& u, Source source, bool& inserted, Q
         return failQuery(k, error);
     const qint64 key = k.value(0).toLongLong();
     k.finish();
+    if (!queue("unit", key, error))
+        return false;
     QSqlQuery s(db);
     s.prepare(QStringLiteral(
         "INSERT INTO unit_stages (unit, stage, ok, ms, text) VALUES (?, ?, ?, ?, ?)"));
@@ -542,7 +682,7 @@ bool ResultsStore::putUnit(const UnitRecord& u, Source source, bool& inserted, Q
 }
 
 bool ResultsStore::unitRecorded(const UnitRecord& u, QString& error) {
-    if (!begin(error))
+    if (!liveRecords(error) || !begin(error))
         return false;
     bool inserted = false;
     if (!putUnit(u, Source::Station, inserted, error)) {
@@ -555,7 +695,7 @@ bool ResultsStore::unitRecorded(const UnitRecord& u, QString& error) {
 QList<RunRecord> ResultsStore::takeInterrupted(QString& error) {
     QList<RunRecord> taken;
     error.clear();
-    if (!writable(error))
+    if (!writable(error) || !liveRecords(error))
         return taken;
     QList<QPair<qint64, QString>> open;
     {
@@ -664,8 +804,9 @@ bool ResultsStore::interrupt(qint64 key, RunRecord& r, QString& error) {
           QVariant(read.endStep), QVariant(RunRecord::verdictText(read.verdict())),
           QVariant(read.doneSteps()), QVariant(key)})
         u.addBindValue(v);
-    if (!u.exec()) {
-        failQuery(u, error);
+    if (!u.exec() || !queue("run", key, error)) {
+        if (u.lastError().isValid())
+            failQuery(u, error);
         rollback();
         return false;
     }
@@ -678,7 +819,7 @@ bool ResultsStore::interrupt(qint64 key, RunRecord& r, QString& error) {
 bool ResultsStore::importRuns(const QList<ImportedRun>& runs, int& added, int& skipped,
                               QString& error) {
     added = skipped = 0;
-    if (!begin(error))
+    if (!liveRecords(error) || !begin(error))
         return false;
     QSqlQuery same(database());
     same.prepare(
@@ -714,6 +855,7 @@ bool ResultsStore::importRuns(const QList<ImportedRun>& runs, int& added, int& s
         for (int k = 0; ok && inserted && k < r.steps.size(); ++k)
             if (r.steps[k].verdict != RunRecord::StepVerdict::None)
                 ok = putStep(key, k, r.steps[k], error);
+        ok = ok && (!inserted || queue("run", key, error));
         if (!ok) {
             rollback();
             return false;
@@ -726,7 +868,7 @@ bool ResultsStore::importRuns(const QList<ImportedRun>& runs, int& added, int& s
 bool ResultsStore::importUnits(const QList<UnitRecord>& units, int& added, int& skipped,
                                QString& error) {
     added = skipped = 0;
-    if (!begin(error))
+    if (!liveRecords(error) || !begin(error))
         return false;
     QSqlQuery same(database());
     same.prepare(

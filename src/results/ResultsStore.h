@@ -12,12 +12,16 @@
 #include "results/StoreDialect.h"
 
 class QLockFile;
+class ResultsLocation;
 class QSqlQuery;
 
 // The results database of a line: every plan run and every EDID unit, written as it happens,
 // kept for questions by serial, yield and failures (ResultsQuery). A station's store is an
-// SQLite file ("results.sqlite" in a folder that several programs and stations may share);
-// the same interface is meant to reach a PostgreSQL server later. Callers never see SQL.
+// SQLite file ("results.sqlite" in a folder that several programs and stations may share). A
+// line's PostgreSQL server is opened the same way (ResultsLocation) for questions, for its
+// schema (initServer) and for the ended records that stations forward to it (ResultsForwarder,
+// from the station's own store, its spool, whose outbox lists what the server has not taken).
+// Callers never see SQL.
 //
 // Every write is one short transaction, durable when it returns true; false with an error
 // that names the store and the reason (the caller then does not take the verdict).
@@ -31,10 +35,31 @@ public:
     ResultsStore(const ResultsStore&) = delete;
     ResultsStore& operator=(const ResultsStore&) = delete;
 
+    // Why a server could not be opened, for a caller that retries (ResultsForwarder).
+    enum class Fault {
+        None,
+        Unreachable,  // no connection: unknown host, nothing listening, time-out, line lost
+        Refused,      // the server refused the role: password, role, database, permissions
+        Schema,       // the server's results schema is not this program's
+        Other,
+    };
+
     // location: an SQLite file, or a folder holding DefaultFileName. A file that is not an
     // SQLite database, not a results store, or of a newer schema is refused, and left exactly
     // as it was; an older one is upgraded (ReadWrite). ReadOnly never creates a file.
+    // Or a PostgreSQL server's URL (ResultsLocation): its schema must be this program's (a
+    // station never changes it; initServer does), and it takes no live records and no
+    // imports, only the records forwarded from stations' spools (ResultsForwarder).
     bool open(const QString& location, Access access, QString& error);
+    // The server's password, kept in memory only; without one libpq looks in its password file.
+    void setPassword(const QString& password) { password_ = password; }
+    // Opens a server with a role that may create tables, and makes or upgrades its schema to
+    // this program's; before: the version it had (0: none). Left open ReadWrite.
+    bool initServer(const QString& url, int& before, QString& error);
+    bool isServer() const;
+    Fault fault() const { return fault_; }
+    // The SQLite file that a location of a file or folder stands for.
+    static QString filePath(const QString& location);
     void close();
     bool isOpen() const;
     // The store as messages name it (the file's path).
@@ -76,6 +101,11 @@ private:
     enum class Source { Station, Import };
 
     bool openSqlite(const QString& path, Access access, QString& error);
+    bool openServer(const QString& url, Access access, bool init, int& before, QString& error);
+    // Empty when done; else why not (fault_ says which kind). The connection stays for close().
+    QString connectServer(const ResultsLocation& where, Access access, bool init, int& before);
+    bool liveRecords(QString& error) const;
+    bool queue(const char* kind, qint64 key, QString& error);
     // Empty when done; else why not. The connection stays for close() to remove.
     QString connectSqlite(const QString& path, bool readOnly, bool fresh, int& version);
     QString setUpWriter(int version);
@@ -99,6 +129,8 @@ private:
     QString folder_;
     QString station_;
     Access access_ = Access::ReadOnly;
+    QString password_;
+    Fault fault_ = Fault::None;
     const StoreDialect* dialect_;
     QHash<QString, std::shared_ptr<QLockFile>> live_;  // the runs this object has going
 };

@@ -3,7 +3,7 @@
 #include <QString>
 
 // What differs between the databases the results store runs on: a station's SQLite file, and
-// later a PostgreSQL server. Everything else (tables, queries) is written once in SQL both run.
+// a line's PostgreSQL server. Everything else (tables, queries) is written once in SQL both run.
 struct StoreDialect {
     enum class Kind { Sqlite, Postgresql };
 
@@ -20,6 +20,11 @@ struct StoreDialect {
     const char* tableCount;
     // Run by a writer once the schema is known to be this program's (';' between statements).
     const char* writerSetup;
+    // Taken in the transaction that makes or upgrades the schema, where beginWrite does not
+    // already keep a second one out (empty: it does).
+    const char* schemaLock;
+    // Run on a connection that only reads, so that nothing it does can change the store.
+    const char* readOnlySetup;
 
     static const StoreDialect& of(Kind kind);
     // The statement with {id} and {compact} put in for this dialect.

@@ -222,6 +222,9 @@ private slots:
         QCOMPARE(r.csvFile, dir.filePath("o.csv"));
         QVERIFY(parse({"results", "history", "'); DROP TABLE runs;--"}, r, e));
         QCOMPARE(r.resultsOperands, QStringList({"'); DROP TABLE runs;--"}));
+        QVERIFY(
+            parse({"results", "forward", "postgresql://line@db/orve1", "--results", "s"}, r, e));
+        QVERIFY(r.resultsLocation == "s" && r.resultsOperands.size() == 1);
         QVERIFY(parse({"results", "import", "a.csv", "b.csv"}, r, e));
         QCOMPARE(r.resultsOperands.size(), 2);
         const QString golden = qEnvironmentVariable("ORVE1_TEST_DATA") + "/dell-p2415q-hdmi2.0.bin";
@@ -233,7 +236,15 @@ private slots:
 
         // Columns: arguments, part of the reason.
         const QList<QPair<QStringList, QString>> bad = {
-            {{"results"}, "needs history, runs, yield, export or import"},
+            {{"results"}, "needs history, runs, yield, export, import, init or forward"},
+            {{"results", "init", "results.sqlite"}, "takes the server's URL"},
+            {{"results", "forward", "postgresql://a:s3cret@db/x"}, "a password does not go"},
+            {{"results", "runs", "--results", "postgresql://a@db/x?password=s3cret"},
+             "a password does not go"},
+            {{"results", "forward", "postgresql://a@db/x", "--results", "postgresql://a@db/y"},
+             "names the station's own store"},
+            {{"results", "import", "a.csv", "--results", "postgresql://a@db/x"},
+             "goes into a station's own store"},
             {{"results", "purge"}, "unknown results command 'purge'"},
             {{"results", "history"}, "one serial"},
             {{"results", "history", "A", "--plan", "P"}, "takes no filters"},
