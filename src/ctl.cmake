@@ -7,6 +7,7 @@ add_library(orve1ctllib STATIC
     ctl/EdidCommands.h ctl/EdidCommands.cpp
     ctl/PlanArguments.h ctl/PlanArguments.cpp
     ctl/CtlPlanRunner.h ctl/CtlPlanRunner.cpp
+    ctl/ForwardWait.h ctl/ForwardWait.cpp
     ctl/StdinLines.h ctl/StdinLines.cpp
     ctl/IdentityCommands.h ctl/IdentityCommands.cpp
     ctl/ResultsArguments.h ctl/ResultsArguments.cpp

@@ -41,6 +41,7 @@ add_library(orve1widgets STATIC
     resultsui/ChartView.h resultsui/ChartView.cpp
     resultsui/RunsTableModel.h resultsui/RunsTableModel.cpp
     resultsui/TResultsForm.h resultsui/TResultsForm.cpp
+    resultsui/ResultsLinkRow.h resultsui/ResultsLinkRow.cpp
 )
 target_link_libraries(orve1widgets PUBLIC orve1core orve1serial Qt6::Widgets)
 # Where the manual is, as the About box says: one implementation per platform.

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "ctl/ConsoleView.h"
+#include "ctl/ForwardWait.h"
 #include "link/LinkEngine.h"
 #include "link/LinkTrace.h"
 
@@ -48,7 +49,7 @@ void CtlPlanRunner::start() {
             .arg(request_.serial));
     // Every run is recorded as it happens, or it does not start.
     QString error;
-    if (!station_.open(ResultsStation::locationFor(request_.reportDir, request_.resultsLocation),
+    if (!station_.open(ResultsStation::whereFor(request_.reportDir, request_.resultsLocation),
                        error)) {
         say(stderr, QStringLiteral("orve1ctl: the run cannot start: ") + error);
         QTimer::singleShot(0, this, [this] { finish(2); });
@@ -257,8 +258,9 @@ void CtlPlanRunner::runFinished() {
         say(stderr, QStringLiteral("orve1ctl: not written: ") + runner_.reportError());
         status = 1;
     }
-    // Not from inside the engine's tick, which may still be visiting its slots.
-    QTimer::singleShot(0, this, [this, status] { finish(status); });
+    // Not from inside the engine's tick, which may still be visiting its slots; with a line's
+    // server, once the run is on it or the forwarder has said why not.
+    ForwardWait::after(station_, this, [this, status] { finish(status); });
 }
 
 void CtlPlanRunner::finish(int status) {

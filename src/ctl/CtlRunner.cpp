@@ -3,6 +3,7 @@
 #include <QDate>
 #include <QFileInfo>
 
+#include "ctl/ForwardWait.h"
 #include "ctl/IdentityCommands.h"
 #include "edid/DeclaredTimings.h"
 #include "edid/EdidImageFile.h"
@@ -54,7 +55,7 @@ void CtlRunner::start() {
     if (request_.kind == CtlRequest::Kind::EdidProvision) {
         // The unit is recorded in the results store beside its log line, or not programmed.
         QString error;
-        const QString location = ResultsStation::locationFor(
+        const ResultsStation::Where location = ResultsStation::whereFor(
             QFileInfo(request_.logFile).absolutePath(), request_.resultsLocation);
         if (!station_.open(location, error)) {
             std::fprintf(stderr, "orve1ctl: the unit cannot be programmed: %s\n",
@@ -166,7 +167,12 @@ void CtlRunner::startProvision() {
     // Once the engine has finished with the command that ended the unit.
     connect(
         provision_, &ProductionRun::finished, this,
-        [this] { finish(IdentityCommands::status(*provision_)); }, Qt::QueuedConnection);
+        [this] {
+            // With a line's server, once the unit is on it or the forwarder has said why not.
+            const int status = IdentityCommands::status(*provision_);
+            ForwardWait::after(station_, this, [this, status] { finish(status); });
+        },
+        Qt::QueuedConnection);
     provision_->start(request_.golden, request_.recipe, request_.serialText, QDate::currentDate(),
                       request_.logFile, request_.serialFormat);
 }

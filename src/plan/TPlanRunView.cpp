@@ -18,6 +18,8 @@
 #include "plan/PlanRunner.h"
 #include "plan/RunReport.h"
 #include "plan/TPlanEditor.h"
+#include "results/ResultsStore.h"
+#include "resultsui/ResultsLinkRow.h"
 #include "ui/VerdictStyle.h"
 
 namespace {
@@ -75,6 +77,8 @@ void TPlanRunView::setStation(const QString& reportFolder, const QString& operat
 }
 
 void TPlanRunView::planLoaded(const QString& path, const QString& reportFolder) {
+    // The plan's results: line, as written (a file relative to the plan's folder, or a URL).
+    ResultsLink_->setNamed(editor_.plan().results);
     if (!reportFolder.isEmpty() && stationReports_.isEmpty())
         ReportFolder_->setText(QDir::toNativeSeparators(
             QDir::cleanPath(QDir(QFileInfo(path).absolutePath()).absoluteFilePath(reportFolder))));
@@ -110,6 +114,8 @@ void TPlanRunView::makeRunTab() {
     fields->addWidget(PlanControls::caption(QStringLiteral("&Reports in:"), ReportFolder_), 1, 0);
     fields->addWidget(ReportFolder_, 1, 1, 1, 3);
     fields->addWidget(ChooseFolder_, 1, 4);
+    ResultsLink_ = new ResultsLinkRow(station_);
+    fields->addWidget(ResultsLink_, 2, 0, 1, 5);
     fields->setColumnStretch(1, 2);
     fields->setColumnStretch(3, 1);
 
@@ -283,7 +289,9 @@ void TPlanRunView::StartButtonClick() {
     setup.planFolder = editor_.planFolder();
     // Every run is recorded as it happens, or it does not start.
     QString storeError;
-    if (!station_.open(ResultsStation::locationFor(setup.reportFolder), storeError)) {
+    if (!station_.open(ResultsStation::whereFor(setup.reportFolder, ResultsLink_->named(),
+                                                editor_.planFolder()),
+                       storeError)) {
         say(QStringLiteral("The run cannot start: its results cannot be recorded."), storeError);
         return;
     }
@@ -544,6 +552,7 @@ void TPlanRunView::greyInstruction(bool grey) {
 }
 
 void TPlanRunView::showStoreNews() {
+    ResultsLink_->stationOpened();
     const QString today = station_.todayLine(false);
     Today_->setText(today);
     Today_->setAccessibleDescription(today);
@@ -556,9 +565,11 @@ void TPlanRunView::showStoreNews() {
 
 void TPlanRunView::openStoreOf(const QString& folder) {
     // Only a store that is there already: choosing a folder makes no file.
-    const QString location = ResultsStation::locationFor(folder);
+    const ResultsStation::Where where =
+        ResultsStation::whereFor(folder, ResultsLink_->named(), editor_.planFolder());
     QString error;
-    if (!folder.isEmpty() && QFileInfo::exists(location) && station_.open(location, error))
+    if (!folder.isEmpty() && QFileInfo::exists(ResultsStore::filePath(where.spool)) &&
+        station_.open(where, error))
         showStoreNews();
 }
 

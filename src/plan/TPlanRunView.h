@@ -16,6 +16,7 @@ class QLineEdit;
 class QListWidget;
 class QPushButton;
 class QTimer;
+class ResultsLinkRow;
 class TPlanEditor;
 
 // The Test Plan window's Run tab: the unit's serial scanned or typed, the plan run on it one
@@ -58,6 +59,7 @@ public:
     QLabel* TodayCounts() const { return Today_; }
     QLabel* EarlierRuns() const { return Earlier_; }
     ResultsStation& station() { return station_; }
+    ResultsLinkRow* ResultsLink() const { return ResultsLink_; }
     QLabel* StepTitle() const { return StepTitle_; }
     QLabel* StepNames() const { return StepNames_; }
     QLabel* Instruction() const { return Instruction_; }
@@ -121,6 +123,7 @@ private:
     QLineEdit* ReportFolder_ = nullptr;
     QPushButton* ChooseFolder_ = nullptr;
     QPushButton* StartButton_ = nullptr;
+    ResultsLinkRow* ResultsLink_ = nullptr;
     QLabel* Today_ = nullptr;
     QLabel* Earlier_ = nullptr;
     QLabel* StepTitle_ = nullptr;

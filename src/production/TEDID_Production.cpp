@@ -24,6 +24,7 @@
 #include "link/LinkEngine.h"
 #include "production/ProductionLog.h"
 #include "production/SerialFormat.h"
+#include "resultsui/ResultsLinkRow.h"
 #include "ui/ElidedLabel.h"
 #include "ui/FormControls.h"
 #include "ui/HomePath.h"
@@ -150,14 +151,18 @@ TEDID_Production::TEDID_Production(LinkEngine& engine, TMainForm& main, QWidget*
     unitLayout->setRowStretch(7, 1);
 
     QGroupBox* log = FormControls::group(this, "LogGroup", QStringLiteral("Log"), QRect());
-    auto* logLayout = new QHBoxLayout(log);
+    auto* logLayout = new QGridLayout(log);
     LogFile_ = new ElidedLabel(log, "LogFile", Qt::ElideMiddle);
     LogFile_->setFullText(QStringLiteral("(none chosen)"));
     QPushButton* choose =
         FormControls::button(log, "LogChoose", QStringLiteral("Choose..."), QRect());
     choose->setToolTip(QStringLiteral("Choose the CSV file a line per unit is added to"));
-    logLayout->addWidget(LogFile_, 1);
-    logLayout->addWidget(choose);
+    logLayout->addWidget(LogFile_, 0, 0);
+    logLayout->addWidget(choose, 0, 1);
+    // Every unit also goes into a results store: beside the log, or the one named here.
+    ResultsLink_ = new ResultsLinkRow(station_, log);
+    logLayout->addWidget(ResultsLink_, 1, 0, 1, 2);
+    logLayout->setColumnStretch(0, 1);
 
     auto* right = new QVBoxLayout;
     right->addWidget(unit, 1);
@@ -354,6 +359,7 @@ void TEDID_Production::LogChooseClick() {
 }
 
 void TEDID_Production::showCounts() {
+    ResultsLink_->stationOpened();
     QStringList lines;
     if (passed_ + failed_ + stoppedUnits_ > 0)
         lines << QStringLiteral("Passed %1, failed %2%3 since the window was opened")
@@ -404,7 +410,9 @@ bool TEDID_Production::chooseLog(const QString& path) {
         return false;
     }
     // Every unit goes into the results store beside the log as well.
-    if (!station_.open(ResultsStation::locationFor(QFileInfo(path).absolutePath()), error)) {
+    if (!station_.open(
+            ResultsStation::whereFor(QFileInfo(path).absolutePath(), ResultsLink_->named()),
+            error)) {
         tell(QStringLiteral("The results store beside the log cannot be opened."), error);
         return false;
     }
@@ -473,7 +481,9 @@ bool TEDID_Production::readyFor(const QString& serial) {
         problem = run_.startProblem();
     QString storeError;
     if (problem.isEmpty() &&
-        !station_.open(ResultsStation::locationFor(QFileInfo(logPath_).absolutePath()), storeError))
+        !station_.open(
+            ResultsStation::whereFor(QFileInfo(logPath_).absolutePath(), ResultsLink_->named()),
+            storeError))
         problem = QStringLiteral("The unit's results cannot be recorded: %1").arg(storeError);
     if (!problem.isEmpty()) {
         tell(problem);

@@ -19,6 +19,7 @@ class QProgressBar;
 class QPushButton;
 class QRadioButton;
 class QTimer;
+class ResultsLinkRow;
 class QTreeWidget;
 class TMainForm;
 
@@ -120,6 +121,7 @@ private:
     TMainForm& main_;
     ProductionRun run_;
     ResultsStation station_;
+    ResultsLinkRow* ResultsLink_ = nullptr;
     GoldenEdid golden_;
     QString logPath_;
     QString serial_;  // of the unit being programmed

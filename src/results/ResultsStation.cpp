@@ -4,29 +4,80 @@
 #include <QFileInfo>
 
 #include "plan/RunReport.h"
+#include "results/ResultsForwarderThread.h"
+#include "results/ResultsLocation.h"
 #include "results/ResultsStore.h"
 
 ResultsStation::ResultsStation() : store_(std::make_unique<ResultsStore>()) {}
 
 ResultsStation::~ResultsStation() = default;
 
+ResultsStation::Where ResultsStation::whereFor(const QString& reportFolder, const QString& named,
+                                               const QString& relativeTo) {
+    Where w;
+    w.spool = QDir(reportFolder).filePath(QLatin1String(ResultsStore::DefaultFileName));
+    if (ResultsLocation::isServerUrl(named))
+        w.server = named;
+    else if (!named.isEmpty())
+        w.spool = relativeTo.isEmpty() ? named : QDir(relativeTo).absoluteFilePath(named);
+    return w;
+}
+
 QString ResultsStation::locationFor(const QString& reportFolder, const QString& named) {
-    if (!named.isEmpty())
-        return named;
-    return QDir(reportFolder).filePath(QLatin1String(ResultsStore::DefaultFileName));
+    return whereFor(reportFolder, named).spool;
 }
 
 bool ResultsStation::open(const QString& location, QString& error) {
-    const QString clean = QDir::cleanPath(location);
-    if (store_->isOpen() && clean == location_)
+    return open(Where{location, QString()}, error);
+}
+
+bool ResultsStation::open(const Where& where, QString& error) {
+    const QString clean = QDir::cleanPath(where.spool);
+    if (store_->isOpen() && clean == location_ && where.server == server_)
         return true;
+    if (!where.server.isEmpty()) {
+        ResultsLocation server;
+        if (!ResultsLocation::parse(where.server, server, error))
+            return false;
+    }
+    forwarder_.reset();
     store_->close();
     location_.clear();
+    server_.clear();
     if (!store_->open(clean, ResultsStore::Access::ReadWrite, error))
         return false;
     location_ = clean;
+    server_ = where.server;
     takeInterrupted();
+    startForwarder();
     return true;
+}
+
+void ResultsStation::startForwarder() {
+    forwarder_.reset();
+    if (server_.isEmpty())
+        return;
+    // The spool as the store opened it (a folder named resolves to its results.sqlite).
+    forwarder_ =
+        std::make_unique<ResultsForwarderThread>(ResultsStore::filePath(location_), server_);
+    if (!password_.isEmpty())
+        forwarder_->setPassword(password_);
+    forwarder_->start();
+}
+
+void ResultsStation::setServerPassword(const QString& password) {
+    password_ = password;
+    if (store_->isOpen())
+        startForwarder();
+}
+
+QString ResultsStation::forwardSentence() const {
+    return forwarder_ ? forwarder_->status().sentence() : QString();
+}
+
+void ResultsStation::forwardSoon() {
+    if (forwarder_)
+        forwarder_->recorded();
 }
 
 bool ResultsStation::isOpen() const {
@@ -131,9 +182,15 @@ bool ResultsStation::runEnded(const RunRecord& r, QString& error) {
 }
 
 bool ResultsStation::reportWritten(const RunRecord& r, QString& error) {
-    return ready(error) && store_->reportWritten(r.id, r.reportFile, error);
+    // The run goes up with its report's name.
+    const bool ok = ready(error) && store_->reportWritten(r.id, r.reportFile, error);
+    forwardSoon();
+    return ok;
 }
 
 bool ResultsStation::unitRecorded(const UnitRecord& u, QString& error) {
-    return ready(error) && store_->unitRecorded(u, error);
+    const bool ok = ready(error) && store_->unitRecorded(u, error);
+    if (ok)
+        forwardSoon();
+    return ok;
 }

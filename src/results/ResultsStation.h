@@ -9,14 +9,16 @@
 #include "production/UnitRecord.h"
 #include "results/ResultsQuery.h"
 
+class ResultsForwarderThread;
 class ResultsStore;
 
 // A station's results: the store its runs and units are recorded in as they happen (the
 // report folder's results.sqlite unless it is told another), opened for writing when first
-// needed and kept open. Opening it finds the runs this station left unfinished (the program
-// killed, the computer off): they are marked interrupted and their reports and results lines
-// are written then, and notices() tells of each once. The Test Plan window, EDID > Production
-// and orve1ctl each record through one of these.
+// needed and kept open. With a line's server, that store is the station's spool, and a
+// forwarder (in a thread of its own) sends the server what it has not yet taken. Opening it finds
+// the runs this station left unfinished (the program killed, the computer off): they are marked
+// interrupted and their reports and results lines are written then, and notices() tells of each
+// once. The Test Plan window, EDID > Production and orve1ctl each record through one of these.
 class ResultsStation : public RunJournal {
 public:
     ResultsStation();
@@ -24,13 +26,32 @@ public:
     ResultsStation(const ResultsStation&) = delete;
     ResultsStation& operator=(const ResultsStation&) = delete;
 
-    // Where a run's results go: the location the plan or the operator names (a file, a
-    // folder holding results.sqlite), else results.sqlite in the report folder.
+    // Where a run's results go: the spool (a file or a folder holding results.sqlite) and the
+    // line's server, if any.
+    struct Where {
+        QString spool;
+        QString server;  // postgresql://ROLE@HOST[:PORT]/DB, or empty
+        bool operator==(const Where& o) const { return spool == o.spool && server == o.server; }
+    };
+    // What the plan or the operator names: a file or folder (relative to relativeTo), or a
+    // server URL whose spool is the report folder's; else the report folder's results.sqlite.
+    static Where whereFor(const QString& reportFolder, const QString& named = QString(),
+                          const QString& relativeTo = QString());
     static QString locationFor(const QString& reportFolder, const QString& named = QString());
 
     // Opens the store at location for writing, unless it is open there already. False with
     // why (the store named) when it cannot be opened or written.
     bool open(const QString& location, QString& error);
+    // ... with the line's server it forwards to, when where names one (a URL that cannot be
+    // used is refused here).
+    bool open(const Where& where, QString& error);
+    // The forwarder while a server is named (for its status and problems), else null.
+    ResultsForwarderThread* forwarder() const { return forwarder_.get(); }
+    // "Results: 12 waiting for the server (no connection since 14:02)"; empty without one.
+    QString forwardSentence() const;
+    // A password the operator gave for the server, kept in memory only: the forwarder starts
+    // again with it.
+    void setServerPassword(const QString& password);
     bool isOpen() const;
     QString location() const { return location_; }
     QString name() const;
@@ -59,7 +80,13 @@ private:
     bool ready(QString& error) const;
     void takeInterrupted();
 
+    void startForwarder();
+    void forwardSoon();
+
     std::unique_ptr<ResultsStore> store_;
+    std::unique_ptr<ResultsForwarderThread> forwarder_;
     QString location_;
+    QString server_;
+    QString password_;
     QStringList notices_;
 };

@@ -3,9 +3,6 @@
 // --results URL and the station's own report folder (its spool). The server stops after the
 // first units and starts again two units later: in the end every run is on the server once with
 // every step, and every spool is empty.
-//
-// Needs orve1ctl plan --results URL (the station side's store and forwarder); registered once
-// that has landed (tests/e2e/CMakeLists.txt).
 #include <QDir>
 #include <QProcess>
 #include <QTemporaryDir>

@@ -265,6 +265,35 @@ private slots:
 
     // Edit identity... in the inspector: a refused text keeps the dialog open; OK writes the
     // fields and the window shows the bytes that changed as edid-diff prints them.
+    // A line's server that cannot be reached: the unit is programmed and kept in the spool
+    // beside the log, and the window's results line says what waits, without a box.
+    void unitKeptForAnUnreachableServer() {
+        GuiRig rig;
+        QTemporaryDir dir;
+        rig.menuItem("EDID_Production")->trigger();
+        TEDID_Production& w = *rig.windows->EDID_Production;
+        w.findChild<QLineEdit*>("ResultsField")
+            ->setText("postgresql://orve1_station@127.0.0.1:1/orve1");
+        QStringList files{sample(), dir.filePath("units.csv")};
+        w.setFileDialogHook(
+            [&](bool, const QString&, const QString&) { return files.takeFirst(); });
+        w.findChild<QPushButton*>("GoldenOpen")->click();
+        w.findChild<QPushButton*>("LogChoose")->click();
+        rig.makePresent();
+        rig.line.answerFrames = false;
+        ModelGenerator model;
+        model.attach(rig.line, rig.clock);
+        scan(w, "SN-0301");
+        QVERIFY(runUnit(rig, model, w));
+        QCOMPARE(w.ResultLabel()->text(), QStringLiteral("PASS"));
+        QLabel* status = w.findChild<QLabel*>("ResultsStatus");
+        QTRY_VERIFY_WITH_TIMEOUT(
+            status->text().startsWith("Results: 1 waiting for the server (no connection since"),
+            10000);
+        QVERIFY2(rig.messages.isEmpty(), qPrintable(rig.messages.join('|')));
+        QVERIFY(QFile::exists(dir.filePath("results.sqlite")));
+    }
+
     void inspectorEditsTheIdentity() {
         GuiRig rig;
         QTemporaryDir dir;
