@@ -5,6 +5,7 @@
 
 #include "plan/PlanFile.h"
 #include "plan/RunReport.h"
+#include "results/ResultsStation.h"
 #include "programme/ProgramPacker.h"
 
 namespace {
@@ -155,6 +156,13 @@ bool PlanArguments::parse(const QString& file, CtlRequest& out, QString& error) 
         return false;
     const QFileInfo folder(dir);
     out.reportDir = QDir::cleanPath(folder.absoluteFilePath());
+    // The results store named on the line, else the plan's results: (a file relative to the
+    // plan's folder, or a line's server), else the report folder's.
+    if (out.resultsLocation.isEmpty() && !plan.results.isEmpty()) {
+        const ResultsStation::Where where =
+            ResultsStation::whereFor(out.reportDir, plan.results, info.absolutePath());
+        out.resultsLocation = where.server.isEmpty() ? where.spool : where.server;
+    }
     out.file = info.absoluteFilePath();
     out.planDigest = PlanFile::digest(bytes);
     out.planText = bytes;
