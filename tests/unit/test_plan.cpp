@@ -9,6 +9,7 @@
 #include "TimerLoop.h"
 #include "plan/PlanFile.h"
 #include "plan/PlanRunner.h"
+#include "plan/RunJournal.h"
 #include "plan/RunReport.h"
 
 namespace {
@@ -459,6 +460,52 @@ private slots:
         QVERIFY(p.html().contains("<h2>Interruptions</h2>"));
         if (then == "wait")
             QVERIFY2(p.csv()[1].contains("no Retry within 10 minutes"), qPrintable(p.csv()[1]));
+    }
+
+    // A results store that does not take a verdict: the step stays on, the verdict is not
+    // taken until it is written (Retry), and a store that cannot take the run's row keeps the
+    // run from starting.
+    void verdictWaitsForTheStore() {
+        struct Journal : RunJournal {
+            bool refuse = false;
+            int judged = 0;
+            bool say(QString& e) {
+                e = "results.sqlite: disk full";
+                return !refuse;
+            }
+            bool runStarted(const RunRecord&, QString& e) override { return say(e); }
+            bool stepJudged(const RunRecord&, int, QString& e) override {
+                judged += refuse ? 0 : 1;
+                return say(e);
+            }
+            bool runPaused(const RunRecord&, QString& e) override { return say(e); }
+            bool runEnded(const RunRecord&, QString& e) override { return say(e); }
+            bool reportWritten(const RunRecord&, QString& e) override { return say(e); }
+        } journal;
+        PlanRig p;
+        p.runner.setJournal(&journal);
+        QVERIFY(p.start("10 1 judge White\nsame 2 judge Blue\n", "SN-7"));
+        QCOMPARE(p.settle(), PlanRunner::State::Judging);
+        journal.refuse = true;
+        QVERIFY(p.runner.pass());
+        QCOMPARE(p.runner.state(), PlanRunner::State::Paused);
+        QCOMPARE(p.runner.pauseCause(), PlanRunner::PauseCause::Store);
+        QVERIFY(p.runner.pauseText().contains("results.sqlite: disk full"));
+        QCOMPARE(p.runner.record().steps[0].verdict, RunRecord::StepVerdict::None);
+        QString why;
+        QVERIFY(!p.runner.retry(why) && p.runner.state() == PlanRunner::State::Paused);
+        const int sent = int(p.model.exchanges.size());
+        journal.refuse = false;
+        QVERIFY(p.runner.retry(why));
+        QCOMPARE(p.runner.record().steps[0].verdict, RunRecord::StepVerdict::Pass);
+        QCOMPARE(p.settle(), PlanRunner::State::Judging);
+        QCOMPARE(p.runner.currentStep(), 1);
+        QCOMPARE(int(p.model.exchanges.size()), sent + 1);  // the next step's pattern only
+        QCOMPARE(journal.judged, 1);
+        p.runner.stop(RunRecord::End::Stopped);
+        journal.refuse = true;
+        QVERIFY(!p.start("10 1 judge White\n", "SN-8"));
+        QCOMPARE(p.rig.engine.holder(), nullptr);
     }
 
     // Refused before anything is sent while the generator is absent; a report that cannot be
