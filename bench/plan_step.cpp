@@ -3,7 +3,8 @@
 // command it needed answered), for steps that change only the pattern and steps that change
 // both. Verdicts come at a random moment after each step is shown, as an operator's would.
 // Last, steps that pause (the generator marked absent, as after a silence) and are retried at
-// once: the time from Retry to the step shown again, both commands sent.
+// once: the time from Retry to the step shown again, both commands sent. Every verdict is
+// recorded durably in a results store first, as the window and orve1ctl record it.
 //     bench_plan_step [PAIRS]     (default 12 of each kind, and half as many retries)
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -19,6 +20,7 @@
 #include "link/QtSerialLine.h"
 #include "link/SteadyClock.h"
 #include "plan/PlanRunner.h"
+#include "results/ResultsStation.h"
 
 namespace {
 
@@ -59,6 +61,13 @@ int main(int argc, char** argv) {
     poll.setInterval(100);
     tick.setInterval(500);
     PlanRunner runner(engine, clock);
+    ResultsStation station;
+    QString storeError;
+    if (!station.open(runtime.path(), storeError)) {
+        std::fprintf(stderr, "bench_plan_step: %s\n", qPrintable(storeError));
+        return 1;
+    }
+    runner.setJournal(&station);
     QObject::connect(&poll, &QTimer::timeout, [&] {
         engine.receivePoll();
         runner.poll();
