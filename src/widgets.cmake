@@ -33,6 +33,7 @@ add_library(orve1widgets STATIC
     edid/TEDID_Import.h edid/TEDID_Import.cpp
     edid/TEDID_Examiner.h edid/TEDID_Examiner.cpp
     plan/PlanControls.h plan/PlanControls.cpp
+    plan/TPlanStepBoxes.h plan/TPlanStepBoxes.cpp
     plan/TPlanEditor.h plan/TPlanEditor.cpp
     plan/TPlanRunView.h plan/TPlanRunView.cpp
     plan/TPlanForm.h plan/TPlanForm.cpp

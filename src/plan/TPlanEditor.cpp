@@ -4,13 +4,11 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSpinBox>
 #include <QVBoxLayout>
 
 #include "edid/DeclaredTimings.h"
@@ -21,6 +19,7 @@
 #include "plan/PlanControls.h"
 #include "plan/PlanFile.h"
 #include "plan/PlanRunner.h"
+#include "plan/TPlanStepBoxes.h"
 #include "programme/ProgramPacker.h"
 #include "timing/TimingTable.h"
 #include "ui/ElidedLabel.h"
@@ -32,7 +31,6 @@ namespace {
 constexpr int RowHeight = 22;
 const QString FileFilter = QStringLiteral("Test plans (*.txt *.plan);;All files (*)");
 const QString SameItem = QStringLiteral("same");
-const QString KeepItem = QStringLiteral("- (nothing sent)");
 const QString KeepCell = QStringLiteral("- (as shown)");
 
 enum Column { ColStep, ColTiming, ColPattern, ColMode, ColInstruction, ColumnCount };
@@ -45,15 +43,6 @@ constexpr GridColumn GridColumns[ColumnCount] = {
     {"#", 34}, {"Timing", 170}, {"Pattern", 170}, {"Mode", 80}, {"Instruction", 360},
 };
 
-// The identity choices of an edid step, in the order of PlanStep's enums.
-const QStringList SerialTextItems = {QStringLiteral("text from the scan"),
-                                     QStringLiteral("text of the golden")};
-const QStringList SerialNumberItems = {QStringLiteral("number from its digits"),
-                                       QStringLiteral("number of the golden"),
-                                       QStringLiteral("number 0")};
-const QStringList DateItems = {QStringLiteral("date of this week"),
-                               QStringLiteral("date of the golden")};
-
 QString modeCell(const PlanStep& s) {
     if (s.mode == PlanStep::Mode::Judge)
         return QStringLiteral("judge");
@@ -62,19 +51,6 @@ QString modeCell(const PlanStep& s) {
     return QStringLiteral("%1 %2")
         .arg(s.showTime)
         .arg(s.unit == PlanStep::Unit::Minutes ? "min" : "s");
-}
-
-// A timing or pattern box holds "same", the count numbers, then "-".
-int boxIndex(int value, int count) {
-    if (value == PlanStep::Same)
-        return 0;
-    return value == PlanStep::Keep ? count + 1 : value + 1;
-}
-
-int boxValue(int index, int count) {
-    if (index == 0)
-        return PlanStep::Same;
-    return index == count + 1 ? PlanStep::Keep : index - 1;
 }
 
 QString choiceCell(int value, const QString& named) {
@@ -131,9 +107,8 @@ bool TPlanEditor::startStation(const QString& path) {
     planBytes_.clear();
     stationError_ = QStringLiteral("not loaded yet");
     showPlan();
-    for (QLineEdit* e :
-         {PlanName_, PlanFolder_, Defects_, SerialFormat_, StepInstruction_, GoldenFile_})
-        e->setReadOnly(true);
+    for (QLineEdit* e : {PlanName_, PlanFolder_, Defects_, SerialFormat_}) e->setReadOnly(true);
+    Boxes_->setReadOnly(true);
     StationRow_->show();
     return reloadFile();
 }
@@ -240,82 +215,9 @@ void TPlanEditor::makePlanTab() {
             selectStep(row);
     });
 
-    TimingBox_ = PlanControls::named(new QComboBox, "TimingBox", QStringLiteral("Timing"));
-    TimingBox_->addItem(SameItem);
-    for (int i = 0; i < TimingCount; ++i) TimingBox_->addItem(Plan::timingText(i));
-    TimingBox_->addItem(KeepItem);
-    PatternBox_ = PlanControls::named(new QComboBox, "PatternBox", QStringLiteral("Pattern"));
-    PatternBox_->addItem(SameItem);
-    for (int i = 0; i < PatternCount; ++i) PatternBox_->addItem(Plan::patternText(i));
-    PatternBox_->addItem(KeepItem);
-    ModeBox_ = PlanControls::named(new QComboBox, "ModeBox", QStringLiteral("Mode"));
-    ModeBox_->addItems({QStringLiteral("judge"), QStringLiteral("timed"), QStringLiteral("edid")});
-    ModeBox_->setToolTip(
-        QStringLiteral("judge: the operator passes or fails the step; timed: it is shown for "
-                       "the show time, then the next follows; edid: the unit's EDID is "
-                       "programmed from a golden file"));
-    ShowTime_ = PlanControls::named(new QSpinBox, "ShowTime", QStringLiteral("Show time"));
-    ShowTime_->setRange(PlanStep::MinShowTime, PlanStep::MaxShowTime);
-    UnitBox_ = PlanControls::named(new QComboBox, "UnitBox", QStringLiteral("Show time unit"));
-    UnitBox_->addItems({QStringLiteral("s"), QStringLiteral("min")});
-    StepInstruction_ =
-        PlanControls::named(new QLineEdit, "StepInstruction", QStringLiteral("Instruction"));
-    StepInstruction_->setPlaceholderText(QStringLiteral("what the operator looks for"));
-    // An edid step's golden file and identity choices, in the place of the show time and the
-    // instruction.
-    EdidDetails_ = new QWidget;
-    GoldenFile_ =
-        PlanControls::named(new QLineEdit, "GoldenFile", QStringLiteral("Golden EDID file"));
-    GoldenFile_->setPlaceholderText(QStringLiteral("relative to the plan's folder"));
-    GoldenBrowse_ = PlanControls::button("GoldenBrowse", QStringLiteral("Browse..."),
-                                         QStringLiteral("Choose the golden EDID file"));
-    SerialTextBox_ =
-        PlanControls::named(new QComboBox, "SerialTextBox", QStringLiteral("Serial text"));
-    SerialTextBox_->addItems(SerialTextItems);
-    SerialNumberBox_ =
-        PlanControls::named(new QComboBox, "SerialNumberBox", QStringLiteral("Serial number"));
-    SerialNumberBox_->addItems(SerialNumberItems);
-    DateBox_ = PlanControls::named(new QComboBox, "DateBox", QStringLiteral("Date"));
-    DateBox_->addItems(DateItems);
-    // The three share what width the golden file's row leaves them.
-    for (QComboBox* box : {SerialTextBox_, SerialNumberBox_, DateBox_}) {
-        box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-        box->setMinimumContentsLength(12);
-    }
-    auto* edidLayout = new QGridLayout(EdidDetails_);
-    edidLayout->setContentsMargins(0, 0, 0, 0);
-    auto* goldenRow = new QHBoxLayout;
-    goldenRow->addWidget(PlanControls::caption(QStringLiteral("&Golden EDID:"), GoldenFile_));
-    goldenRow->addWidget(GoldenFile_, 1);
-    goldenRow->addWidget(GoldenBrowse_);
-    edidLayout->addLayout(goldenRow, 0, 0, 1, 3);
-    edidLayout->addWidget(SerialTextBox_, 1, 0);
-    edidLayout->addWidget(SerialNumberBox_, 1, 1);
-    edidLayout->addWidget(DateBox_, 1, 2);
-    EdidDetails_->hide();
-
-    auto* editor = new QGridLayout;
-    ShowTimeCaption_ = PlanControls::caption(QStringLiteral("&Show time"), ShowTime_);
-    InstructionCaption_ = PlanControls::caption(QStringLiteral("&Instruction"), StepInstruction_);
-    editor->addWidget(PlanControls::caption(QStringLiteral("&Timing"), TimingBox_), 0, 0);
-    editor->addWidget(PlanControls::caption(QStringLiteral("&Pattern"), PatternBox_), 0, 1);
-    editor->addWidget(PlanControls::caption(QStringLiteral("&Mode"), ModeBox_), 0, 2);
-    editor->addWidget(ShowTimeCaption_, 0, 3, 1, 2);
-    editor->addWidget(InstructionCaption_, 0, 5);
-    editor->addWidget(EdidDetails_, 0, 3, 2, 3);
-    editor->addWidget(TimingBox_, 1, 0);
-    editor->addWidget(PatternBox_, 1, 1);
-    editor->addWidget(ModeBox_, 1, 2);
-    editor->addWidget(ShowTime_, 1, 3);
-    editor->addWidget(UnitBox_, 1, 4);
-    editor->addWidget(StepInstruction_, 1, 5);
-    editor->setColumnStretch(5, 1);
-    for (QComboBox* box :
-         {TimingBox_, PatternBox_, ModeBox_, UnitBox_, SerialTextBox_, SerialNumberBox_, DateBox_})
-        connect(box, &QComboBox::currentIndexChanged, this, &TPlanEditor::stepEdited);
-    connect(ShowTime_, &QSpinBox::valueChanged, this, &TPlanEditor::stepEdited);
-    connect(StepInstruction_, &QLineEdit::textEdited, this, &TPlanEditor::stepEdited);
-    connect(GoldenFile_, &QLineEdit::textEdited, this, &TPlanEditor::stepEdited);
+    Boxes_ = new TPlanStepBoxes;
+    connect(Boxes_, &TPlanStepBoxes::edited, this, &TPlanEditor::stepEdited);
+    connect(Boxes_, &TPlanStepBoxes::goldenBrowseClicked, this, &TPlanEditor::GoldenBrowseClick);
 
     auto* buttons = new QHBoxLayout;
     AddButton_ =
@@ -350,7 +252,7 @@ void TPlanEditor::makePlanTab() {
     layout->addLayout(folderRow);
     layout->addLayout(settingsRow);
     layout->addWidget(StepGrid_, 1);
-    layout->addLayout(editor);
+    layout->addWidget(Boxes_);
     layout->addLayout(buttons);
 
     connect(PlanName_, &QLineEdit::textEdited, this, [this](const QString& text) {
@@ -369,7 +271,6 @@ void TPlanEditor::makePlanTab() {
         plan_.serialFormat = text.trimmed();
         planEdited();
     });
-    connect(GoldenBrowse_, &QPushButton::clicked, this, &TPlanEditor::GoldenBrowseClick);
     connect(ReloadButton_, &QPushButton::clicked, this, &TPlanEditor::reloadFile);
     connect(LoadButton_, &QPushButton::clicked, this, &TPlanEditor::LoadButtonClick);
     connect(SaveButton_, &QPushButton::clicked, this, &TPlanEditor::SaveButtonClick);
@@ -418,23 +319,8 @@ void TPlanEditor::selectStep(int k) {
 }
 
 void TPlanEditor::showStepEditor() {
-    const bool any = current_ >= 0 && current_ < plan_.steps.size();
-    if (any) {
-        const PlanStep& s = plan_.steps[current_];
-        showing_ = true;
-        TimingBox_->setCurrentIndex(boxIndex(s.timing, TimingCount));
-        PatternBox_->setCurrentIndex(boxIndex(s.pattern, PatternCount));
-        ModeBox_->setCurrentIndex(int(s.mode));
-        ShowTime_->setValue(s.showTime);
-        UnitBox_->setCurrentIndex(s.unit == PlanStep::Unit::Minutes ? 1 : 0);
-        StepInstruction_->setText(s.instruction);
-        StepInstruction_->setCursorPosition(0);
-        GoldenFile_->setText(s.golden);
-        SerialTextBox_->setCurrentIndex(int(s.serialText));
-        SerialNumberBox_->setCurrentIndex(int(s.serialNumber));
-        DateBox_->setCurrentIndex(int(s.date));
-        showing_ = false;
-    }
+    if (current_ >= 0 && current_ < plan_.steps.size())
+        Boxes_->show(plan_.steps[current_]);
     enableEditing();
 }
 
@@ -442,22 +328,10 @@ void TPlanEditor::enableEditing() {
     const bool any = current_ >= 0 && current_ < plan_.steps.size();
     const bool edit = any && !station_;
     const PlanStep::Mode mode = any ? plan_.steps[current_].mode : PlanStep::Mode::Judge;
-    const bool edid = mode == PlanStep::Mode::Edid;
-    // An edid step sends neither: its boxes say "-" and stay so.
-    for (QWidget* w : std::initializer_list<QWidget*>{TimingBox_, PatternBox_})
-        w->setEnabled(edit && !edid);
-    for (QWidget* w :
-         std::initializer_list<QWidget*>{ModeBox_, StepInstruction_, GoldenFile_, GoldenBrowse_,
-                                         SerialTextBox_, SerialNumberBox_, DateBox_, RemoveButton_})
-        w->setEnabled(edit);
-    ShowTime_->setEnabled(edit && mode == PlanStep::Mode::Timed);
-    UnitBox_->setEnabled(edit && mode == PlanStep::Mode::Timed);
+    Boxes_->setEditable(any, edit, mode);
+    RemoveButton_->setEnabled(edit);
     UpButton_->setEnabled(edit && current_ > 0);
     DownButton_->setEnabled(edit && current_ + 1 < plan_.steps.size());
-    for (QWidget* w : std::initializer_list<QWidget*>{ShowTimeCaption_, ShowTime_, UnitBox_,
-                                                      InstructionCaption_, StepInstruction_})
-        w->setVisible(!edid);
-    EdidDetails_->setVisible(edid);
     for (QWidget* w : std::initializer_list<QWidget*>{AddButton_, StepsFromEdid_, EdidPatternBox_,
                                                       SaveButton_, LoadButton_, UploadButton_})
         w->setEnabled(!station_);
@@ -468,16 +342,7 @@ void TPlanEditor::stepEdited() {
         return;
     PlanStep& s = plan_.steps[current_];
     const PlanStep::Mode was = s.mode;
-    s.timing = boxValue(TimingBox_->currentIndex(), TimingCount);
-    s.pattern = boxValue(PatternBox_->currentIndex(), PatternCount);
-    s.mode = PlanStep::Mode(ModeBox_->currentIndex());
-    s.showTime = ShowTime_->value();
-    s.unit = UnitBox_->currentIndex() == 1 ? PlanStep::Unit::Minutes : PlanStep::Unit::Seconds;
-    s.instruction = StepInstruction_->text();
-    s.golden = GoldenFile_->text();
-    s.serialText = PlanStep::SerialText(SerialTextBox_->currentIndex());
-    s.serialNumber = PlanStep::SerialNumber(SerialNumberBox_->currentIndex());
-    s.date = PlanStep::Date(DateBox_->currentIndex());
+    Boxes_->readInto(s);
     if (s.mode == PlanStep::Mode::Edid && was != PlanStep::Mode::Edid) {
         // What the file writes of an edid step: nothing sent, no instruction.
         s.timing = s.pattern = PlanStep::Keep;
@@ -524,7 +389,7 @@ void TPlanEditor::AddButtonClick() {
     for (int k = at; k < plan_.steps.size(); ++k) showStepRow(k);
     selectStep(at);
     planEdited();
-    StepInstruction_->setFocus();
+    Boxes_->focusInstruction();
 }
 
 void TPlanEditor::RemoveButtonClick() {
@@ -612,10 +477,9 @@ void TPlanEditor::GoldenBrowseClick() {
         return;
     // Beside the plan, or below its folder: kept relative, so that the folder can move whole.
     const QString relative = QDir(planFolder()).relativeFilePath(path);
-    GoldenFile_->setText(planFile_.isEmpty() || relative.startsWith(QLatin1String(".."))
-                             ? QDir::cleanPath(QFileInfo(path).absoluteFilePath())
-                             : relative);
-    stepEdited();
+    Boxes_->setGolden(planFile_.isEmpty() || relative.startsWith(QLatin1String(".."))
+                          ? QDir::cleanPath(QFileInfo(path).absoluteFilePath())
+                          : relative);
 }
 
 bool TPlanEditor::addStepsFromEdid(const QString& path) {
@@ -721,4 +585,8 @@ void TPlanEditor::UploadButtonClick() {
     // The same packing and upload as Edit > Program; the engine says how it ended.
     ProgramPacker::PackProgram(plan_.programme(), engine_.data().ProgramUpload);
     engine_.startCommand(Command::Atrn);
+}
+
+QLineEdit* TPlanEditor::GoldenFile() const {
+    return Boxes_->GoldenFile();
 }

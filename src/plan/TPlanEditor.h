@@ -15,6 +15,7 @@ class QLineEdit;
 class QPainter;
 class QPushButton;
 class QSpinBox;
+class TPlanStepBoxes;
 class TStringGrid;
 struct RunSetup;
 
@@ -68,7 +69,7 @@ public:
     QLabel* PlanProblem() const { return PlanProblem_; }
     QLineEdit* Defects() const { return Defects_; }
     QLineEdit* SerialFormat() const { return SerialFormat_; }
-    QLineEdit* GoldenFile() const { return GoldenFile_; }
+    QLineEdit* GoldenFile() const;
     QPushButton* ReloadButton() const { return ReloadButton_; }
     QLabel* StationDigest() const { return StationDigest_; }
 
@@ -119,20 +120,6 @@ private:
     QPushButton* SaveButton_ = nullptr;
     QPushButton* UploadButton_ = nullptr;
     TStringGrid* StepGrid_ = nullptr;
-    QComboBox* TimingBox_ = nullptr;
-    QComboBox* PatternBox_ = nullptr;
-    QComboBox* ModeBox_ = nullptr;
-    QSpinBox* ShowTime_ = nullptr;
-    QComboBox* UnitBox_ = nullptr;
-    QLineEdit* StepInstruction_ = nullptr;
-    QLabel* ShowTimeCaption_ = nullptr;
-    QLabel* InstructionCaption_ = nullptr;
-    QWidget* EdidDetails_ = nullptr;
-    QLineEdit* GoldenFile_ = nullptr;
-    QPushButton* GoldenBrowse_ = nullptr;
-    QComboBox* SerialTextBox_ = nullptr;
-    QComboBox* SerialNumberBox_ = nullptr;
-    QComboBox* DateBox_ = nullptr;
     QLineEdit* Defects_ = nullptr;
     QLineEdit* SerialFormat_ = nullptr;
     QWidget* StationRow_ = nullptr;
@@ -145,5 +132,6 @@ private:
     QPushButton* DownButton_ = nullptr;
     QPushButton* StepsFromEdid_ = nullptr;
     QComboBox* EdidPatternBox_ = nullptr;
+    TPlanStepBoxes* Boxes_ = nullptr;
     QLabel* PlanProblem_ = nullptr;
 };
