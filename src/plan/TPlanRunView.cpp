@@ -20,6 +20,7 @@
 #include "plan/TPlanEditor.h"
 #include "results/ResultsStore.h"
 #include "resultsui/ResultsLinkRow.h"
+#include "ui/HomePath.h"
 #include "ui/VerdictStyle.h"
 
 namespace {
@@ -64,6 +65,15 @@ TPlanRunView::~TPlanRunView() {
     runner_->stop(RunRecord::End::ProgramClosed);
 }
 
+QString TPlanRunView::reportFolder() const {
+    return HomePath::expanded(QDir::fromNativeSeparators(ReportFolder_->text().trimmed()));
+}
+
+void TPlanRunView::setReportFolder(const QString& path) {
+    // Under the home folder as "~/...", as the other windows show paths.
+    ReportFolder_->setText(HomePath::shown(QDir::toNativeSeparators(path)));
+}
+
 void TPlanRunView::focusSerial() {
     Serial_->setFocus();
     Serial_->selectAll();
@@ -72,17 +82,17 @@ void TPlanRunView::focusSerial() {
 void TPlanRunView::setStation(const QString& reportFolder, const QString& operatorName) {
     stationReports_ = reportFolder;
     if (!reportFolder.isEmpty())
-        ReportFolder_->setText(QDir::toNativeSeparators(reportFolder));
+        setReportFolder(reportFolder);
     Operator_->setText(operatorName);
 }
 
-void TPlanRunView::planLoaded(const QString& path, const QString& reportFolder) {
+void TPlanRunView::planLoaded(const QString& path, const QString& planReports) {
     // The plan's results: line, as written (a file relative to the plan's folder, or a URL).
     ResultsLink_->setNamed(editor_.plan().results);
-    if (!reportFolder.isEmpty() && stationReports_.isEmpty())
-        ReportFolder_->setText(QDir::toNativeSeparators(
-            QDir::cleanPath(QDir(QFileInfo(path).absolutePath()).absoluteFilePath(reportFolder))));
-    openStoreOf(QDir::fromNativeSeparators(ReportFolder_->text().trimmed()));
+    if (!planReports.isEmpty() && stationReports_.isEmpty())
+        setReportFolder(
+            QDir::cleanPath(QDir(QFileInfo(path).absolutePath()).absoluteFilePath(planReports)));
+    openStoreOf(reportFolder());
 }
 
 QWidget* TPlanRunView::focusAfterBox() const {
@@ -222,7 +232,7 @@ void TPlanRunView::makeRunTab() {
 
     connect(Serial_, &QLineEdit::returnPressed, this, &TPlanRunView::StartButtonClick);
     connect(ReportFolder_, &QLineEdit::editingFinished, this,
-            [this] { openStoreOf(QDir::fromNativeSeparators(ReportFolder_->text().trimmed())); });
+            [this] { openStoreOf(reportFolder()); });
     connect(StartButton_, &QPushButton::clicked, this, &TPlanRunView::StartButtonClick);
     connect(ChooseFolder_, &QPushButton::clicked, this, &TPlanRunView::ChooseFolderClick);
     connect(PassButton_, &QPushButton::clicked, this, &TPlanRunView::PassButtonClick);
@@ -239,13 +249,13 @@ void TPlanRunView::makeRunTab() {
 }
 
 void TPlanRunView::ChooseFolderClick() {
-    QFileDialog dialog(this, QStringLiteral("Report folder"), ReportFolder_->text());
+    QFileDialog dialog(this, QStringLiteral("Report folder"), reportFolder());
     dialog.setObjectName(QStringLiteral("ReportFolderDialog"));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setFileMode(QFileDialog::Directory);
     dialog.setOption(QFileDialog::ShowDirsOnly);
     if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
-        ReportFolder_->setText(QDir::toNativeSeparators(dialog.selectedFiles().constFirst()));
+        setReportFolder(dialog.selectedFiles().constFirst());
         openStoreOf(dialog.selectedFiles().constFirst());
     }
 }
@@ -271,7 +281,7 @@ void TPlanRunView::StartButtonClick() {
         refuseSerial(notOurs);
         return;
     }
-    const QString folder = QDir::fromNativeSeparators(ReportFolder_->text().trimmed());
+    const QString folder = reportFolder();
     QString problem;
     if (!RunReport::prepareFolder(folder, problem)) {
         say(QStringLiteral("Choose a folder for the reports first."),

@@ -46,9 +46,12 @@ public:
     void focusSerial();
     // A plan file was loaded: the report folder it names, relative to its own folder (unless
     // station mode was given one).
-    void planLoaded(const QString& path, const QString& reportFolder);
+    void planLoaded(const QString& path, const QString& planReports);
     // Station mode's fields: the report folder (empty: the plan's) and the operator.
     void setStation(const QString& reportFolder, const QString& operatorName);
+    // The report folder the field names ("~/..." put back), and a folder shown in it.
+    QString reportFolder() const;
+    void setReportFolder(const QString& path);
     // The field a box raised now should give the focus back to.
     QWidget* focusAfterBox() const;
 

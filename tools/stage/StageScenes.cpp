@@ -269,7 +269,7 @@ void stagePlanScene(AppWindows& windows, const QString& show) {
         }
         port->Button1Click();
         form->OperatorName()->setText(QStringLiteral("A. Operator"));
-        form->ReportFolder()->setText(qEnvironmentVariable("ORVE1_SHOW_REPORTS"));
+        form->runView().setReportFolder(qEnvironmentVariable("ORVE1_SHOW_REPORTS"));
         form->Serial()->setText(QStringLiteral("SN-0042"));
     });
     if (!run)
