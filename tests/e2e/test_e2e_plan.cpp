@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QTest>
 
+#include "PlanFiles.h"
 #include "SimProcess.h"
 #include "link/LinkEngine.h"
 #include "link/QtSerialLine.h"
@@ -16,29 +17,6 @@
 #include "plan/TPlanForm.h"
 #include "ui/AppWindows.h"
 #include "ui/TMainForm.h"
-
-namespace {
-
-const QByteArray ThreeSteps =
-    "name: Three steps\nreports: .\n10 1 judge White: no dead pixels\n"
-    "same 15 judge Gray-16: no banding\n28 13 1s 1080i bar\n";
-
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-
-QStringList lines(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()).split('\n') : QStringList();
-}
-
-QStringList reports(const QString& dir) {
-    return QDir(dir).entryList({"*.html"}, QDir::Files, QDir::Name);
-}
-
-}  // namespace
 
 class TestE2ePlan : public QObject {
     Q_OBJECT

@@ -5,30 +5,8 @@
 #include <QProcess>
 #include <QTest>
 
+#include "PlanFiles.h"
 #include "SimProcess.h"
-
-namespace {
-
-const QByteArray ThreeSteps =
-    "name: Three steps\nreports: .\n10 1 judge White: no dead pixels\n"
-    "same 15 judge Gray-16: no banding\n28 13 1s 1080i bar\n";
-
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-
-QStringList lines(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()).split('\n') : QStringList();
-}
-
-QStringList reports(const QString& dir) {
-    return QDir(dir).entryList({"*.html"}, QDir::Files, QDir::Name);
-}
-
-}  // namespace
 
 class TestE2eStation : public QObject {
     Q_OBJECT
