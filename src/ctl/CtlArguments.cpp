@@ -147,6 +147,23 @@ QString CtlArguments::usage() {
         "           1 records left waiting (the server unreachable or refusing)\n");
 }
 
+CtlArguments::Option CtlArguments::valueOf(const QStringList& args, int& i, const QString& name,
+                                           QString& value, QString& error) {
+    const QString& a = args[i];
+    if (a == name) {
+        if (i + 1 >= args.size()) {
+            error = QStringLiteral("%1 needs a value").arg(name);
+            return Option::Missing;
+        }
+        value = args[++i];
+        return Option::Taken;
+    }
+    if (!a.startsWith(name + QLatin1Char('=')))
+        return Option::NotIt;
+    value = a.mid(name.size() + 1);
+    return Option::Taken;
+}
+
 bool CtlArguments::takeOptions(QStringList& args, CtlRequest& out, QString& error) {
     QStringList rest;
     for (int i = 0; i < args.size(); ++i) {

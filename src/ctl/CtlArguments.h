@@ -18,6 +18,11 @@ public:
     static bool parseList(const QString& text, std::array<quint8, N>& flags, QString& error) {
         return parseListInto(text, flags.data(), static_cast<int>(N), error);
     }
+    // Whether args[i] is the option name, as "NAME VALUE" (i moves past the value) or
+    // "NAME=VALUE": Taken with value, NotIt, or Missing with error (no value after it).
+    enum class Option { NotIt, Taken, Missing };
+    static Option valueOf(const QStringList& args, int& i, const QString& name, QString& value,
+                          QString& error);
     // A programme file (ProgramFile) for upload: every step in it must be one that is sent.
     static bool parseProgramme(const QString& text, ProgramColumns& table, QString& error);
 

@@ -51,7 +51,7 @@ struct CtlRequest {
     // plan FILE (in file): the plan, as many times over as --repeat says.
     Plan plan;
     QString planDigest;
-    QByteArray planText;  // the plan file's bytes, for the results store
+    QByteArray planText;       // the plan file's bytes, for the results store
     QString serial;            // --serial
     QString operatorName;      // --operator
     QString reportDir;         // --report, else the plan's own, else the current folder

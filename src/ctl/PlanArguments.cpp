@@ -3,10 +3,11 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include "ctl/CtlArguments.h"
 #include "plan/PlanFile.h"
 #include "plan/RunReport.h"
-#include "results/ResultsStation.h"
 #include "programme/ProgramPacker.h"
+#include "results/ResultsStation.h"
 
 namespace {
 
@@ -50,17 +51,11 @@ bool PlanArguments::takeOption(const QStringList& args, int& i, CtlRequest& out,
     for (const Valued& v : valued) {
         const QString name = QLatin1String(v.name);
         QString value;
-        if (a == name) {
-            if (i + 1 >= args.size()) {
-                error = QStringLiteral("%1 needs a value").arg(name);
-                return false;
-            }
-            value = args[++i];
-        } else if (a.startsWith(name + QLatin1Char('='))) {
-            value = a.mid(name.size() + 1);
-        } else {
+        const CtlArguments::Option option = CtlArguments::valueOf(args, i, name, value, error);
+        if (option == CtlArguments::Option::Missing)
+            return false;
+        if (option == CtlArguments::Option::NotIt)
             continue;
-        }
         if (v.field) {
             out.*(v.field) = value.trimmed();
             return true;

@@ -3,6 +3,7 @@
 #include <QDate>
 #include <QFileInfo>
 
+#include "ctl/CtlArguments.h"
 #include "results/ResultsLocation.h"
 
 namespace {
@@ -57,17 +58,11 @@ bool ResultsArguments::takeOption(const QStringList& args, int& i, CtlRequest& o
     for (const Valued& v : ValuedOptions) {
         const QString name = QLatin1String(v.name);
         QString value;
-        if (a == name) {
-            if (i + 1 >= args.size()) {
-                error = QStringLiteral("%1 needs a value").arg(name);
-                return false;
-            }
-            value = args[++i];
-        } else if (a.startsWith(name + QLatin1Char('='))) {
-            value = a.mid(name.size() + 1);
-        } else {
+        const CtlArguments::Option option = CtlArguments::valueOf(args, i, name, value, error);
+        if (option == CtlArguments::Option::Missing)
+            return false;
+        if (option == CtlArguments::Option::NotIt)
             continue;
-        }
         out.resultsOptions << name;
         ResultsLocation where;
         if (v.field == &CtlRequest::resultsLocation && !ResultsLocation::parse(value, where, error))
