@@ -387,11 +387,13 @@ QWidget* TResultsForm::makeYieldTab() {
     for (int c = 0; c < YRetests; ++c) YieldTable_->setColumnWidth(c, widths[c]);
     YieldChart_ = new ChartView(page, "YieldChart");
     ParetoChart_ = new ChartView(page, "ParetoChart");
+    DefectChart_ = new ChartView(page, "DefectChart");
     auto* charts = new QSplitter(Qt::Horizontal);
     charts->setObjectName(QStringLiteral("ChartSplitter"));
     charts->setAccessibleName(QStringLiteral("Charts"));
     charts->addWidget(YieldChart_);
     charts->addWidget(ParetoChart_);
+    charts->addWidget(DefectChart_);
     auto* split = new QSplitter(Qt::Vertical, page);
     split->setObjectName(QStringLiteral("YieldSplitter"));
     split->setAccessibleName(QStringLiteral("Yield table and charts"));
@@ -658,10 +660,12 @@ bool TResultsForm::refreshYield() {
         ByWeek_->isChecked() ? ResultsQuery::Period::Week : ResultsQuery::Period::Day;
     QString error;
     bool ok = query_ && query_->yield(applied_, by, yield_, error) &&
-              query_->pareto(applied_, pareto_, error);
+              query_->pareto(applied_, pareto_, error) &&
+              query_->paretoDefects(applied_, defects_, error);
     if (!ok) {
         yield_.clear();
         pareto_.clear();
+        defects_.clear();
         yieldStale_ = true;
         if (query_)
             status(error, true);
@@ -680,6 +684,7 @@ bool TResultsForm::refreshYield() {
     say(YieldTotals_, ok ? ResultsSummary::totals(yield_) : QString());
     YieldChart_->setChart(ResultsSummary::yieldChart(yield_, by));
     ParetoChart_->setChart(ResultsSummary::paretoChart(pareto_));
+    DefectChart_->setChart(ResultsSummary::defectChart(defects_));
     return ok;
 }
 
@@ -756,6 +761,7 @@ bool TResultsForm::saveSummary(const QString& path) {
     c.by = ByWeek_->isChecked() ? ResultsQuery::Period::Week : ResultsQuery::Period::Day;
     c.yield = yield_;
     c.pareto = pareto_;
+    c.defects = defects_;
     c.written = QStringLiteral("Written by orve1 %1 on %2, %3, from %4")
                     .arg(QStringLiteral(ORVE1_VERSION), QSysInfo::machineHostName(),
                          QDateTime::currentDateTime().toString(Qt::ISODate), store_->name());
