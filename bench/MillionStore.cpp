@@ -21,6 +21,9 @@ constexpr int Days = 700;  // about two years
 constexpr int Stations = 6;
 constexpr qint64 MillionRuns = MillionStore::Runs;
 constexpr int StepsPerRun = MillionStore::StepsPerRun;
+// The plans' defect codes, the first ones found most often.
+constexpr const char* Defects[] = {"mura", "dead-pixel", "banding", "flicker", "colour"};
+constexpr int DefectCount = int(sizeof(Defects) / sizeof(Defects[0]));
 
 QString utc(const QDateTime& t) {
     return t.toUTC().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzzZ"));
@@ -67,8 +70,8 @@ bool make(const QString& path) {
             " ?, 1, ?, ?, ?, ?, ?, ?, ?, 6, 'completed', NULL, '', ?, 7, 7, ?, ?, 'station')");
         QSqlQuery step(db);
         step.prepare(
-            "INSERT INTO run_steps (run, step, verdict, note, ms, redone) VALUES (?, ?, ?, ?, ?,"
-            " 0)");
+            "INSERT INTO run_steps (run, step, verdict, note, ms, redone, defect) VALUES (?, ?, ?,"
+            " ?, ?, 0, ?)");
         QRandomGenerator random(4711);
         const QDateTime first(QDate(2025, 1, 6), QTime(6, 0));
         const int perDay = int((MillionRuns + Days - 1) / Days);
@@ -96,6 +99,8 @@ bool make(const QString& path) {
                         QDateTime(date, QTime(6, 0)).addSecs(runsToday * 45 + attempt * 300);
                     const QDateTime end = start.addSecs(40);
                     const QString verdict = failStep < 0 ? "PASS" : "FAIL";
+                    const int d = int(random.bounded(DefectCount * DefectCount));
+                    const QString defect = Defects[qMin(d % DefectCount, d / DefectCount)];
                     const int plan = station % 3;
                     ++id;
                     for (const QVariant& v :
@@ -132,6 +137,7 @@ bool make(const QString& path) {
                         step.addBindValue(s == failStep ? QStringLiteral("defect seen")
                                                         : QStringLiteral(""));
                         step.addBindValue(3000 + s * 100);
+                        step.addBindValue(s == failStep ? defect : QString(""));
                         ok = ok && step.exec();
                     }
                     ++runsToday;
@@ -155,6 +161,9 @@ bool make(const QString& path) {
 
 QByteArray MillionStore::planText(int k) {
     QByteArray t = "name: Incoming inspection " + QByteArray::number(k + 1) + "\n";
+    t += "defects: ";
+    for (int d = 0; d < DefectCount; ++d) t += QByteArray(d ? ", " : "") + Defects[d];
+    t += "\n";
     const char* steps[] = {"White field: no dead pixels",  "Black field: no bright pixels",
                            "Gray-16: sixteen clean steps", "Colour bar: eight bars in order",
                            "1080i colour bar: no flicker", "Grid: straight lines",

@@ -139,6 +139,9 @@ void millionQuestions(const QString& folder) {
           timed([&](int) { q.yield(month, ResultsQuery::Period::Week, yield, e); }), 1000);
     QList<ParetoRow> pareto;
     print("Pareto of one month", timed([&](int) { q.pareto(month, pareto, e); }), 1000);
+    QList<DefectParetoRow> defects;
+    print("Pareto by defect code of one month",
+          timed([&](int) { q.paretoDefects(month, defects, e); }), 1000);
     print("runs table: first page (100 rows)", timed([&](int) { q.runs({}, 0, 100, rows, e); }),
           300);
     print("runs table: count of all runs", timed([&](int) { q.runCount({}, runs, e); }), 300);

@@ -63,8 +63,9 @@ QStringList exportFields(const ResultRow& r) {
     QStringList notes;
     for (const ResultRow::FailedStep& f : r.failed) {
         failed << QString::number(f.step);
-        if (!f.note.isEmpty())
-            notes << QStringLiteral("%1: %2").arg(f.step).arg(f.note);
+        const QString note = ResultsText::note(f);
+        if (!note.isEmpty())
+            notes << QStringLiteral("%1: %2").arg(f.step).arg(note);
     }
     if (!r.failure.isEmpty() && r.endStep >= 0)
         notes << QStringLiteral("%1: %2").arg(r.endStep + 1).arg(r.failure);
@@ -177,7 +178,9 @@ int yield(ResultsQuery& q, const CtlRequest& r, QString& out, QString& err) {
     ResultsSummary::Content c;
     c.by = r.resultsByWeek ? ResultsQuery::Period::Week : ResultsQuery::Period::Day;
     c.scope = scopeText(r);
-    if (!q.yield(r.resultsFilter, c.by, c.yield, err) || !q.pareto(r.resultsFilter, c.pareto, err))
+    if (!q.yield(r.resultsFilter, c.by, c.yield, err) ||
+        !q.pareto(r.resultsFilter, c.pareto, err) ||
+        !q.paretoDefects(r.resultsFilter, c.defects, err))
         return ResultsCommands::BadInput;
     if (c.yield.isEmpty()) {
         err = QStringLiteral("no ended run matches");
@@ -198,7 +201,21 @@ int yield(ResultsQuery& q, const CtlRequest& r, QString& out, QString& err) {
                          QString::number(y.finalPass),
                          percent(y.finalPass, y.units),
                          QString::number(y.retests())};
-    out = r.csvOutput ? csv(t) : aligned(t);
+    // The failures by defect code after the yield: for scripts a second table, after an empty
+    // line, with its own header.
+    Table d;
+    if (r.csvOutput)
+        d << QStringList{"defect", "failures", "cumulative_%"};
+    else
+        d << QStringList{"Defect", "Failures", "Cumulative %"};
+    for (const DefectParetoRow& p : c.defects)
+        d << QStringList{p.name(), QString::number(p.count),
+                         QString::number(p.cumulative * 100.0, 'f', 1)};
+    if (r.csvOutput)
+        out = csv(t) + QLatin1Char('\n') + csv(d);
+    else
+        out = aligned(t) + QStringLiteral("\nFailures by defect code\n") +
+              (c.defects.isEmpty() ? QStringLiteral("No step failed.\n") : aligned(d));
     if (!r.htmlFile.isEmpty()) {
         c.written = QStringLiteral("Written by orve1ctl %1 on %2, %3, from %4")
                         .arg(QStringLiteral(ORVE1_VERSION), QSysInfo::machineHostName(),

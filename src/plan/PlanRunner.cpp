@@ -465,6 +465,10 @@ bool PlanRunner::retry(QString& why) {
     }
     RunRecord::Interruption& i = record_.interruptions.last();
     i.pausedMs = quint32(clock_.tickMs() - pausedAt_);
+    // The pause's length into the store too: a run killed after the Retry did not end paused.
+    QString error;
+    if (journal_)
+        journal_->runPaused(record_, error);
     pauseText_.clear();
     // Whatever the generator shows after a restart is not known: both go out again.
     shownTiming_ = shownPattern_ = -1;

@@ -98,6 +98,45 @@ void categoryLabel(ChartModel& c, int index, int count, double centre, QString t
         text, vertical ? ChartModel::Anchor::End : ChartModel::Anchor::Middle, vertical};
 }
 
+// A Pareto's bar: its label under the plot, what it stands for, its count and the cumulative
+// share up to it.
+struct ParetoBar {
+    QString label, name;
+    int count;
+    double cumulative;
+};
+
+// Bars of failures, most first, with the line of their cumulative share.
+ChartModel paretoOf(const QList<ParetoBar>& shown, const QString& title) {
+    ChartModel c = frame(title, {QStringLiteral("Failures"), QStringLiteral("Cumulative share")});
+    int most = 0;
+    for (const ParetoBar& b : shown) most = qMax(most, b.count);
+    const double max = countAxis(c, most);
+    percentAxis(c, true);
+    const int n = int(shown.size());
+    if (n == 0)
+        return c;
+    const double slot = c.plot.width() / n;
+    c.curveSeries = 1;
+    for (int i = 0; i < n; ++i) {
+        const ParetoBar& b = shown[i];
+        const double x = c.plot.left() + slot * i + slot * 0.15;
+        const double h = c.plot.height() * b.count / max;
+        c.bars << ChartModel::Bar{QRectF(x, c.plot.bottom() - h, slot * 0.7, h), 0,
+                                  QStringLiteral("%1: %2 failure%3, %4 of all up to here")
+                                      .arg(b.name)
+                                      .arg(b.count)
+                                      .arg(b.count == 1 ? "" : "s", percent(b.cumulative))};
+        c.labels << ChartModel::Label{{x + slot * 0.35, c.plot.bottom() - h - 6.0},
+                                      QString::number(b.count),
+                                      ChartModel::Anchor::Middle,
+                                      false};
+        c.curve << QPointF(x + slot * 0.35, c.plot.bottom() - c.plot.height() * b.cumulative);
+        categoryLabel(c, i, n, x + slot * 0.35, b.label);
+    }
+    return c;
+}
+
 }  // namespace
 
 const char* ChartModel::ink(int series) const {
@@ -142,39 +181,23 @@ ChartModel ChartModel::yield(const QList<YieldRow>& rows, const QString& title) 
 }
 
 ChartModel ChartModel::pareto(const QList<ParetoRow>& rows, const QString& title, int maxBars) {
-    ChartModel c = frame(title, {QStringLiteral("Failures"), QStringLiteral("Cumulative share")});
     const QList<ParetoRow> shown = rows.mid(0, maxBars);
-    int most = 0;
     bool onePlan = true;
+    for (const ParetoRow& r : shown) onePlan = onePlan && r.plan == shown[0].plan;
+    QList<ParetoBar> bars;
     for (const ParetoRow& r : shown) {
-        most = qMax(most, r.count);
-        onePlan = onePlan && r.plan == shown[0].plan;
-    }
-    const double max = countAxis(c, most);
-    percentAxis(c, true);
-    const int n = int(shown.size());
-    if (n == 0)
-        return c;
-    const double slot = c.plot.width() / n;
-    c.curveSeries = 1;
-    for (int i = 0; i < n; ++i) {
-        const ParetoRow& r = shown[i];
-        const double x = c.plot.left() + slot * i + slot * 0.15;
-        const double h = c.plot.height() * r.count / max;
         const QString name = QStringLiteral("step %1, %2").arg(r.step).arg(r.plan);
-        c.bars << Bar{QRectF(x, c.plot.bottom() - h, slot * 0.7, h), 0,
-                      QStringLiteral("%1 (%2): %3 failures, %4 of all up to here")
-                          .arg(name, r.instruction)
-                          .arg(r.count)
-                          .arg(percent(r.cumulative))};
-        c.labels << Label{{x + slot * 0.35, c.plot.bottom() - h - 6.0},
-                          QString::number(r.count),
-                          Anchor::Middle,
-                          false};
-        const QPointF point(x + slot * 0.35, c.plot.bottom() - c.plot.height() * r.cumulative);
-        c.curve << point;
-        categoryLabel(c, i, n, x + slot * 0.35,
-                      onePlan ? QStringLiteral("step %1").arg(r.step) : name);
+        bars << ParetoBar{onePlan ? QStringLiteral("step %1").arg(r.step) : name,
+                          QStringLiteral("%1 (%2)").arg(name, r.instruction), r.count,
+                          r.cumulative};
     }
-    return c;
+    return paretoOf(bars, title);
+}
+
+ChartModel ChartModel::paretoDefects(const QList<DefectParetoRow>& rows, const QString& title,
+                                     int maxBars) {
+    QList<ParetoBar> bars;
+    for (const DefectParetoRow& r : rows.mid(0, maxBars))
+        bars << ParetoBar{r.name(), r.name(), r.count, r.cumulative};
+    return paretoOf(bars, title);
 }

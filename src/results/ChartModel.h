@@ -63,4 +63,7 @@ struct ChartModel {
     static ChartModel yield(const QList<YieldRow>& rows, const QString& title);
     // The failures per step, most first (at most maxBars), with their cumulative share.
     static ChartModel pareto(const QList<ParetoRow>& rows, const QString& title, int maxBars = 12);
+    // The same by defect code.
+    static ChartModel paretoDefects(const QList<DefectParetoRow>& rows, const QString& title,
+                                    int maxBars = 12);
 };

@@ -10,27 +10,38 @@
 namespace {
 
 // A kind of record and how it is copied. Columns: outbox kind, table, its columns after the
-// key (the UUID first), child table, the child's column naming its parent, the child's other
-// columns.
+// key (the UUID first).
 struct RecordKind {
     const char* kind;
     const char* table;
     const char* columns;
-    const char* childTable;
-    const char* parent;
-    const char* childColumns;
 };
 constexpr RecordKind Kinds[] = {
     {"run", "runs",
      "uuid, station, serial, operator, plan_name, plan_file, plan_sha256, program, port, repeats,"
      " started, started_local, day, week, ended, ended_local, touched, reached, end_kind,"
-     " end_step, failure, verdict, steps_total, steps_done, report_folder, report_file, source",
-     "run_steps", "run", "step, verdict, note, ms, redone"},
+     " end_step, failure, verdict, steps_total, steps_done, report_folder, report_file, source,"
+     " station_mode"},
     {"unit", "units",
      "uuid, station, serial, started, started_local, day, week, ended, ended_local, patched,"
      " serial_text, serial_number, mfg_week, mfg_year, golden_file, golden_sha256,"
-     " written_sha256, read_back_sha256, verdict, failed_stage, message, log_file, source",
-     "unit_stages", "unit", "stage, ok, ms, text"},
+     " written_sha256, read_back_sha256, verdict, failed_stage, message, log_file, source,"
+     " serial_format"},
+};
+// The rows that belong to a record and go with it. Columns: the record's outbox kind, child
+// table, its column naming the parent, its other columns.
+struct ChildTable {
+    const char* kind;
+    const char* table;
+    const char* parent;
+    const char* columns;
+};
+constexpr ChildTable Children[] = {
+    {"run", "run_steps", "run",
+     "step, verdict, note, ms, redone, defect, edid_identity, edid_golden_sha256,"
+     " edid_written_sha256, edid_read_back_sha256"},
+    {"run", "run_pauses", "run", "pause, step, paused_at, paused_at_local, reason, paused_ms"},
+    {"unit", "unit_stages", "unit", "stage, ok, ms, text"},
 };
 const char* const PlanColumns = "sha256, name, text";
 
@@ -171,13 +182,17 @@ bool ResultsBatch::read(ResultsStore& spool, int maxRecords, int graceSeconds, Q
                       QStringLiteral("SELECT t.id, %1 FROM %2 t JOIN outbox o ON o.kind = ? AND"
                                      " o.record = t.id WHERE o.seq <= ? ORDER BY o.seq")
                           .arg(QLatin1String(k.columns), QLatin1String(k.table)),
-                      binds, part.rows, why) ||
-            !readRows(db,
-                      QStringLiteral("SELECT c.%1, %2 FROM %3 c JOIN outbox o ON o.kind = ? AND"
-                                     " o.record = c.%1 WHERE o.seq <= ?")
-                          .arg(QLatin1String(k.parent), QLatin1String(k.childColumns),
-                               QLatin1String(k.childTable)),
-                      binds, part.children, why))
+                      binds, part.rows, why))
+            return failed(why);
+    }
+    for (const ChildTable& c : Children) {
+        Part& part = QLatin1String(c.kind) == QLatin1String("run") ? runs_ : units_;
+        if (!readRows(
+                db,
+                QStringLiteral("SELECT c.%1, %2 FROM %3 c JOIN outbox o ON o.kind = ? AND"
+                               " o.record = c.%1 WHERE o.seq <= ?")
+                    .arg(QLatin1String(c.parent), QLatin1String(c.columns), QLatin1String(c.table)),
+                {QLatin1String(c.kind), last}, part.children[QLatin1String(c.table)], why))
             return failed(why);
     }
     if (!readRows(db,
@@ -237,21 +252,25 @@ bool ResultsBatch::write(ResultsStore& server, const Hook& hook, int& newRuns, i
                 serverKey.insert(r[0].toLongLong(), *it);
         }
         (isRun ? newRuns : newUnits) = int(serverKey.size());
-        QList<QVariantList> children;
-        for (const QVariantList& c : part.children) {
-            const auto it = serverKey.constFind(c[0].toLongLong());
-            if (it == serverKey.constEnd())
-                continue;  // the server had the record, and so its steps or stages
-            QVariantList row = c;
-            row[0] = *it;
-            children << row;
+        for (const ChildTable& c : Children) {
+            if (QLatin1String(c.kind) != QLatin1String(k.kind))
+                continue;
+            QList<QVariantList> children;
+            for (const QVariantList& row : part.children.value(QLatin1String(c.table))) {
+                const auto it = serverKey.constFind(row[0].toLongLong());
+                if (it == serverKey.constEnd())
+                    continue;  // the server had the record, and so its child rows
+                QVariantList copy = row;
+                copy[0] = *it;
+                children << copy;
+            }
+            step(c.table);
+            const QByteArray columns =
+                QByteArray(c.parent) + QByteArrayLiteral(", ") + QByteArray(c.columns);
+            if (!insertRows(db, QLatin1String(c.table), columns.constData(), children, 0, QString(),
+                            nullptr, why))
+                return failed(true);
         }
-        step(k.childTable);
-        const QString columns =
-            QStringLiteral("%1, %2").arg(QLatin1String(k.parent), QLatin1String(k.childColumns));
-        if (!insertRows(db, QLatin1String(k.childTable), columns.toLatin1().constData(), children,
-                        0, QString(), nullptr, why))
-            return failed(true);
     }
     step("commit");
     QSqlQuery commit(db);

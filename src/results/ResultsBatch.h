@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QVariant>
@@ -15,8 +16,8 @@
 // twice never makes two.
 class ResultsBatch {
 public:
-    // Called before each statement on the server ("plans", "runs", "run_steps", "units",
-    // "unit_stages", "commit"): tests cut the line there.
+    // Called before each statement on the server ("plans", "runs", "run_steps", "run_pauses",
+    // "units", "unit_stages", "commit"): tests cut the line there.
     using Hook = std::function<void(const QString& statement)>;
 
     // The next records of spool's outbox in order, at most maxRecords. A run whose report is
@@ -37,10 +38,11 @@ public:
 
 private:
     // One kind of record as read: rows of the parent table (the spool's key first, then
-    // its columns), and the child rows (the parent's spool key first, then theirs).
+    // its columns), and by child table the child rows (the parent's spool key first, then
+    // theirs).
     struct Part {
         QList<QVariantList> rows;
-        QList<QVariantList> children;
+        QHash<QString, QList<QVariantList>> children;
     };
     struct Entry {
         QString kind;

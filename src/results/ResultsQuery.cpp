@@ -17,12 +17,13 @@
 
 namespace {
 
-// The run columns every run question reads, in the order readRun takes them; s.step and s.note
-// are a failed step's (NULL for a run without one).
+// The run columns every run question reads, in the order readRun takes them; s.step, s.note
+// and s.defect are a failed step's (NULL for a run without one).
 const char* const RunColumns =
     "r.id, r.uuid, r.started, r.started_local, r.ended_local, r.station, r.serial, r.operator,"
     " r.plan_name, r.plan_sha256, r.program, r.port, r.verdict, r.end_kind, r.end_step,"
-    " r.failure, r.steps_total, r.steps_done, r.report_folder, r.report_file, s.step, s.note";
+    " r.failure, r.steps_total, r.steps_done, r.report_folder, r.report_file, s.step, s.note,"
+    " s.defect";
 
 // The filter as SQL conditions on the runs of alias, with its values to bind.
 QString conditions(const ResultsFilter& f, const QString& alias, QVariantList& binds,
@@ -83,6 +84,10 @@ QString joinPath(const QString& folder, const QString& file) {
 }
 
 }  // namespace
+
+QString DefectParetoRow::name() const {
+    return defect.isEmpty() ? QLatin1String(NoCode) : defect;
+}
 
 qint64 ResultRow::seconds() const {
     const QDateTime a = QDateTime::fromString(started, Qt::ISODate);
@@ -189,7 +194,8 @@ bool ResultsQuery::runRows(const QString& sql, const QVariantList& binds,
             row.report = joinPath(q.value(18).toString(), q.value(19).toString());
         }
         if (!q.value(20).isNull())
-            row.failed.append({q.value(20).toInt() + 1, q.value(21).toString()});
+            row.failed.append(
+                {q.value(20).toInt() + 1, q.value(21).toString(), q.value(22).toString()});
     }
     if (current >= 0)
         take(row);
@@ -391,6 +397,44 @@ bool ResultsQuery::pareto(const ResultsFilter& filter, QList<ParetoRow>& out, QS
         const Plan& plan = plans[p.planSha256];
         if (!plan.steps.isEmpty())
             p.instruction = plan.steps[(p.step - 1) % plan.steps.size()].instruction;
+        sum += p.count;
+        p.cumulative = total ? double(sum) / total : 0.0;
+    }
+    return true;
+}
+
+bool ResultsQuery::paretoDefects(const ResultsFilter& filter, QList<DefectParetoRow>& out,
+                                 QString& error) {
+    out.clear();
+    QVariantList binds;
+    const QString where = conditions(narrowest(filter), QStringLiteral("r."), binds, false);
+    const QString sql =
+        QStringLiteral(
+            "SELECT s.defect, COUNT(*) AS n FROM run_steps s JOIN runs r ON r.id = s.run"
+            " WHERE s.verdict = 'fail' AND r.verdict IS NOT NULL%1"
+            " GROUP BY s.defect ORDER BY n DESC, s.defect")
+            .arg(where.isEmpty() ? QString() : QStringLiteral(" AND ") + where);
+    QSqlQuery q(store_.database());
+    if (!run(q, sql, binds))
+        return fail(q.lastError().text(), error);
+    DefectParetoRow uncoded;
+    int total = 0;
+    while (q.next()) {
+        DefectParetoRow p;
+        p.defect = q.value(0).toString();
+        p.count = q.value(1).toInt();
+        total += p.count;
+        if (p.defect.isEmpty())
+            uncoded = p;
+        else
+            out << p;
+    }
+    // Uncoded failures last, as a Pareto's "other": the codes rank among themselves, and the
+    // shares stay those of every failure, so that a line sees how many went without a code.
+    if (uncoded.count > 0)
+        out << uncoded;
+    int sum = 0;
+    for (DefectParetoRow& p : out) {
         sum += p.count;
         p.cumulative = total ? double(sum) / total : 0.0;
     }

@@ -25,6 +25,7 @@ struct ResultRow {
     struct FailedStep {
         int step = 0;  // 1-based
         QString note;
+        QString defect;  // its defect code, or empty
     };
 
     Kind kind = Kind::Run;
@@ -63,6 +64,16 @@ struct ParetoRow {
     QString instruction;
     int count = 0;
     double cumulative = 0.0;  // share of all failures up to and including this row, 0..1
+};
+
+// The failures with one defect code, most first.
+struct DefectParetoRow {
+    static constexpr const char* NoCode = "(no code)";
+    QString defect;  // empty: the failures given no code, counted after every code
+    int count = 0;
+    double cumulative = 0.0;  // share of all failures up to and including this row, 0..1
+    // The code, or NoCode.
+    QString name() const;
 };
 
 // One station's day: units tested, how many passed in the end and at the first try.
@@ -114,6 +125,8 @@ public:
     // Per plan and period, ended runs only (the verdict filter does not apply).
     bool yield(const ResultsFilter& filter, Period by, QList<YieldRow>& out, QString& error);
     bool pareto(const ResultsFilter& filter, QList<ParetoRow>& out, QString& error);
+    // The same failures by defect code, whatever their plan and step.
+    bool paretoDefects(const ResultsFilter& filter, QList<DefectParetoRow>& out, QString& error);
     bool todayCounts(const QString& station, const QDate& day, TodayCounts& out, QString& error);
     bool previousRuns(const QString& serial, PreviousRuns& out, QString& error);
 

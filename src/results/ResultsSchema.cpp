@@ -61,6 +61,23 @@ constexpr Migration Migrations[] = {
      "INSERT INTO outbox (kind, record, queued) SELECT kind, id, '' FROM"
      " (SELECT 'run' AS kind, id, ended FROM runs WHERE end_kind IS NOT NULL UNION ALL"
      " SELECT 'unit' AS kind, id, ended FROM units) e ORDER BY ended, kind, id"},
+    // Station mode; a failed step's defect code; an edid step's identity written and the
+    // digests of its golden, of what was uploaded and of what was read back; the serials an
+    // EDID unit had to match; a run's pauses in their order (pause 0, 1, ...), the step paused
+    // on, when, the failed command's words and how long until Retry (-1: the run ended
+    // paused). Older rows read as before: empty texts and 0.
+    {3,
+     "ALTER TABLE runs ADD COLUMN station_mode INTEGER NOT NULL DEFAULT 0;"
+     "ALTER TABLE run_steps ADD COLUMN defect TEXT NOT NULL DEFAULT '';"
+     "ALTER TABLE run_steps ADD COLUMN edid_identity TEXT NOT NULL DEFAULT '';"
+     "ALTER TABLE run_steps ADD COLUMN edid_golden_sha256 TEXT NOT NULL DEFAULT '';"
+     "ALTER TABLE run_steps ADD COLUMN edid_written_sha256 TEXT NOT NULL DEFAULT '';"
+     "ALTER TABLE run_steps ADD COLUMN edid_read_back_sha256 TEXT NOT NULL DEFAULT '';"
+     "ALTER TABLE units ADD COLUMN serial_format TEXT NOT NULL DEFAULT '';"
+     "CREATE TABLE run_pauses (run BIGINT NOT NULL REFERENCES runs (id) ON DELETE CASCADE,"
+     " pause INTEGER NOT NULL, step INTEGER NOT NULL, paused_at TEXT NOT NULL,"
+     " paused_at_local TEXT NOT NULL, reason TEXT NOT NULL, paused_ms BIGINT NOT NULL,"
+     " PRIMARY KEY (run, pause)){compact}"},
 };
 
 static_assert(sizeof(Migrations) / sizeof(Migrations[0]) == ResultsSchema::Version,

@@ -10,7 +10,7 @@ struct StoreDialect;
 class ResultsSchema {
 public:
     // The version this program writes and reads.
-    static constexpr int Version = 2;
+    static constexpr int Version = 3;
 
     // The store's version: 0 for a database without tables (a new one); false with why when
     // the database holds tables but is no results store.

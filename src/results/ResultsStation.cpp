@@ -172,9 +172,7 @@ bool ResultsStation::stepJudged(const RunRecord& r, int k, QString& error) {
 }
 
 bool ResultsStation::runPaused(const RunRecord& r, QString& error) {
-    Q_UNUSED(r);
-    // Pauses go into the store with the run's end; nothing to do before.
-    return ready(error);
+    return ready(error) && store_->runPaused(r, error);
 }
 
 bool ResultsStation::runEnded(const RunRecord& r, QString& error) {

@@ -431,9 +431,9 @@ bool ResultsStore::putRun(const RunRecord& r, Source source, const QString& verd
         "INSERT INTO runs (uuid, station, serial, operator, plan_name, plan_file, plan_sha256,"
         " program, port, repeats, started, started_local, day, week, ended, ended_local, touched,"
         " reached, end_kind, end_step, failure, verdict, steps_total, steps_done, report_folder,"
-        " report_file, source)"
-        " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"
-        " ON CONFLICT (uuid) DO NOTHING"));
+        " report_file, source, station_mode)"
+        " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?,"
+        " ?) ON CONFLICT (uuid) DO NOTHING"));
     for (const QVariant& v : {
              text(r.id),
              text(r.station),
@@ -463,6 +463,7 @@ bool ResultsStore::putRun(const RunRecord& r, Source source, const QString& verd
              text(r.reportFile),
              QVariant(source == Source::Import ? QStringLiteral("import")
                                                : QStringLiteral("station")),
+             QVariant(r.stationMode ? 1 : 0),
          })
         q.addBindValue(v);
     if (!q.exec())
@@ -474,16 +475,44 @@ bool ResultsStore::putRun(const RunRecord& r, Source source, const QString& verd
 bool ResultsStore::putStep(qint64 run, int step, const RunRecord::Step& s, QString& error) {
     QSqlQuery q(database());
     q.prepare(QStringLiteral(
-        "INSERT INTO run_steps (run, step, verdict, note, ms, redone) VALUES (?, ?, ?, ?, ?, ?)"
+        "INSERT INTO run_steps (run, step, verdict, note, ms, redone, defect, edid_identity,"
+        " edid_golden_sha256, edid_written_sha256, edid_read_back_sha256)"
+        " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"
         " ON CONFLICT (run, step) DO UPDATE SET verdict = excluded.verdict,"
-        " note = excluded.note, ms = excluded.ms, redone = excluded.redone"));
-    q.addBindValue(run);
-    q.addBindValue(step);
-    q.addBindValue(stepVerdictName(s.verdict));
-    q.addBindValue(text(s.note));
-    q.addBindValue(s.ms);
-    q.addBindValue(s.redone ? 1 : 0);
+        " note = excluded.note, ms = excluded.ms, redone = excluded.redone,"
+        " defect = excluded.defect, edid_identity = excluded.edid_identity,"
+        " edid_golden_sha256 = excluded.edid_golden_sha256,"
+        " edid_written_sha256 = excluded.edid_written_sha256,"
+        " edid_read_back_sha256 = excluded.edid_read_back_sha256"));
+    for (const QVariant& v :
+         {QVariant(run), QVariant(step), QVariant(stepVerdictName(s.verdict)), text(s.note),
+          QVariant(s.ms), QVariant(s.redone ? 1 : 0), text(s.defect), text(s.edid.identity),
+          text(s.edid.goldenSha256), text(s.edid.writtenSha256), text(s.edid.readBackSha256)})
+        q.addBindValue(v);
     return q.exec() || failQuery(q, error);
+}
+
+bool ResultsStore::putPauses(qint64 run, const RunRecord& r, QString& error) {
+    // All of them again: the last one gains its time once Retry ends it.
+    QSqlQuery d(database());
+    d.prepare(QStringLiteral("DELETE FROM run_pauses WHERE run = ?"));
+    d.addBindValue(run);
+    if (!d.exec())
+        return failQuery(d, error);
+    QSqlQuery q(database());
+    q.prepare(
+        QStringLiteral("INSERT INTO run_pauses (run, pause, step, paused_at, paused_at_local,"
+                       " reason, paused_ms) VALUES (?, ?, ?, ?, ?, ?, ?)"));
+    for (int n = 0; n < r.interruptions.size(); ++n) {
+        const RunRecord::Interruption& i = r.interruptions[n];
+        const Moment at = moment(i.at);
+        for (const QVariant& v : {QVariant(run), QVariant(n), QVariant(i.step), text(at.utc),
+                                  text(at.local), text(i.reason), QVariant(i.pausedMs)})
+            q.addBindValue(v);
+        if (!q.exec())
+            return failQuery(q, error);
+    }
+    return true;
 }
 
 bool ResultsStore::touch(const RunRecord& r, qint64 key, int reached, QString& error) {
@@ -543,6 +572,23 @@ bool ResultsStore::stepJudged(const RunRecord& r, int step, QString& error) {
     return commit(error);
 }
 
+bool ResultsStore::runPaused(const RunRecord& r, QString& error) {
+    if (!liveRecords(error) || !begin(error))
+        return false;
+    qint64 key = -1;
+    bool inserted = false;
+    // A run pauses on the step it shows: the step it has reached.
+    const int reached = r.interruptions.isEmpty() ? 0 : r.interruptions.last().step;
+    const bool ok = putRun(r, Source::Station, QString(), r.doneSteps(), inserted, error) &&
+                    runKey(r.id, key, error) && putPauses(key, r, error) &&
+                    touch(r, key, reached, error);
+    if (!ok) {
+        rollback();
+        return false;
+    }
+    return commit(error);
+}
+
 bool ResultsStore::runEnded(const RunRecord& r, QString& error) {
     if (!liveRecords(error) || !begin(error))
         return false;
@@ -554,6 +600,7 @@ bool ResultsStore::runEnded(const RunRecord& r, QString& error) {
     for (int k = 0; ok && k < r.steps.size(); ++k)
         if (r.steps[k].verdict != RunRecord::StepVerdict::None || r.steps[k].redone)
             ok = putStep(key, k, r.steps[k], error);
+    ok = ok && putPauses(key, r, error);
     if (ok && !inserted) {
         const Moment end = moment(r.ended);
         QSqlQuery q(database());
@@ -618,8 +665,8 @@ bool ResultsStore::putUnit(const UnitRecord& u, Source source, bool& inserted, Q
         "INSERT INTO units (uuid, station, serial, started, started_local, day, week, ended,"
         " ended_local, patched, serial_text, serial_number, mfg_week, mfg_year, golden_file,"
         " golden_sha256, written_sha256, read_back_sha256, verdict, failed_stage, message,"
-        " log_file, source)"
-        " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"
+        " log_file, source, serial_format)"
+        " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"
         " ON CONFLICT (uuid) DO NOTHING"));
     for (const QVariant& v : {
              text(u.id),
@@ -647,6 +694,7 @@ bool ResultsStore::putUnit(const UnitRecord& u, Source source, bool& inserted, Q
              text(u.logFile),
              QVariant(source == Source::Import ? QStringLiteral("import")
                                                : QStringLiteral("station")),
+             text(u.serialFormat),
          })
         q.addBindValue(v);
     if (!q.exec())
@@ -734,7 +782,7 @@ bool ResultsStore::interrupt(qint64 key, RunRecord& r, QString& error) {
     q.prepare(QStringLiteral(
         "SELECT r.uuid, r.station, r.serial, r.operator, r.plan_name, r.plan_file,"
         " r.plan_sha256, r.program, r.port, r.repeats, r.started, r.touched, r.reached,"
-        " r.steps_total, r.report_folder, r.report_file, r.end_kind, p.text"
+        " r.steps_total, r.report_folder, r.report_file, r.end_kind, p.text, r.station_mode"
         " FROM runs r LEFT JOIN plans p ON p.sha256 = r.plan_sha256 WHERE r.id = ?"));
     q.addBindValue(key);
     if (!q.exec()) {
@@ -764,6 +812,7 @@ bool ResultsStore::interrupt(qint64 key, RunRecord& r, QString& error) {
     read.reportFolder = q.value(14).toString();
     read.reportFile = q.value(15).toString();
     read.planText = q.value(17).toString().toUtf8();
+    read.stationMode = q.value(18).toInt() != 0;
     q.finish();
     Plan plan;
     QString why;
@@ -774,8 +823,9 @@ bool ResultsStore::interrupt(qint64 key, RunRecord& r, QString& error) {
     }
     read.steps.resize(total);
     QSqlQuery s(db);
-    s.prepare(
-        QStringLiteral("SELECT step, verdict, note, ms, redone FROM run_steps WHERE run = ?"));
+    s.prepare(QStringLiteral(
+        "SELECT step, verdict, note, ms, redone, defect, edid_identity, edid_golden_sha256,"
+        " edid_written_sha256, edid_read_back_sha256 FROM run_steps WHERE run = ?"));
     s.addBindValue(key);
     if (!s.exec()) {
         failQuery(s, error);
@@ -791,8 +841,35 @@ bool ResultsStore::interrupt(qint64 key, RunRecord& r, QString& error) {
         step.note = s.value(2).toString();
         step.ms = s.value(3).toLongLong();
         step.redone = s.value(4).toInt() != 0;
+        step.defect = s.value(5).toString();
+        RunRecord::Step::Edid& e = step.edid;
+        e.identity = s.value(6).toString();
+        e.goldenSha256 = s.value(7).toString();
+        e.writtenSha256 = s.value(8).toString();
+        e.readBackSha256 = s.value(9).toString();
+        // A programmed unit always has its golden's digest: the golden was read first.
+        e.done = !e.goldenSha256.isEmpty();
     }
     s.finish();
+    QSqlQuery p(db);
+    p.prepare(
+        QStringLiteral("SELECT step, paused_at, reason, paused_ms FROM run_pauses WHERE run = ?"
+                       " ORDER BY pause"));
+    p.addBindValue(key);
+    if (!p.exec()) {
+        failQuery(p, error);
+        rollback();
+        return false;
+    }
+    while (p.next()) {
+        RunRecord::Interruption i;
+        i.step = p.value(0).toInt();
+        i.at = QDateTime::fromString(p.value(1).toString(), Qt::ISODateWithMs).toLocalTime();
+        i.reason = p.value(2).toString();
+        i.pausedMs = p.value(3).toLongLong();
+        read.interruptions << i;
+    }
+    p.finish();
     read.end = RunRecord::End::Interrupted;
     const Moment end = moment(read.ended);
     QSqlQuery u(db);

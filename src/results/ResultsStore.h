@@ -71,9 +71,11 @@ public:
     QString station() const { return station_; }
 
     // A run as it happens: its row (made when its first step is shown), each step's verdict or
-    // its withdrawal after Back, its end, and its report once written.
+    // its withdrawal after Back, its pauses (all of them each time, the Retry that ended one
+    // too), its end, and its report once written.
     bool runStarted(const RunRecord& r, QString& error);
     bool stepJudged(const RunRecord& r, int step, QString& error);
+    bool runPaused(const RunRecord& r, QString& error);
     bool runEnded(const RunRecord& r, QString& error);
     bool reportWritten(const QString& runId, const QString& reportFile, QString& error);
     // One EDID unit with its stages.
@@ -118,6 +120,7 @@ private:
     bool putRun(const RunRecord& r, Source source, const QString& verdict, int stepsDone,
                 bool& inserted, QString& error);
     bool putStep(qint64 run, int step, const RunRecord::Step& s, QString& error);
+    bool putPauses(qint64 run, const RunRecord& r, QString& error);
     bool putUnit(const UnitRecord& u, Source source, bool& inserted, QString& error);
     bool runKey(const QString& uuid, qint64& key, QString& error);
     bool touch(const RunRecord& r, qint64 key, int reached, QString& error);

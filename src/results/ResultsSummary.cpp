@@ -1,6 +1,7 @@
 #include "results/ResultsSummary.h"
 
 #include <QDir>
+#include <algorithm>
 
 #include "files/SafeFile.h"
 
@@ -92,6 +93,10 @@ ChartModel ResultsSummary::paretoChart(const QList<ParetoRow>& rows) {
     return ChartModel::pareto(rows, QStringLiteral("The steps that failed most"));
 }
 
+ChartModel ResultsSummary::defectChart(const QList<DefectParetoRow>& rows) {
+    return ChartModel::paretoDefects(rows, QStringLiteral("The defects found most"));
+}
+
 QString ResultsSummary::totals(const QList<YieldRow>& rows) {
     int units = 0, firstPass = 0, finalPass = 0, runs = 0;
     for (const YieldRow& y : rows) {
@@ -152,6 +157,23 @@ QByteArray ResultsSummary::html(const Content& c) {
                      .arg(esc(p.instruction))
                      .arg(p.count)
                      .arg(QString::number(p.cumulative * 100.0, 'f', 1));
+        h += QStringLiteral("</table>\n");
+    }
+    // Only where a plan gives codes: else it would be one bar of every failure.
+    const bool coded = std::any_of(c.defects.cbegin(), c.defects.cend(),
+                                   [](const DefectParetoRow& d) { return !d.defect.isEmpty(); });
+    if (coded) {
+        h += QStringLiteral("<h2>Failures per defect code</h2>\n");
+        h += svg(defectChart(c.defects));
+        h += QStringLiteral(
+            "<table>\n<thead><tr><th>Defect</th><th>Failures</th><th>Cumulative share</th></tr>"
+            "</thead>\n");
+        for (const DefectParetoRow& d : c.defects)
+            h += QStringLiteral(
+                     "<tr><td>%1</td><td class=\"num\">%2</td><td class=\"num\">%3 %</td></tr>\n")
+                     .arg(esc(d.name()))
+                     .arg(d.count)
+                     .arg(QString::number(d.cumulative * 100.0, 'f', 1));
         h += QStringLiteral("</table>\n");
     }
     h += QStringLiteral(

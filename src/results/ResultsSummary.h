@@ -8,8 +8,8 @@
 #include "results/ResultsQuery.h"
 
 // A self-contained HTML page that sums up a line's results: the yield table, the yield per
-// period and the failure Pareto as inline SVG charts (drawn from ChartModel, as a window would
-// draw them), and the failures' table.
+// period and the failure Paretos by step and by defect code as inline SVG charts (drawn from
+// ChartModel, as a window would draw them), and the failures' tables.
 class ResultsSummary {
 public:
     struct Content {
@@ -18,12 +18,14 @@ public:
         QList<YieldRow> yield;
         QList<ParetoRow> pareto;
         QString written;  // when and by whom, for the page's foot
+        QList<DefectParetoRow> defects;
     };
 
     static QByteArray html(const Content& c);
     // The page's charts and its sentence of totals, for a window that shows the same.
     static ChartModel yieldChart(const QList<YieldRow>& rows, ResultsQuery::Period by);
     static ChartModel paretoChart(const QList<ParetoRow>& rows);
+    static ChartModel defectChart(const QList<DefectParetoRow>& rows);
     // "120 units in 131 runs: first-pass yield 91.7 %, final yield 98.3 %, 11 retests."
     static QString totals(const QList<YieldRow>& rows);
     // The chart as an SVG element.

@@ -3,6 +3,8 @@
 #include <QRegularExpression>
 #include <QStringList>
 
+#include "plan/RunRecord.h"
+
 QString ResultsText::time(const QString& iso) {
     return iso.left(19).replace(QLatin1Char('T'), QLatin1Char(' '));
 }
@@ -21,11 +23,21 @@ QString ResultsText::verdictAndEnd(const ResultRow& r) {
     return text;
 }
 
+QString ResultsText::note(const ResultRow::FailedStep& f) {
+    // As the run's report and results.csv show it.
+    RunRecord::Step s;
+    s.note = f.note;
+    s.defect = f.defect;
+    return s.noteText();
+}
+
 QString ResultsText::failed(const ResultRow& r) {
     QStringList parts;
-    for (const ResultRow::FailedStep& f : r.failed)
-        parts << (f.note.isEmpty() ? QStringLiteral("step %1").arg(f.step)
-                                   : QStringLiteral("step %1: %2").arg(f.step).arg(f.note));
+    for (const ResultRow::FailedStep& f : r.failed) {
+        const QString text = note(f);
+        parts << (text.isEmpty() ? QStringLiteral("step %1").arg(f.step)
+                                 : QStringLiteral("step %1: %2").arg(f.step).arg(text));
+    }
     if (!r.failure.isEmpty())
         parts << (r.kind == ResultRow::Kind::Run && r.endStep >= 0
                       ? QStringLiteral("step %1 not shown: %2").arg(r.endStep + 1).arg(r.failure)

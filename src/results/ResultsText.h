@@ -13,7 +13,9 @@ public:
     static QString verdict(const ResultRow& r);
     // The same with how a run that did not complete ended: "FAIL, interrupted at step 3".
     static QString verdictAndEnd(const ResultRow& r);
-    // The failed steps with their notes ("step 2: black spot; step 5"), the step that could
-    // not be shown and why, or a unit's failed stage and message.
+    // A failed step's defect code and note: "[mura] banding at the left".
+    static QString note(const ResultRow::FailedStep& f);
+    // The failed steps with their codes and notes ("step 2: [mura] banding; step 5"), the step
+    // that could not be shown and why, or a unit's failed stage and message.
     static QString failed(const ResultRow& r);
 };

@@ -383,22 +383,34 @@ QWidget* TResultsForm::makeYieldTab() {
                         {QStringLiteral("Plan"), QStringLiteral("Period"), QStringLiteral("Units"),
                          QStringLiteral("First-pass yield"), QStringLiteral("Final yield"),
                          QStringLiteral("Retests")});
-    const int widths[] = {220, 100, 70, 120, 100};  // plan, period, units, first pass, final
-    for (int c = 0; c < YRetests; ++c) YieldTable_->setColumnWidth(c, widths[c]);
+    // Pixels: plan, period, units, first pass, final, and the retests at least (it takes the
+    // rest).
+    const int widths[] = {140, 84, 55, 105, 84, 64};
+    for (int c = 0; c < YColumns; ++c) YieldTable_->setColumnWidth(c, widths[c]);
     YieldChart_ = new ChartView(page, "YieldChart");
     ParetoChart_ = new ChartView(page, "ParetoChart");
+    DefectChart_ = new ChartView(page, "DefectChart");
+    // The yield beside its table, the two Paretos side by side below: three charts in a row
+    // would each be too narrow to read on a line-side screen.
+    auto* top = new QSplitter(Qt::Horizontal);
+    top->setObjectName(QStringLiteral("YieldTableSplitter"));
+    top->setAccessibleName(QStringLiteral("Yield table and chart"));
+    top->addWidget(YieldTable_);
+    top->addWidget(YieldChart_);
+    // The table whole (its columns' widths and the retests), the chart in the rest.
+    top->setStretchFactor(0, 11);
+    top->setStretchFactor(1, 9);
+    top->setSizes({1100, 900});
     auto* charts = new QSplitter(Qt::Horizontal);
     charts->setObjectName(QStringLiteral("ChartSplitter"));
-    charts->setAccessibleName(QStringLiteral("Charts"));
-    charts->addWidget(YieldChart_);
+    charts->setAccessibleName(QStringLiteral("Failure charts"));
     charts->addWidget(ParetoChart_);
+    charts->addWidget(DefectChart_);
     auto* split = new QSplitter(Qt::Vertical, page);
     split->setObjectName(QStringLiteral("YieldSplitter"));
     split->setAccessibleName(QStringLiteral("Yield table and charts"));
-    split->addWidget(YieldTable_);
+    split->addWidget(top);
     split->addWidget(charts);
-    split->setStretchFactor(0, 2);
-    split->setStretchFactor(1, 3);
     yieldLayout_->addWidget(split, 1);
 
     connect(ByWeek_, &QRadioButton::toggled, this, [this] {
@@ -658,10 +670,12 @@ bool TResultsForm::refreshYield() {
         ByWeek_->isChecked() ? ResultsQuery::Period::Week : ResultsQuery::Period::Day;
     QString error;
     bool ok = query_ && query_->yield(applied_, by, yield_, error) &&
-              query_->pareto(applied_, pareto_, error);
+              query_->pareto(applied_, pareto_, error) &&
+              query_->paretoDefects(applied_, defects_, error);
     if (!ok) {
         yield_.clear();
         pareto_.clear();
+        defects_.clear();
         yieldStale_ = true;
         if (query_)
             status(error, true);
@@ -680,6 +694,7 @@ bool TResultsForm::refreshYield() {
     say(YieldTotals_, ok ? ResultsSummary::totals(yield_) : QString());
     YieldChart_->setChart(ResultsSummary::yieldChart(yield_, by));
     ParetoChart_->setChart(ResultsSummary::paretoChart(pareto_));
+    DefectChart_->setChart(ResultsSummary::defectChart(defects_));
     return ok;
 }
 
@@ -756,6 +771,7 @@ bool TResultsForm::saveSummary(const QString& path) {
     c.by = ByWeek_->isChecked() ? ResultsQuery::Period::Week : ResultsQuery::Period::Day;
     c.yield = yield_;
     c.pareto = pareto_;
+    c.defects = defects_;
     c.written = QStringLiteral("Written by orve1 %1 on %2, %3, from %4")
                     .arg(QStringLiteral(ORVE1_VERSION), QSysInfo::machineHostName(),
                          QDateTime::currentDateTime().toString(Qt::ISODate), store_->name());

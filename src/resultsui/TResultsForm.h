@@ -29,9 +29,10 @@ class TMainForm;
 // never created. Three views: Serial (every plan run and EDID unit of a scanned serial, newest
 // first, each with its report), Runs (the runs of a date range and filters, a page at a time,
 // however many there are) and Yield (first-pass and final yield per plan and day or week, the
-// failure Pareto, and the HTML summary of both). Queries that fail say so in the status line;
-// only what the operator asked for (opening a store, saving a summary) answers with a box, the
-// window's own. Non-modal, made on first use and only hidden when closed.
+// failure Paretos by step and by defect code, and the HTML summary of all of it). Queries that
+// fail say so in the status line; only what the operator asked for (opening a store, saving a
+// summary) answers with a box, the window's own. Non-modal, made on first use and only hidden
+// when closed.
 class TResultsForm : public QWidget {
     Q_OBJECT
 public:
@@ -89,6 +90,7 @@ public:
     QTableWidget* YieldTable() const { return YieldTable_; }
     ChartView* YieldChart() const { return YieldChart_; }
     ChartView* ParetoChart() const { return ParetoChart_; }
+    ChartView* DefectChart() const { return DefectChart_; }
     QPushButton* SaveSummaryButton() const { return SaveSummaryButton_; }
     ElidedLabel* StatusLine() const { return StatusLine_; }
 
@@ -121,6 +123,7 @@ private:
     QList<ResultRow> history_;
     QList<YieldRow> yield_;
     QList<ParetoRow> pareto_;
+    QList<DefectParetoRow> defects_;
     ResultsFilter applied_;
     QString choicesSince_, choicesUntil_;  // the days the filter choices were read for
     bool yieldStale_ = true;
@@ -151,6 +154,7 @@ private:
     QTableWidget* YieldTable_;
     ChartView* YieldChart_;
     ChartView* ParetoChart_;
+    ChartView* DefectChart_;
     QPushButton* SaveSummaryButton_;
     ElidedLabel* StatusLine_;
 };

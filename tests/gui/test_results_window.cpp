@@ -70,8 +70,10 @@ private slots:
         // The store under the home folder: the window shows it as "~/results.sqlite".
         qputenv("HOME", QFile::encodeName(f));
         QVERIFY2(store.open(f, ResultsStore::Access::ReadWrite, e), qPrintable(e));
+        RunRecord coded = makeRun("SN-4711", {Day1, {9, 0}}, "pf", "line1", f, "a.html");
+        coded.steps[1].defect = "mura";
         for (const RunRecord& r : {
-                 makeRun("SN-4711", {Day1, {9, 0}}, "pf", "line1", f, "a.html"),
+                 coded,
                  makeRun("SN-2", {Day1, {9, 30}}, "pp", "line1", f, "c.html"),
                  makeRun("SN-4711", {Day2, {9, 0}}, "pp", "line2", f, "b.html"),
                  makeRun("SN-3", {Day2, {11, 0}}, "fp", "line2", f, "d.html"),
@@ -117,7 +119,7 @@ private slots:
             QCOMPARE(t->item(row, 4)->text(), verdicts[row]);
         }
         QCOMPARE(t->item(2, 4)->foreground().color(), QColor(VerdictStyle::Fail));
-        QCOMPARE(t->item(2, 5)->text(), QString("step 2: note 2"));
+        QCOMPARE(t->item(2, 5)->text(), QString("step 2: [mura] note 2"));
         QCOMPARE(w_->HistoryNote()->text(), QString("SN-4711: 2 plan runs and 1 EDID unit, "
                                                     "newest first."));
         QCOMPARE(w_->focusWidget(), w_->SerialEdit());
@@ -178,7 +180,7 @@ private slots:
             {"Incoming", Day2.toString(Qt::ISODate), "1", "0.0 %", "0.0 %", "1"}};
         for (int r = 0; r < 2; ++r)
             for (int c = 0; c < 6; ++c) QCOMPARE(t->item(r, c)->text(), rows[r][c]);
-        for (ChartView* chart : {w_->YieldChart(), w_->ParetoChart()}) {
+        for (ChartView* chart : {w_->YieldChart(), w_->ParetoChart(), w_->DefectChart()}) {
             chart->resize(500, 240);
             QVERIFY(!chart->chart().bars.isEmpty());
             const ChartModel::Bar& bar = chart->chart().bars[0];
@@ -189,6 +191,8 @@ private slots:
             QCOMPARE(chart->grab().toImage().pixelColor(at), QColor(ChartModel::SeriesInk[0]));
         }
         QCOMPARE(w_->ParetoChart()->chart().bars.size(), 2);
+        QCOMPARE(w_->DefectChart()->chart().bars[1].tip,
+                 QString("(no code): 1 failure, 100% of all up to here"));
         int year = 0;
         const int week = Day2.weekNumber(&year);
         w_->ByWeek()->setChecked(true);
@@ -235,7 +239,7 @@ private slots:
         w_->setFileDialogHook(
             [&](bool save, const QString&, const QString&) { return save ? page : QString(); });
         w_->SaveSummaryButton()->click();
-        QCOMPARE(readFile(page).count("<svg"), 2);
+        QCOMPARE(readFile(page).count("<svg"), 3);
         QVERIFY(!w_->saveSummary(dir_.filePath("gone/summary.html")));
         QVERIFY(rig_->details.last().contains("gone"));
 

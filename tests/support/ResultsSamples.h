@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QDateTime>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QStringList>
 #include <QUuid>
 
 #include "plan/PlanFile.h"
@@ -83,6 +86,29 @@ inline UnitRecord makeUnit(const QString& serial, const QDateTime& start, bool p
         u.message = "byte 12 differs";
     }
     return u;
+}
+
+// The SQLite store at path as a program of schema version 1 or 2 left it: its records kept,
+// what later versions added gone.
+inline bool downgrade(const QString& path, int version) {
+    QStringList statements = {"DROP TABLE run_pauses", "ALTER TABLE runs DROP COLUMN station_mode",
+                              "ALTER TABLE units DROP COLUMN serial_format"};
+    for (const char* c : {"defect", "edid_identity", "edid_golden_sha256", "edid_written_sha256",
+                          "edid_read_back_sha256"})
+        statements << QStringLiteral("ALTER TABLE run_steps DROP COLUMN %1").arg(c);
+    if (version < 2)
+        statements << "DROP TABLE outbox";
+    statements << QStringLiteral("UPDATE schema_info SET version = %1").arg(version);
+    bool ok = true;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "downgrade");
+        db.setDatabaseName(path);
+        ok = db.open();
+        for (const QString& s : statements) ok = ok && QSqlQuery(db).exec(s);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase("downgrade");
+    return ok;
 }
 
 }  // namespace samples

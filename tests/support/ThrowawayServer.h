@@ -55,7 +55,9 @@ inline int onServer(const char* table) {
     return asAdmin(QStringLiteral("SELECT COUNT(*) FROM %1").arg(table)).toInt();
 }
 inline void dropTables() {
-    asAdmin("DROP TABLE IF EXISTS unit_stages, units, run_steps, runs, plans, outbox, schema_info");
+    asAdmin(
+        "DROP TABLE IF EXISTS unit_stages, units, run_pauses, run_steps, runs, plans, outbox,"
+        " schema_info");
 }
 
 // The server gone at once, as a pulled cable or a crash leaves it, and back.

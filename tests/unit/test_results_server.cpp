@@ -50,16 +50,25 @@ RunRecord reported(const QString& serial, const QDateTime& start, const QString&
     return r;
 }
 
-// A station's spool: two ended runs (5 verdicts), one going on, one EDID unit.
+// A station's spool: two ended runs (5 verdicts; A in station mode with an edid step, D with a
+// defect code and a pause), one going on, one EDID unit.
 void makeSpool(const QString& folder, const QString& station = "line3-b", int extraRuns = 0) {
     ResultsStore s;
     QString e;
     QVERIFY2(s.open(folder, ResultsStore::Access::ReadWrite, e), qPrintable(e));
-    QVERIFY(record(s, reported("A", at(Day, 9, 0), "ppp", RunRecord::End::Completed, station)));
+    RunRecord a = reported("A", at(Day, 9, 0), "ppp", RunRecord::End::Completed, station);
+    a.stationMode = true;
+    a.steps[2].edid = {true, "serial text A", "aa", "bb", "cc"};
+    QVERIFY(record(s, a));
     QVERIFY(
         record(s, makeRun("B", at(Day, 9, 1), "p--", RunRecord::End::Completed, station), false));
-    QVERIFY(s.unitRecorded(makeUnit("C", at(Day, 9, 2), true, station), e));
-    QVERIFY(record(s, reported("D", at(Day, 9, 3), "pf-", RunRecord::End::Stopped, station)));
+    UnitRecord c = makeUnit("C", at(Day, 9, 2), true, station);
+    c.serialFormat = "^[A-Z]$";
+    QVERIFY(s.unitRecorded(c, e));
+    RunRecord d = reported("D", at(Day, 9, 3), "pf-", RunRecord::End::Stopped, station);
+    d.steps[1].defect = "mura";
+    d.interruptions = {{1, at(Day, 9, 4), "TMIX: No Response !!", 2500}};
+    QVERIFY(record(s, d));
     for (int n = 0; n < extraRuns; ++n)
         QVERIFY(record(s, reported(QString("%1-%2").arg(station).arg(n), at(Day, 10, n % 60),
                                    n % 3 ? "ppp" : "pf-", RunRecord::End::Completed, station)));
@@ -121,7 +130,7 @@ private slots:
                  asAdmin("UPDATE schema_info SET version = 1");
              },
              true, false, Trouble::Schema, 3, 0, 0,
-             QString("the server's results schema is version 1 and this program's is 2: run "
+             QString("the server's results schema is version 1 and this program's is 3: run "
                      "orve1ctl results init postgresql://ROLE@127.0.0.1:%1/orve1 with a role "
                      "that may create tables")
                  .arg(port)},
@@ -166,28 +175,36 @@ private slots:
             }
             QVERIFY2(onServer("runs") == row.runs && onServer("run_steps") == row.steps, row.name);
             QCOMPARE(onServer("units") + onServer("unit_stages"), row.runs ? 3 : 0);
+            // Every field of schema 3, each pause once.
+            QCOMPARE(asAdmin("SELECT (SELECT string_agg(serial || station_mode, ',' ORDER BY"
+                             " serial) FROM runs) || ' ' || (SELECT string_agg(defect ||"
+                             " edid_identity || edid_golden_sha256 || edid_written_sha256 ||"
+                             " edid_read_back_sha256, ',' ORDER BY run, step) FROM run_steps"
+                             " WHERE defect ||"
+                             " edid_identity <> '') || ' ' || (SELECT string_agg(pause || ':' ||"
+                             " step || ':' || reason || ':' || paused_ms || ':' || paused_at,"
+                             " ',') FROM run_pauses) || ' ' || (SELECT serial_format FROM units)"),
+                     row.runs ? QString("A1,D0 serial text Aaabbcc,mura 0:1:TMIX: No Response !!:"
+                                        "2500:%1 ^[A-Z]$")
+                                    .arg(at(Day, 9, 4).toUTC().toString("yyyy-MM-ddTHH:mm:ss.zzzZ"))
+                              : QString());
         }
     }
 
-    // A spool that version 1 wrote: its upgrade queues every ended record, and they go up.
-    void versionOneSpool() {
-        freshServer();
-        QTemporaryDir dir;
-        makeSpool(dir.path());
-        {
-            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "v1");
-            db.setDatabaseName(dir.filePath("results.sqlite"));
-            QVERIFY(db.open());
-            QVERIFY(QSqlQuery(db).exec("DROP TABLE outbox"));
-            QVERIFY(QSqlQuery(db).exec("UPDATE schema_info SET version = 1"));
-            db.close();
+    // A spool that version 1 or 2 wrote: upgraded (version 1's queuing every ended record),
+    // and they go up.
+    void olderSpools() {
+        for (const int version : {1, 2}) {
+            freshServer();
+            QTemporaryDir dir;
+            makeSpool(dir.path());
+            QVERIFY(samples::downgrade(dir.filePath("results.sqlite"), version));
+            ResultsForwarder f(dir.path(), Station);
+            QVERIFY2(f.forward(), qPrintable(f.status().problem));
+            QCOMPARE(f.status().sentRuns * 10 + f.status().sentUnits, 21);
+            QCOMPARE(asAdmin("SELECT string_agg(serial, ',' ORDER BY serial) FROM runs"),
+                     QString("A,D"));
         }
-        QSqlDatabase::removeDatabase("v1");
-        ResultsForwarder f(dir.path(), Station);
-        QVERIFY2(f.forward(), qPrintable(f.status().problem));
-        QCOMPARE(f.status().sentRuns * 10 + f.status().sentUnits, 21);
-        QCOMPARE(asAdmin("SELECT string_agg(serial, ',' ORDER BY serial) FROM runs"),
-                 QString("A,D"));
     }
 
     // Two stations forward at once into one server, the second's spool a copy of the first's
@@ -284,13 +301,17 @@ private slots:
         QCOMPARE(ctl("init", {Station}, "", out, err), 2);
         QVERIFY2(err.contains("permission denied for schema public"), qPrintable(err));
         QCOMPARE(ctl("init", {Admin}, "", out, err), 0);
-        QCOMPARE(out, QString("made the results tables (schema version 2) on %1\n").arg(Admin));
+        QCOMPARE(out, QString("made the results tables (schema version 3) on %1\n").arg(Admin));
         QCOMPARE(ctl("init", {Admin}, "", out, err), 0);
-        QVERIFY(out.contains("are up to date (schema version 2)"));
+        QVERIFY(out.contains("are up to date (schema version 3)"));
         QCOMPARE(ctl("forward", {Station}, dir.path(), out, err), 0);
         QCOMPARE(out, QString("sent 2 runs and 1 EDID unit; nothing left waiting\n"));
         QCOMPARE(ctl("history", {"D"}, Station, out, err), 0);
-        QVERIFY2(out.contains("line3-b") && out.contains("step 2: note 2"), qPrintable(out));
+        QVERIFY2(out.contains("line3-b") && out.contains("step 2: [mura] note 2"), qPrintable(out));
+        QCOMPARE(ctl("yield", {}, Station, out, err), 0);
+        QVERIFY2(out.endsWith("Failures by defect code\nDefect  Failures  Cumulative %\n"
+                              "mura    1         100.0\n"),
+                 qPrintable(out));
         QCOMPARE(ctl("forward", {Station}, dir.filePath("none"), out, err), 2);
         QVERIFY(err.contains("no such file"));
     }

@@ -22,6 +22,7 @@
 #include "results/ResultsQuery.h"
 #include "results/ResultsStore.h"
 #include "results/ResultsSummary.h"
+#include "results/ResultsText.h"
 
 namespace {
 
@@ -61,7 +62,7 @@ private slots:
         QString e;
         QVERIFY2(store.open(dir.path(), ResultsStore::Access::ReadWrite, e), qPrintable(e));
         QVERIFY(QFile::exists(dir.filePath("results.sqlite")));
-        const QList<RunRecord> runs = {
+        QList<RunRecord> runs = {
             makeRun("A", at(Day7, 9, 0), "ppp"),
             makeRun("B", at(Day7, 9, 10), "pfp"),
             makeRun("B", at(Day7, 9, 20), "ppp"),
@@ -70,6 +71,7 @@ private slots:
             makeRun("D", at(Day8, 10, 10), "p--", RunRecord::End::Stopped),
             makeRun("E", at(Day8, 10, 20), "ppp"),
         };
+        runs[1].steps[1].defect = "mura";  // C's two failures have no code
         for (const RunRecord& r : runs) QVERIFY(record(store, r));
         UnitRecord u;
         u.id = QUuid::createUuid().toString(QUuid::WithoutBraces);
@@ -104,6 +106,8 @@ private slots:
         QVERIFY(rows[0].kind == ResultRow::Kind::Unit && rows[0].failure ==
                                                              "Read back: byte 12 "
                                                              "differs");
+        QVERIFY(q.history("B", rows, e));
+        QCOMPARE(ResultsText::failed(rows[1]), QString("step 2: [mura] note 2"));
         QVERIFY(q.history("E", rows, e));
         QCOMPARE(rows.size(), 2);
         QVERIFY(rows[0].kind == ResultRow::Kind::Run && rows[1].kind == ResultRow::Kind::Unit);
@@ -157,6 +161,15 @@ private slots:
         QCOMPARE(pareto[0].instruction, QString("Black field"));
         QCOMPARE(pareto[1].step, 3);
         QCOMPARE(pareto[1].cumulative, 1.0);
+        // By code: the uncoded after every code, however many; the shares of all failures.
+        QList<DefectParetoRow> defects;
+        QVERIFY(q.paretoDefects({"2026-12-08", "", "", "", "", ""}, defects, e));
+        QCOMPARE(defects.size(), 1);
+        QVERIFY(q.paretoDefects({}, defects, e));
+        QCOMPARE(defects.size(), 2);
+        QCOMPARE(defects[0].name() + " " + defects[1].name(), QString("mura (no code)"));
+        QCOMPARE(QList<int>({defects[0].count, defects[1].count}), QList<int>({1, 2}));
+        QVERIFY(qAbs(defects[0].cumulative - 1.0 / 3) < 1e-9 && defects[1].cumulative == 1.0);
 
         TodayCounts today;
         QVERIFY(q.todayCounts("line3-b", Day8, today, e));
@@ -186,10 +199,12 @@ private slots:
         for (const auto& [n, text] : ordinals) QCOMPARE(PreviousRuns::ordinal(n), text);
 
         // The summary page: both charts, the figures, nothing unescaped.
-        ResultsSummary::Content c{"all <runs>", ResultsQuery::Period::Day, {}, pareto, "now"};
+        ResultsSummary::Content c{"all <runs>", ResultsQuery::Period::Day, {}, pareto, "now",
+                                  defects};
         QVERIFY(q.yield({}, ResultsQuery::Period::Day, c.yield, e));
         const QString page = QString::fromUtf8(ResultsSummary::html(c));
-        QCOMPARE(page.count("<svg"), 2);
+        QCOMPARE(page.count("<svg"), 3);
+        QVERIFY(page.contains("<td>(no code)</td><td class=\"num\">2</td>"));
         QVERIFY(page.contains("all &lt;runs&gt;") && page.contains("5 units in 7 runs"));
         QVERIFY(page.contains("first-pass yield 40.0 %, final yield 60.0 %, 2 retests"));
         const ChartModel chart = ChartModel::yield(c.yield, "t");
@@ -257,11 +272,20 @@ private slots:
         RunRecord live = makeRun("L", at(Day8, 11, 0), "p--");
         RunRecord dead = makeRun("K", at(Day8, 11, 1), "pf-");
         dead.reportFolder = dir.path();
+        dead.stationMode = true;
+        dead.steps[1].defect = "mura";
+        dead.steps[0].edid = {true, "serial text K, serial number 0", "aa", "bb", "cc"};
         QByteArray lockText;
         {
             ResultsStore a;
             QVERIFY(a.open(dir.path(), ResultsStore::Access::ReadWrite, e));
             QVERIFY(a.runStarted(dead, e) && a.stepJudged(dead, 0, e) && a.stepJudged(dead, 1, e));
+            // Paused on step 3, Retry after 4 s, paused again: killed while paused.
+            dead.interruptions = {{2, at(Day8, 11, 3), "TMIX: No Response !!", -1}};
+            QVERIFY(a.runPaused(dead, e));
+            dead.interruptions[0].pausedMs = 4000;
+            dead.interruptions << RunRecord::Interruption{2, at(Day8, 11, 5), "PTIX: gone", -1};
+            QVERIFY(a.runPaused(dead, e));
             lockText = readFile(dir.filePath(".results-" + dead.id + ".lock"));
             QVERIFY(!lockText.isEmpty());
         }  // closed without an end: its lock goes
@@ -292,12 +316,24 @@ private slots:
         QCOMPARE(r.verdict(), RunRecord::Verdict::Fail);
         QCOMPARE(r.plan.steps.size(), 3);
         QCOMPARE(r.steps[1].note, QString("note 2"));
+        QCOMPARE(r.steps[1].defect, QString("mura"));
+        QVERIFY(r.stationMode && r.steps[0].edid.done && !r.steps[1].edid.done);
+        QCOMPARE(r.steps[0].edid.identity + r.steps[0].edid.goldenSha256 +
+                     r.steps[0].edid.writtenSha256 + r.steps[0].edid.readBackSha256,
+                 QString("serial text K, serial number 0aabbcc"));
+        QCOMPARE(r.interruptions.size(), 2);
+        QCOMPARE(QList<qint64>({r.interruptions[0].pausedMs, r.interruptions[1].pausedMs}),
+                 QList<qint64>({4000, -1}));
+        QVERIFY(r.interruptions[1].at == at(Day8, 11, 5) && r.interruptions[1].step == 2 &&
+                r.interruptions[1].reason == "PTIX: gone");
         QCOMPARE(r.reportFolder, dir.path());
         QVERIFY(!QFile::exists(dir.filePath(".results-" + dead.id + ".lock")));
         const QString html = QString::fromUtf8(RunReport::html(r));
         QVERIFY(html.contains(
             "interrupted: the program or the computer stopped during step 3; 2 of 3 steps done"));
         QVERIFY(html.contains("<td>interrupted here</td>"));
+        QVERIFY(html.contains("no: the run ended paused") && html.contains("<b>[mura]</b>") &&
+                html.contains("Station mode") && html.contains("EDID written"));
         QVERIFY(b.takeInterrupted(e).isEmpty() && a.takeInterrupted(e).isEmpty());
         QVERIFY(b.reportWritten(r.id, "K_20261208-110100.html", e));
         ResultsQuery q(b);
@@ -305,6 +341,7 @@ private slots:
         QVERIFY(q.history("K", rows, e));
         QCOMPARE(rows[0].report, QDir::toNativeSeparators(dir.filePath("K_20261208-110100.html")));
         QCOMPARE(rows[0].verdict, QString("FAIL"));
+        QCOMPARE(rows[0].failed.value(0).defect, QString("mura"));
         qint64 n = 0;
         QVERIFY(q.runCount({"", "", "", "", "", "INTERRUPTED"}, n, e));
         QCOMPARE(n, 1);
@@ -339,16 +376,34 @@ private slots:
         QVERIFY(s.open(old, ResultsStore::Access::ReadOnly, e));
         s.close();
 
+        // A version 2 store: upgraded with its run as it was; the new fields go in from then on.
+        const QString two = dir.filePath("two.sqlite");
+        QVERIFY(s.open(two, ResultsStore::Access::ReadWrite, e));
+        QVERIFY(record(s, makeRun("B", at(Day7, 9, 0), "pf-", RunRecord::End::Stopped)));
+        s.close();
+        QVERIFY(samples::downgrade(two, 2));
+        QVERIFY(!s.open(two, ResultsStore::Access::ReadOnly, e));
+        QVERIFY2(s.open(two, ResultsStore::Access::ReadWrite, e), qPrintable(e));
+        RunRecord again = makeRun("B", at(Day7, 10, 0), "f--", RunRecord::End::Stopped);
+        again.steps[0].defect = "mura";
+        QVERIFY(record(s, again));
+        QList<ResultRow> rows;
+        QVERIFY(ResultsQuery(s).history("B", rows, e));
+        QCOMPARE(rows.size(), 2);
+        QCOMPARE(ResultsText::failed(rows[0]) + " | " + ResultsText::failed(rows[1]),
+                 QString("step 1: [mura] note 1 | step 2: note 2"));
+        s.close();
+
         const QString newer = dir.filePath("newer.sqlite");
         QVERIFY(s.open(newer, ResultsStore::Access::ReadWrite, e));
         s.close();
-        raw(newer, {"UPDATE schema_info SET version = 3"});
+        raw(newer, {"UPDATE schema_info SET version = 4"});
         const QString other = dir.filePath("other.sqlite");
         raw(other, {"CREATE TABLE t (x INTEGER)"});
         const QString text = writeFile(dir.filePath("text.sqlite"), "started,ended\n");
         // Columns: file, part of the reason.
         const QList<QPair<QString, QString>> refused = {
-            {newer, "written by a newer version of the program (results schema 3"},
+            {newer, "written by a newer version of the program (results schema 4"},
             {other, "not a results store"},
             {text, "not an SQLite database"},
         };

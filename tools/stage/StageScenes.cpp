@@ -337,7 +337,8 @@ void stageProductionScene(AppWindows& windows, const QString& show) {
 }
 
 // A line's last five days in a results store: two plans on three stations, each unit through
-// both, a few steps failing (the first ones most) and failed units tested again.
+// both, a few steps failing (the first ones most, most with a defect code, the first codes
+// most) and failed units tested again.
 bool makeResultsStore(const QString& folder) {
     ResultsStore store;
     QString error;
@@ -351,12 +352,14 @@ bool makeResultsStore(const QString& folder) {
         int failPercent;
         int units;
     } plans[] = {
-        {"name: Incoming inspection\n10 1 judge White field: no dead pixels\n"
+        {"name: Incoming inspection\ndefects: dead pixel, mura, banding, flicker\n"
+         "10 1 judge White field: no dead pixels\n"
          "same 8 judge Black field: no bright pixels\nsame 15 judge Gray-16: sixteen clean steps\n"
          "same 5 judge Colour bar: eight bars in order\n20 5 judge 1080i: no flicker\n"
          "same 22 judge Grid: straight lines\n",
          14, 36},
-        {"name: Final check\n10 1 judge Logo and label\nsame 5 judge Colour bar at full "
+        {"name: Final check\ndefects: dead pixel, mura, banding, flicker\n"
+         "10 1 judge Logo and label\nsame 5 judge Colour bar at full "
          "brightness\n6 15 judge Gray-16 at 720p\n",
          7, 32},
     };
@@ -393,8 +396,14 @@ bool makeResultsStore(const QString& folder) {
                                                          : RunRecord::StepVerdict::Pass;
                         r.steps[k].ms = 3000 + 400 * k;
                     }
-                    if (failed >= 0)
+                    if (failed >= 0) {
                         r.steps[failed].note = QStringLiteral("seen by %1").arg(r.operatorName);
+                        // One in six goes without a code.
+                        if (random.bounded(6) > 0)
+                            r.steps[failed].defect =
+                                r.plan
+                                    .defects[qMin(int(random.bounded(4)), int(random.bounded(4)))];
+                    }
                     r.started = at;
                     r.ended = at.addSecs(40 + 4 * n);
                     r.reportFile = r.serial + at.toString(QStringLiteral("_yyyyMMdd-HHmmss")) +
