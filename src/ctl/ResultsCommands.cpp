@@ -201,18 +201,15 @@ int yield(ResultsQuery& q, const CtlRequest& r, QString& out, QString& err) {
                          QString::number(y.finalPass),
                          percent(y.finalPass, y.units),
                          QString::number(y.retests())};
-    // The failures by defect code after the yield: for scripts a second table, after an empty
-    // line, with its own header.
+    // For a person the failures by defect code follow; --csv stays one table for scripts (the
+    // HTML summary has both).
     Table d;
-    if (r.csvOutput)
-        d << QStringList{"defect", "failures", "cumulative_%"};
-    else
-        d << QStringList{"Defect", "Failures", "Cumulative %"};
+    d << QStringList{"Defect", "Failures", "Cumulative %"};
     for (const DefectParetoRow& p : c.defects)
         d << QStringList{p.name(), QString::number(p.count),
                          QString::number(p.cumulative * 100.0, 'f', 1)};
     if (r.csvOutput)
-        out = csv(t) + QLatin1Char('\n') + csv(d);
+        out = csv(t);
     else
         out = aligned(t) + QStringLiteral("\nFailures by defect code\n") +
               (c.defects.isEmpty() ? QStringLiteral("No step failed.\n") : aligned(d));
