@@ -466,8 +466,8 @@ void TPlanRunView::showRun() {
     const PlanRunner& r = *runner_;
     const bool running = r.running();
     const auto state = r.state();
-    for (QWidget* w : std::initializer_list<QWidget*>{Serial_, Operator_, ReportFolder_,
-                                                      ChooseFolder_, StartButton_})
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             Serial_, Operator_, ReportFolder_, ChooseFolder_, StartButton_, ResultsLink_->Field()})
         w->setEnabled(!running);
     if (running != wasRunning_) {
         wasRunning_ = running;

@@ -161,6 +161,8 @@ TEDID_Production::TEDID_Production(LinkEngine& engine, TMainForm& main, QWidget*
     logLayout->addWidget(choose, 0, 1);
     // Every unit also goes into a results store: beside the log, or the one named here.
     ResultsLink_ = new ResultsLinkRow(station_, log);
+    ResultsLink_->Field()->setPlaceholderText(
+        QStringLiteral("results.sqlite beside the log, or postgresql://ROLE@HOST/DB"));
     logLayout->addWidget(ResultsLink_, 1, 0, 1, 2);
     logLayout->setColumnStretch(0, 1);
 
@@ -614,9 +616,11 @@ void TEDID_Production::stageStarted(ProductionRun::Stage stage) {
 void TEDID_Production::stageEnded(ProductionRun::Stage stage, bool ok, const QString& text) {
     QTreeWidgetItem* item = StageList_->topLevelItem(int(stage));
     const qint64 ms = run_.outcome().stageMs[int(stage)];
-    // The log's path as the window shows it above.
+    // The log's and the store's paths as the window shows paths.
     QString shown = text;
     shown.replace(logPath_, HomePath::shown(logPath_));
+    if (station_.isOpen())
+        shown.replace(station_.name(), HomePath::shown(station_.name()));
     item->setText(StageTime, QStringLiteral("%1 s").arg(ms / 1000.0, 0, 'f', 1));
     item->setText(StageText, shown);
     item->setToolTip(StageText, shown);
