@@ -94,21 +94,14 @@ bool ResultsStore::runStarted(const RunRecord& r, QString& error) {
     return false;
 }
 
-bool ResultsStore::stepJudged(const RunRecord& r, int step, QString& error) {
-    if (step < 0 || step >= r.steps.size())
-        return db_.fail(QStringLiteral("run %1 has no step %2").arg(r.id).arg(step + 1), error);
+bool ResultsStore::liveStep(const RunRecord& r, int reached, const Change& change, QString& error) {
     if (!liveRecords(error) || !db_.begin(error))
         return false;
     qint64 key = -1;
     bool inserted = false;
-    const RunRecord::Step& s = r.steps[step];
-    // After a verdict the run goes on to the next step; after Back it shows this one again.
-    const int reached =
-        s.verdict == RunRecord::StepVerdict::None ? step : qMin(step + 1, int(r.steps.size()) - 1);
     const bool ok =
         rows_.putRun(r, StoreWriter::Source::Station, QString(), r.doneSteps(), inserted, error) &&
-        rows_.runKey(r.id, key, error) && rows_.putStep(key, step, s, error) &&
-        rows_.touch(r, key, reached, error);
+        rows_.runKey(r.id, key, error) && change(key, error) && rows_.touch(r, key, reached, error);
     if (!ok) {
         db_.rollback();
         return false;
@@ -116,22 +109,23 @@ bool ResultsStore::stepJudged(const RunRecord& r, int step, QString& error) {
     return db_.commit(error);
 }
 
+bool ResultsStore::stepJudged(const RunRecord& r, int step, QString& error) {
+    if (step < 0 || step >= r.steps.size())
+        return db_.fail(QStringLiteral("run %1 has no step %2").arg(r.id).arg(step + 1), error);
+    const RunRecord::Step& s = r.steps[step];
+    // After a verdict the run goes on to the next step; after Back it shows this one again.
+    const int reached =
+        s.verdict == RunRecord::StepVerdict::None ? step : qMin(step + 1, int(r.steps.size()) - 1);
+    return liveStep(
+        r, reached, [&](qint64 key, QString& why) { return rows_.putStep(key, step, s, why); },
+        error);
+}
+
 bool ResultsStore::runPaused(const RunRecord& r, QString& error) {
-    if (!liveRecords(error) || !db_.begin(error))
-        return false;
-    qint64 key = -1;
-    bool inserted = false;
     // A run pauses on the step it shows: the step it has reached.
     const int reached = r.interruptions.isEmpty() ? 0 : r.interruptions.last().step;
-    const bool ok =
-        rows_.putRun(r, StoreWriter::Source::Station, QString(), r.doneSteps(), inserted, error) &&
-        rows_.runKey(r.id, key, error) && rows_.putPauses(key, r, error) &&
-        rows_.touch(r, key, reached, error);
-    if (!ok) {
-        db_.rollback();
-        return false;
-    }
-    return db_.commit(error);
+    return liveStep(
+        r, reached, [&](qint64 key, QString& why) { return rows_.putPauses(key, r, why); }, error);
 }
 
 bool ResultsStore::runEnded(const RunRecord& r, QString& error) {

@@ -5,6 +5,7 @@
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 
 #include "plan/RunRecord.h"
@@ -100,6 +101,10 @@ private:
     // False, after error says why, on a server: live records and imports go to a station's own
     // store.
     bool liveRecords(QString& error) const;
+    // What changed at the run's key, with the run's row (made if it has none) and the step it
+    // has reached: one transaction.
+    using Change = std::function<bool(qint64 key, QString& error)>;
+    bool liveStep(const RunRecord& r, int reached, const Change& change, QString& error);
     QString lockPath(const QString& runId) const;
     bool interrupt(qint64 key, RunRecord& r, QString& error);
 

@@ -9,6 +9,8 @@
 
 namespace {
 
+// How many records of a serial from a station the store holds within one second: the run by
+// its start, the unit by its end.
 constexpr const char* SameRunSecond =
     "SELECT COUNT(*) FROM runs WHERE serial = ? AND station = ? AND started >= ? AND started < ?";
 constexpr const char* SameUnitSecond =
