@@ -53,6 +53,11 @@ add_library(orve1core STATIC
     production/UnitRecord.h production/UnitRecord.cpp
     results/StoreDialect.h results/StoreDialect.cpp
     results/ResultsSchema.h results/ResultsSchema.cpp
+    results/StoreValues.h results/StoreValues.cpp
+    results/StoreConnection.h results/StoreConnection.cpp
+    results/StoreWriter.h results/StoreWriter.cpp
+    results/StoredRun.h results/StoredRun.cpp
+    results/StoreImport.h results/StoreImport.cpp
     results/ResultsStore.h results/ResultsStore.cpp
     results/ResultsStation.h results/ResultsStation.cpp
     results/ResultsQuery.h results/ResultsQuery.cpp

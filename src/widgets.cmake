@@ -41,6 +41,9 @@ add_library(orve1widgets STATIC
     production/TEDID_Production.h production/TEDID_Production.cpp
     resultsui/ChartView.h resultsui/ChartView.cpp
     resultsui/RunsTableModel.h resultsui/RunsTableModel.cpp
+    resultsui/ResultsControls.h resultsui/ResultsControls.cpp
+    resultsui/TResultsSerialView.h resultsui/TResultsSerialView.cpp
+    resultsui/TResultsYieldView.h resultsui/TResultsYieldView.cpp
     resultsui/TResultsForm.h resultsui/TResultsForm.cpp
     resultsui/ResultsLinkRow.h resultsui/ResultsLinkRow.cpp
 )

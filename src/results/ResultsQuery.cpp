@@ -77,6 +77,18 @@ QString endTextOf(const QString& kind, const QVariant& endStep, const QString& f
     return r.endText();
 }
 
+// Each row's share of all the rows' failures, its own and those of the rows before it.
+template <typename Row>
+void cumulate(QList<Row>& rows) {
+    int total = 0;
+    for (const Row& p : rows) total += p.count;
+    int sum = 0;
+    for (Row& p : rows) {
+        sum += p.count;
+        p.cumulative = total ? double(sum) / total : 0.0;
+    }
+}
+
 QString joinPath(const QString& folder, const QString& file) {
     if (file.isEmpty())
         return QString();
@@ -150,6 +162,12 @@ ResultsFilter ResultsQuery::narrowest(const ResultsFilter& filter) const {
     if (!f.until.isEmpty() && f.until >= q.value(1).toString())
         f.until.clear();
     return f;
+}
+
+QString ResultsQuery::failuresWhere(const ResultsFilter& filter, QVariantList& binds) const {
+    const QString where = conditions(narrowest(filter), QStringLiteral("r."), binds, false);
+    return QStringLiteral(" WHERE s.verdict = 'fail' AND r.verdict IS NOT NULL") +
+           (where.isEmpty() ? QString() : QStringLiteral(" AND ") + where);
 }
 
 bool ResultsQuery::fail(const QString& why, QString& error) const {
@@ -358,24 +376,21 @@ bool ResultsQuery::yield(const ResultsFilter& filter, Period by, QList<YieldRow>
 bool ResultsQuery::pareto(const ResultsFilter& filter, QList<ParetoRow>& out, QString& error) {
     out.clear();
     QVariantList binds;
-    const QString where = conditions(narrowest(filter), QStringLiteral("r."), binds, false);
     const QString sql =
         QStringLiteral(
             "SELECT r.plan_name, r.plan_sha256, s.step, COUNT(*) AS n FROM run_steps s"
-            " JOIN runs r ON r.id = s.run WHERE s.verdict = 'fail' AND r.verdict IS NOT NULL%1"
+            " JOIN runs r ON r.id = s.run%1"
             " GROUP BY r.plan_name, r.plan_sha256, s.step ORDER BY n DESC, r.plan_name, s.step")
-            .arg(where.isEmpty() ? QString() : QStringLiteral(" AND ") + where);
+            .arg(failuresWhere(filter, binds));
     QSqlQuery q(store_.database());
     if (!run(q, sql, binds))
         return fail(q.lastError().text(), error);
-    int total = 0;
     while (q.next()) {
         ParetoRow p;
         p.plan = q.value(0).toString();
         p.planSha256 = q.value(1).toString();
         p.step = q.value(2).toInt() + 1;
         p.count = q.value(3).toInt();
-        total += p.count;
         out << p;
     }
     q.finish();
@@ -383,7 +398,6 @@ bool ResultsQuery::pareto(const ResultsFilter& filter, QList<ParetoRow>& out, QS
     QHash<QString, Plan> plans;
     QSqlQuery t(store_.database());
     t.prepare(QStringLiteral("SELECT text FROM plans WHERE sha256 = ?"));
-    int sum = 0;
     for (ParetoRow& p : out) {
         if (!plans.contains(p.planSha256)) {
             Plan plan;
@@ -397,9 +411,8 @@ bool ResultsQuery::pareto(const ResultsFilter& filter, QList<ParetoRow>& out, QS
         const Plan& plan = plans[p.planSha256];
         if (!plan.steps.isEmpty())
             p.instruction = plan.steps[(p.step - 1) % plan.steps.size()].instruction;
-        sum += p.count;
-        p.cumulative = total ? double(sum) / total : 0.0;
     }
+    cumulate(out);
     return true;
 }
 
@@ -407,23 +420,19 @@ bool ResultsQuery::paretoDefects(const ResultsFilter& filter, QList<DefectPareto
                                  QString& error) {
     out.clear();
     QVariantList binds;
-    const QString where = conditions(narrowest(filter), QStringLiteral("r."), binds, false);
     const QString sql =
         QStringLiteral(
-            "SELECT s.defect, COUNT(*) AS n FROM run_steps s JOIN runs r ON r.id = s.run"
-            " WHERE s.verdict = 'fail' AND r.verdict IS NOT NULL%1"
+            "SELECT s.defect, COUNT(*) AS n FROM run_steps s JOIN runs r ON r.id = s.run%1"
             " GROUP BY s.defect ORDER BY n DESC, s.defect")
-            .arg(where.isEmpty() ? QString() : QStringLiteral(" AND ") + where);
+            .arg(failuresWhere(filter, binds));
     QSqlQuery q(store_.database());
     if (!run(q, sql, binds))
         return fail(q.lastError().text(), error);
     DefectParetoRow uncoded;
-    int total = 0;
     while (q.next()) {
         DefectParetoRow p;
         p.defect = q.value(0).toString();
         p.count = q.value(1).toInt();
-        total += p.count;
         if (p.defect.isEmpty())
             uncoded = p;
         else
@@ -433,11 +442,7 @@ bool ResultsQuery::paretoDefects(const ResultsFilter& filter, QList<DefectPareto
     // shares stay those of every failure, so that a line sees how many went without a code.
     if (uncoded.count > 0)
         out << uncoded;
-    int sum = 0;
-    for (DefectParetoRow& p : out) {
-        sum += p.count;
-        p.cumulative = total ? double(sum) / total : 0.0;
-    }
+    cumulate(out);
     return true;
 }
 

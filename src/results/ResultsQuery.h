@@ -136,6 +136,9 @@ private:
     ResultsFilter narrowest(const ResultsFilter& filter) const;
     bool runRows(const QString& sql, const QVariantList& binds,
                  const std::function<void(const ResultRow&)>& take, QString& error);
+    // The failed steps of the ended runs that filter takes: the WHERE clause of run_steps s
+    // JOIN runs r, with its values to bind.
+    QString failuresWhere(const ResultsFilter& filter, QVariantList& binds) const;
     bool fail(const QString& why, QString& error) const;
 
     ResultsStore& store_;

@@ -5,15 +5,16 @@
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 
 #include "plan/RunRecord.h"
 #include "production/UnitRecord.h"
+#include "results/StoreConnection.h"
 #include "results/StoreDialect.h"
+#include "results/StoreWriter.h"
 
 class QLockFile;
-class ResultsLocation;
-class QSqlQuery;
 
 // The results database of a line: every plan run and every EDID unit, written as it happens,
 // kept for questions by serial, yield and failures (ResultsQuery). A station's store is an
@@ -21,28 +22,25 @@ class QSqlQuery;
 // line's PostgreSQL server is opened the same way (ResultsLocation) for questions, for its
 // schema (initServer) and for the ended records that stations forward to it (ResultsForwarder,
 // from the station's own store, its spool, whose outbox lists what the server has not taken).
-// Callers never see SQL.
+// Callers never see SQL. The database is reached and made ready by StoreConnection, the rows
+// are written by StoreWriter, a run that never ended is read back by StoredRun, and earlier
+// files are imported by StoreImport.
 //
 // Every write is one short transaction, durable when it returns true; false with an error
 // that names the store and the reason (the caller then does not take the verdict).
 class ResultsStore {
 public:
     static constexpr const char* DefaultFileName = "results.sqlite";
-    enum class Access { ReadOnly, ReadWrite };
+    using Access = StoreConnection::Access;
 
     ResultsStore();
     ~ResultsStore();
     ResultsStore(const ResultsStore&) = delete;
     ResultsStore& operator=(const ResultsStore&) = delete;
 
-    // Why a server could not be opened, for a caller that retries (ResultsForwarder).
-    enum class Fault {
-        None,
-        Unreachable,  // no connection: unknown host, nothing listening, time-out, line lost
-        Refused,      // the server refused the role: password, role, database, permissions
-        Schema,       // the server's results schema is not this program's
-        Other,
-    };
+    // Why a server could not be opened, for a caller that retries (ResultsForwarder): None,
+    // Unreachable, Refused, Schema or Other.
+    using Fault = StoreConnection::Fault;
 
     // location: an SQLite file, or a folder holding DefaultFileName. A file that is not an
     // SQLite database, not a results store, or of a newer schema is refused, and left exactly
@@ -52,20 +50,20 @@ public:
     // imports, only the records forwarded from stations' spools (ResultsForwarder).
     bool open(const QString& location, Access access, QString& error);
     // The server's password, kept in memory only; without one libpq looks in its password file.
-    void setPassword(const QString& password) { password_ = password; }
+    void setPassword(const QString& password) { db_.setPassword(password); }
     // Opens a server with a role that may create tables, and makes or upgrades its schema to
     // this program's; before: the version it had (0: none). Left open ReadWrite.
     bool initServer(const QString& url, int& before, QString& error);
     bool isServer() const;
-    Fault fault() const { return fault_; }
+    Fault fault() const { return db_.fault(); }
     // The SQLite file that a location of a file or folder stands for.
     static QString filePath(const QString& location);
     void close();
     bool isOpen() const;
     // The store as messages name it (the file's path).
-    QString name() const { return name_; }
+    QString name() const { return db_.name(); }
     // The folder that lock files of live runs go to.
-    QString folder() const { return folder_; }
+    QString folder() const { return db_.folder(); }
     // The station whose runs takeInterrupted looks at: this computer's host name, unless set.
     void setStation(const QString& station) { station_ = station; }
     QString station() const { return station_; }
@@ -97,43 +95,21 @@ public:
 
     // For ResultsQuery: the open connection and what kind of database it is.
     QSqlDatabase database() const;
-    const StoreDialect& dialect() const { return *dialect_; }
+    const StoreDialect& dialect() const { return db_.dialect(); }
 
 private:
-    enum class Source { Station, Import };
-
-    bool openSqlite(const QString& path, Access access, QString& error);
-    bool openServer(const QString& url, Access access, bool init, int& before, QString& error);
-    // Empty when done; else why not (fault_ says which kind). The connection stays for close().
-    QString connectServer(const ResultsLocation& where, Access access, bool init, int& before);
+    // False, after error says why, on a server: live records and imports go to a station's own
+    // store.
     bool liveRecords(QString& error) const;
-    bool queue(const char* kind, qint64 key, QString& error);
-    // Empty when done; else why not. The connection stays for close() to remove.
-    QString connectSqlite(const QString& path, bool readOnly, bool fresh, int& version);
-    QString setUpWriter(int version);
-    bool fail(const QString& what, QString& error) const;
-    bool failQuery(const QSqlQuery& q, QString& error) const;
-    bool writable(QString& error) const;
-    bool begin(QString& error);
-    bool commit(QString& error);
-    void rollback();
-    bool putRun(const RunRecord& r, Source source, const QString& verdict, int stepsDone,
-                bool& inserted, QString& error);
-    bool putStep(qint64 run, int step, const RunRecord::Step& s, QString& error);
-    bool putPauses(qint64 run, const RunRecord& r, QString& error);
-    bool putUnit(const UnitRecord& u, Source source, bool& inserted, QString& error);
-    bool runKey(const QString& uuid, qint64& key, QString& error);
-    bool touch(const RunRecord& r, qint64 key, int reached, QString& error);
+    // What changed at the run's key, with the run's row (made if it has none) and the step it
+    // has reached: one transaction.
+    using Change = std::function<bool(qint64 key, QString& error)>;
+    bool liveStep(const RunRecord& r, int reached, const Change& change, QString& error);
     QString lockPath(const QString& runId) const;
     bool interrupt(qint64 key, RunRecord& r, QString& error);
 
-    QString connection_;
-    QString name_;
-    QString folder_;
+    StoreConnection db_;
+    StoreWriter rows_{db_};
     QString station_;
-    Access access_ = Access::ReadOnly;
-    QString password_;
-    Fault fault_ = Fault::None;
-    const StoreDialect* dialect_;
     QHash<QString, std::shared_ptr<QLockFile>> live_;  // the runs this object has going
 };

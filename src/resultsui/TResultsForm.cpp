@@ -12,16 +12,12 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLocale>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QScreen>
-#include <QSplitter>
 #include <QSysInfo>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
-#include <QTableWidget>
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -29,8 +25,7 @@
 #include "Version.h"
 #include "results/ResultsStore.h"
 #include "results/ResultsSummary.h"
-#include "results/ResultsText.h"
-#include "resultsui/ChartView.h"
+#include "resultsui/ResultsControls.h"
 #include "resultsui/RunsTableModel.h"
 #include "ui/ElidedLabel.h"
 #include "ui/FormControls.h"
@@ -44,56 +39,12 @@ namespace {
 
 constexpr int MinimumWidth = 800;
 constexpr int MinimumHeight = 480;
-constexpr int SerialPixels = 18;
 // Date changes are typed a digit at a time: the runs are asked for once the typing pauses.
 constexpr int DateSettleMs = 400;
 const QString StoreFilter = QStringLiteral("Results stores (*.sqlite);;All files (*)");
 const QString SummaryFilter = QStringLiteral("HTML files (*.html);;All files (*)");
 // The verdict filter's entries after "any", as ResultsFilter takes them.
 constexpr const char* Verdicts[] = {"PASS", "FAIL", "STOPPED", "ERROR", "INTERRUPTED"};
-
-enum HistoryColumn { HTime, HKind, HStation, HPlan, HVerdict, HFailed, HReport, HColumns };
-enum YieldColumn { YPlan, YPeriod, YUnits, YFirstPass, YFinal, YRetests, YColumns };
-
-// A label whose accessible name follows what it says (its designer name while it says nothing).
-void say(QLabel* label, const QString& text) {
-    label->setText(text);
-    label->setAccessibleName(text.isEmpty() ? label->objectName() : text);
-}
-
-QString plural(qint64 n, const char* one, const char* many) {
-    return QStringLiteral("%1 %2").arg(QLocale(QLocale::English).toString(n),
-                                       QLatin1String(n == 1 ? one : many));
-}
-
-QString percent(int part, int whole) {
-    return whole ? QString::number(100.0 * part / whole, 'f', 1) + QStringLiteral(" %")
-                 : QStringLiteral("-");
-}
-
-QTableWidgetItem* cell(const QString& text, bool number = false) {
-    auto* item = new QTableWidgetItem(text);
-    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
-    if (number)
-        item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    return item;
-}
-
-QTableWidget* table(QWidget* parent, const char* name, const QString& accessible,
-                    const QStringList& headings) {
-    auto* t = new QTableWidget(0, int(headings.size()), parent);
-    t->setObjectName(QLatin1String(name));
-    t->setAccessibleName(accessible);
-    t->setHorizontalHeaderLabels(headings);
-    t->setSelectionBehavior(QAbstractItemView::SelectRows);
-    t->setSelectionMode(QAbstractItemView::SingleSelection);
-    t->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    t->setWordWrap(false);
-    t->verticalHeader()->hide();
-    t->verticalHeader()->setDefaultSectionSize(t->fontMetrics().height() + 8);
-    t->horizontalHeader()->setStretchLastSection(true);
-    return t;
-}
 
 QComboBox* choiceBox(QWidget* parent, const char* name, const QString& accessible) {
     auto* box = new QComboBox(parent);
@@ -169,9 +120,11 @@ TResultsForm::TResultsForm(TMainForm& main, QWidget* parent)
     Tabs_->setObjectName(QStringLiteral("ResultsTabs"));
     Tabs_->setAccessibleName(QStringLiteral("Results views"));
     Tabs_->tabBar()->setAccessibleName(QStringLiteral("Serial, Runs or Yield"));
-    Tabs_->addTab(makeSerialTab(), QStringLiteral("&Serial"));
+    Serial_ = new TResultsSerialView;
+    Tabs_->addTab(Serial_, QStringLiteral("&Serial"));
     Tabs_->addTab(makeRunsTab(), QStringLiteral("&Runs"));
-    Tabs_->addTab(makeYieldTab(), QStringLiteral("&Yield"));
+    Yield_ = new TResultsYieldView;
+    Tabs_->addTab(Yield_, QStringLiteral("&Yield"));
     layout->addWidget(Tabs_, 1);
 
     StatusLine_ = new ElidedLabel(this, "StatusLine", Qt::ElideMiddle);
@@ -184,19 +137,21 @@ TResultsForm::TResultsForm(TMainForm& main, QWidget* parent)
     connect(StoreField_, &QLineEdit::returnPressed, this,
             [this] { openStore(StoreField_->text()); });
     connect(open, &QPushButton::clicked, this, &TResultsForm::OpenClick);
-    connect(SerialEdit_, &QLineEdit::returnPressed, this,
-            [this] { showSerial(SerialEdit_->text()); });
+    connect(Serial_->SerialEdit(), &QLineEdit::returnPressed, this,
+            [this] { showSerial(Serial_->SerialEdit()->text()); });
+    connect(Serial_, &TResultsSerialView::reportAsked, this, &TResultsForm::openReportAt);
     connect(Tabs_, &QTabWidget::currentChanged, this, &TResultsForm::tabShown);
-    connect(HistoryTable_, &QTableWidget::cellDoubleClicked, this, [this](int row) {
-        if (row >= 0 && row < history_.size())
-            openReportAt(history_[row].report, history_[row].kind == ResultRow::Kind::Unit);
-    });
     connect(RunsTable_, &QTableView::doubleClicked, this, [this](const QModelIndex& index) {
         if (const ResultRow* r = runsModel_->run(index.row()))
             openReportAt(r->report, false);
     });
-    for (QWidget* view : {static_cast<QWidget*>(HistoryTable_), static_cast<QWidget*>(RunsTable_)})
-        view->installEventFilter(this);
+    RunsTable_->installEventFilter(this);
+    connect(Yield_, &TResultsYieldView::periodChanged, this, [this] {
+        if (query_)
+            refreshYield();
+    });
+    connect(Yield_->SaveSummaryButton(), &QPushButton::clicked, this,
+            &TResultsForm::SaveSummaryClick);
     runsModel_->onError = [this](const QString& error) { status(error, true); };
     tabShown(SerialTab);
 }
@@ -207,46 +162,6 @@ TResultsForm::~TResultsForm() {
     runsModel_->reset(nullptr, ResultsFilter(), ignored);
     query_.reset();
     store_.reset();
-}
-
-QWidget* TResultsForm::makeSerialTab() {
-    auto* page = new QWidget;
-    page->setObjectName(QStringLiteral("SerialPage"));
-    page->setAccessibleName(QStringLiteral("Serial"));
-    auto* layout = new QVBoxLayout(page);
-    auto* row = new QHBoxLayout;
-    QLabel* label = FormControls::label(page, "SerialLabel", QStringLiteral("Seri&al:"), QRect());
-    SerialEdit_ = new QLineEdit(page);
-    SerialEdit_->setObjectName(QStringLiteral("SerialEdit"));
-    SerialEdit_->setAccessibleName(QStringLiteral("Serial"));
-    SerialEdit_->setToolTip(
-        QStringLiteral("Scan the unit's barcode, or type its serial and press Enter"));
-    QFont big = SerialEdit_->font();
-    big.setPixelSize(SerialPixels);
-    SerialEdit_->setFont(big);
-    label->setBuddy(SerialEdit_);
-    HistoryNote_ = FormControls::label(page, "HistoryNote", QString(), QRect());
-    say(HistoryNote_, QString());
-    row->addWidget(label);
-    row->addWidget(SerialEdit_, 1);
-    row->addWidget(HistoryNote_, 2);
-    layout->addLayout(row);
-    HistoryTable_ =
-        table(page, "HistoryTable", QStringLiteral("Records of the serial"),
-              {QStringLiteral("Time"), QStringLiteral("Kind"), QStringLiteral("Station"),
-               QStringLiteral("Plan or golden EDID"), QStringLiteral("Verdict"),
-               QStringLiteral("Failed steps or stage"), QStringLiteral("Report")});
-    const QFontMetrics fm(HistoryTable_->font());
-    const int timeWidth = fm.horizontalAdvance(QStringLiteral("2026-12-08 14:15:03")) + 16;
-    // Columns: time, kind, station, plan, verdict; what failed takes the rest, then the report's
-    // button.
-    const int widths[] = {timeWidth, 80, 100, 200, 90};
-    for (int c = 0; c < HFailed; ++c) HistoryTable_->setColumnWidth(c, widths[c]);
-    HistoryTable_->horizontalHeader()->setStretchLastSection(false);
-    HistoryTable_->horizontalHeader()->setSectionResizeMode(HFailed, QHeaderView::Stretch);
-    HistoryTable_->setColumnWidth(HReport, 80);
-    layout->addWidget(HistoryTable_, 1);
-    return page;
 }
 
 QWidget* TResultsForm::makeFilterBar() {
@@ -324,25 +239,18 @@ QWidget* TResultsForm::makeRunsTab() {
     runsLayout_ = new QVBoxLayout(page);
     runsLayout_->addWidget(FilterBar_);
     RunCount_ = FormControls::label(page, "RunCount", QString(), QRect());
-    say(RunCount_, QString());
+    ResultsControls::say(RunCount_, QString());
     runsLayout_->addWidget(RunCount_);
     runsModel_ = new RunsTableModel(this);
     RunsTable_ = new QTableView(page);
-    RunsTable_->setObjectName(QStringLiteral("RunsTable"));
-    RunsTable_->setAccessibleName(QStringLiteral("Runs"));
+    ResultsControls::recordsView(RunsTable_, "RunsTable", QStringLiteral("Runs"));
     RunsTable_->setToolTip(QStringLiteral("Double-click a run, or press Enter, for its report"));
     RunsTable_->setModel(runsModel_);
-    RunsTable_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    RunsTable_->setSelectionMode(QAbstractItemView::SingleSelection);
-    RunsTable_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    RunsTable_->setWordWrap(false);
     RunsTable_->setAlternatingRowColors(true);
     // Every row as high as the others: the view never measures rows it does not show.
     QHeaderView* rows = RunsTable_->verticalHeader();
-    rows->hide();
     rows->setSectionResizeMode(QHeaderView::Fixed);
     rows->setDefaultSectionSize(RunsTable_->fontMetrics().height() + 6);
-    RunsTable_->horizontalHeader()->setStretchLastSection(true);
     const QFontMetrics fm(RunsTable_->font());
     // Columns of RunsTableModel but the last, which takes the rest.
     const int widths[] = {
@@ -352,96 +260,20 @@ QWidget* TResultsForm::makeRunsTab() {
     return page;
 }
 
-QWidget* TResultsForm::makeYieldTab() {
-    auto* page = new QWidget;
-    page->setObjectName(QStringLiteral("YieldPage"));
-    page->setAccessibleName(QStringLiteral("Yield"));
-    yieldLayout_ = new QVBoxLayout(page);
-    auto* row = new QHBoxLayout;
-    row->addWidget(FormControls::label(page, "PerLabel", QStringLiteral("Per:"), QRect()));
-    ByDay_ = new QRadioButton(QStringLiteral("&Day"), page);
-    ByDay_->setObjectName(QStringLiteral("ByDay"));
-    ByDay_->setAccessibleName(QStringLiteral("Per day"));
-    ByDay_->setChecked(true);
-    ByWeek_ = new QRadioButton(QStringLiteral("&Week"), page);
-    ByWeek_->setObjectName(QStringLiteral("ByWeek"));
-    ByWeek_->setAccessibleName(QStringLiteral("Per week"));
-    YieldTotals_ = FormControls::label(page, "YieldTotals", QString(), QRect());
-    say(YieldTotals_, QString());
-    SaveSummaryButton_ =
-        FormControls::button(page, "SaveSummaryButton", QStringLiteral("Save summary..."), QRect());
-    SaveSummaryButton_->setToolTip(
-        QStringLiteral("Write these tables and charts as one HTML page, for a report or e-mail"));
-    row->addWidget(ByDay_);
-    row->addWidget(ByWeek_);
-    row->addSpacing(16);
-    row->addWidget(YieldTotals_, 1);
-    row->addWidget(SaveSummaryButton_);
-    yieldLayout_->addLayout(row);
-
-    YieldTable_ = table(page, "YieldTable", QStringLiteral("Yield per plan and period"),
-                        {QStringLiteral("Plan"), QStringLiteral("Period"), QStringLiteral("Units"),
-                         QStringLiteral("First-pass yield"), QStringLiteral("Final yield"),
-                         QStringLiteral("Retests")});
-    // Pixels: plan, period, units, first pass, final, and the retests at least (it takes the
-    // rest).
-    const int widths[] = {140, 84, 55, 105, 84, 64};
-    for (int c = 0; c < YColumns; ++c) YieldTable_->setColumnWidth(c, widths[c]);
-    YieldChart_ = new ChartView(page, "YieldChart");
-    ParetoChart_ = new ChartView(page, "ParetoChart");
-    DefectChart_ = new ChartView(page, "DefectChart");
-    // The yield beside its table, the two Paretos side by side below: three charts in a row
-    // would each be too narrow to read on a line-side screen.
-    auto* top = new QSplitter(Qt::Horizontal);
-    top->setObjectName(QStringLiteral("YieldTableSplitter"));
-    top->setAccessibleName(QStringLiteral("Yield table and chart"));
-    top->addWidget(YieldTable_);
-    top->addWidget(YieldChart_);
-    // The table whole (its columns' widths and the retests), the chart in the rest.
-    top->setStretchFactor(0, 11);
-    top->setStretchFactor(1, 9);
-    top->setSizes({1100, 900});
-    auto* charts = new QSplitter(Qt::Horizontal);
-    charts->setObjectName(QStringLiteral("ChartSplitter"));
-    charts->setAccessibleName(QStringLiteral("Failure charts"));
-    charts->addWidget(ParetoChart_);
-    charts->addWidget(DefectChart_);
-    auto* split = new QSplitter(Qt::Vertical, page);
-    split->setObjectName(QStringLiteral("YieldSplitter"));
-    split->setAccessibleName(QStringLiteral("Yield table and charts"));
-    split->addWidget(top);
-    split->addWidget(charts);
-    yieldLayout_->addWidget(split, 1);
-
-    connect(ByWeek_, &QRadioButton::toggled, this, [this] {
-        if (query_)
-            refreshYield();
-    });
-    connect(SaveSummaryButton_, &QPushButton::clicked, this, &TResultsForm::SaveSummaryClick);
-    return page;
-}
-
 void TResultsForm::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (Tabs_->currentIndex() == SerialTab)
-        SerialEdit_->setFocus();
+        Serial_->SerialEdit()->setFocus();
 }
 
 bool TResultsForm::eventFilter(QObject* watched, QEvent* event) {
-    // Enter on a record opens its report, as a double-click does.
-    if (event->type() == QEvent::KeyPress) {
+    if (watched == RunsTable_ && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            if (watched == RunsTable_ && RunsTable_->currentIndex().isValid()) {
-                if (const ResultRow* r = runsModel_->run(RunsTable_->currentIndex().row()))
-                    openReportAt(r->report, false);
-                return true;
-            }
-            const int row = HistoryTable_->currentRow();
-            if (watched == HistoryTable_ && row >= 0 && row < history_.size()) {
-                openReportAt(history_[row].report, history_[row].kind == ResultRow::Kind::Unit);
-                return true;
-            }
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) &&
+            RunsTable_->currentIndex().isValid()) {
+            if (const ResultRow* r = runsModel_->run(RunsTable_->currentIndex().row()))
+                openReportAt(r->report, false);
+            return true;
         }
     }
     return QWidget::eventFilter(watched, event);
@@ -518,9 +350,7 @@ bool TResultsForm::openStore(const QString& location) {
     store_ = std::move(store);
     query_ = std::make_unique<ResultsQuery>(*store_);
     StoreField_->setText(HomePath::shown(store_->name()));
-    history_.clear();
-    HistoryTable_->setRowCount(0);
-    say(HistoryNote_, QString());
+    Serial_->clear();
     choicesSince_.clear();
     choicesUntil_.clear();
     status(QStringLiteral("%1, opened for reading.").arg(HomePath::shown(store_->name())));
@@ -529,68 +359,15 @@ bool TResultsForm::openStore(const QString& location) {
 }
 
 bool TResultsForm::showSerial(const QString& serial) {
-    const QString s = serial.trimmed();
     Tabs_->setCurrentIndex(SerialTab);
-    if (SerialEdit_->text().trimmed() != s)
-        SerialEdit_->setText(s);
-    // Whatever the answer, the next scan goes to Serial and replaces this one.
-    SerialEdit_->setFocus();
-    SerialEdit_->selectAll();
+    const QString s = Serial_->takeSerial(serial);
     if (s.isEmpty() || !haveStore())
         return false;
-    QList<ResultRow> rows;
     QString error;
-    if (!query_->history(s, rows, error)) {
+    if (!Serial_->showRecords(*query_, s, error)) {
         status(error, true);
         return false;
     }
-    history_ = rows;
-    HistoryTable_->setRowCount(0);
-    HistoryTable_->setRowCount(int(rows.size()));
-    int runs = 0;
-    for (int i = 0; i < rows.size(); ++i) {
-        const ResultRow& r = rows[i];
-        const bool unit = r.kind == ResultRow::Kind::Unit;
-        runs += unit ? 0 : 1;
-        const QString time = ResultsText::time(r.started);
-        HistoryTable_->setItem(i, HTime, cell(time));
-        HistoryTable_->setItem(
-            i, HKind, cell(unit ? QStringLiteral("EDID unit") : QStringLiteral("plan run")));
-        HistoryTable_->setItem(i, HStation, cell(r.station));
-        HistoryTable_->setItem(i, HPlan, cell(r.plan));
-        QTableWidgetItem* verdict = cell(ResultsText::verdictAndEnd(r));
-        const QColor colour = VerdictStyle::of(r.verdict);
-        if (colour.isValid())
-            verdict->setForeground(colour);
-        verdict->setToolTip(r.endText);
-        HistoryTable_->setItem(i, HVerdict, verdict);
-        QTableWidgetItem* failed = cell(ResultsText::failed(r));
-        failed->setToolTip(failed->text());
-        HistoryTable_->setItem(i, HFailed, failed);
-        auto* open = new QPushButton(unit ? QStringLiteral("Log") : QStringLiteral("Report"));
-        open->setObjectName(QStringLiteral("ReportButton%1").arg(i));
-        open->setAccessibleName(
-            unit ? QStringLiteral("Open the log of the EDID unit of %1").arg(time)
-                 : QStringLiteral("Open the report of the run of %1").arg(time));
-        open->setToolTip(r.report.isEmpty() ? QStringLiteral("No report was written") : r.report);
-        open->setEnabled(!r.report.isEmpty());
-        // A click leaves the focus in Serial, where the next scan goes.
-        open->setFocusPolicy(Qt::NoFocus);
-        const QString report = r.report;
-        connect(open, &QPushButton::clicked, this,
-                [this, report, unit] { openReportAt(report, unit); });
-        HistoryTable_->setCellWidget(i, HReport, open);
-    }
-    const int units = int(rows.size()) - runs;
-    QStringList found;
-    if (runs > 0)
-        found << plural(runs, "plan run", "plan runs");
-    if (units > 0)
-        found << plural(units, "EDID unit", "EDID units");
-    say(HistoryNote_,
-        rows.isEmpty()
-            ? QStringLiteral("No record of %1 in this store.").arg(s)
-            : QStringLiteral("%1: %2, newest first.").arg(s, found.join(QLatin1String(" and "))));
     status(QStringLiteral("%1, opened for reading.").arg(HomePath::shown(store_->name())));
     return true;
 }
@@ -627,7 +404,7 @@ void TResultsForm::applyFilters() {
     if (Tabs_->currentIndex() == YieldTab)
         refreshYield();
     else
-        yieldStale_ = true;
+        Yield_->markStale();
 }
 
 void TResultsForm::fillChoices() {
@@ -657,44 +434,18 @@ void TResultsForm::fillChoices() {
 void TResultsForm::refreshRuns() {
     QString error;
     if (!runsModel_->reset(query_.get(), applied_, error)) {
-        say(RunCount_, QStringLiteral("The runs cannot be counted."));
+        ResultsControls::say(RunCount_, QStringLiteral("The runs cannot be counted."));
         status(error, true);
         return;
     }
-    say(RunCount_, plural(runsModel_->total(), "run", "runs"));
+    ResultsControls::say(RunCount_, ResultsControls::plural(runsModel_->total(), "run", "runs"));
 }
 
 bool TResultsForm::refreshYield() {
-    yieldStale_ = false;
-    const ResultsQuery::Period by =
-        ByWeek_->isChecked() ? ResultsQuery::Period::Week : ResultsQuery::Period::Day;
     QString error;
-    bool ok = query_ && query_->yield(applied_, by, yield_, error) &&
-              query_->pareto(applied_, pareto_, error) &&
-              query_->paretoDefects(applied_, defects_, error);
-    if (!ok) {
-        yield_.clear();
-        pareto_.clear();
-        defects_.clear();
-        yieldStale_ = true;
-        if (query_)
-            status(error, true);
-    }
-    YieldTable_->setRowCount(0);
-    YieldTable_->setRowCount(int(yield_.size()));
-    for (int i = 0; i < yield_.size(); ++i) {
-        const YieldRow& y = yield_[i];
-        YieldTable_->setItem(i, YPlan, cell(y.plan));
-        YieldTable_->setItem(i, YPeriod, cell(y.period));
-        YieldTable_->setItem(i, YUnits, cell(QString::number(y.units), true));
-        YieldTable_->setItem(i, YFirstPass, cell(percent(y.firstPass, y.units), true));
-        YieldTable_->setItem(i, YFinal, cell(percent(y.finalPass, y.units), true));
-        YieldTable_->setItem(i, YRetests, cell(QString::number(y.retests()), true));
-    }
-    say(YieldTotals_, ok ? ResultsSummary::totals(yield_) : QString());
-    YieldChart_->setChart(ResultsSummary::yieldChart(yield_, by));
-    ParetoChart_->setChart(ResultsSummary::paretoChart(pareto_));
-    DefectChart_->setChart(ResultsSummary::defectChart(defects_));
+    const bool ok = Yield_->refresh(query_.get(), applied_, error);
+    if (!ok && query_)
+        status(error, true);
     return ok;
 }
 
@@ -705,13 +456,13 @@ void TResultsForm::tabShown(int index) {
         VerdictBox_->setEnabled(true);
         VerdictBox_->setToolTip(QString());
     } else if (index == YieldTab) {
-        yieldLayout_->insertWidget(0, FilterBar_);
+        Yield_->holdFilterBar(FilterBar_);
         VerdictBox_->setEnabled(false);
         VerdictBox_->setToolTip(QStringLiteral("The yield counts every ended run"));
-        if (yieldStale_ && query_)
+        if (Yield_->isStale() && query_)
             refreshYield();
     } else {
-        SerialEdit_->setFocus();
+        Serial_->SerialEdit()->setFocus();
     }
 }
 
@@ -761,17 +512,13 @@ bool TResultsForm::saveSummary(const QString& path) {
     // The figures of the filters as they stand, even when the Yield tab was not looked at.
     if (!sameFilter(filter(), applied_))
         applyFilters();
-    if (yieldStale_ && !refreshYield()) {
+    if (Yield_->isStale() && !refreshYield()) {
         main_.showMessageIn(this, QStringLiteral("The summary cannot be written."),
                             StatusLine_->fullText());
         return false;
     }
-    ResultsSummary::Content c;
+    ResultsSummary::Content c = Yield_->summary();
     c.scope = scopeText();
-    c.by = ByWeek_->isChecked() ? ResultsQuery::Period::Week : ResultsQuery::Period::Day;
-    c.yield = yield_;
-    c.pareto = pareto_;
-    c.defects = defects_;
     c.written = QStringLiteral("Written by orve1 %1 on %2, %3, from %4")
                     .arg(QStringLiteral(ORVE1_VERSION), QSysInfo::machineHostName(),
                          QDateTime::currentDateTime().toString(Qt::ISODate), store_->name());

@@ -6,6 +6,8 @@
 #include <memory>
 
 #include "results/ResultsQuery.h"
+#include "resultsui/TResultsSerialView.h"
+#include "resultsui/TResultsYieldView.h"
 
 class ChartView;
 class ElidedLabel;
@@ -27,9 +29,10 @@ class TMainForm;
 // Output > Results...: what a line's results store says, for the operator and the quality
 // engineer. The store (a results.sqlite file, or a folder holding one) is opened read-only and
 // never created. Three views: Serial (every plan run and EDID unit of a scanned serial, newest
-// first, each with its report), Runs (the runs of a date range and filters, a page at a time,
-// however many there are) and Yield (first-pass and final yield per plan and day or week, the
-// failure Paretos by step and by defect code, and the HTML summary of all of it). Queries that
+// first, each with its report: TResultsSerialView), Runs (the runs of a date range and filters,
+// a page at a time, however many there are) and Yield (first-pass and final yield per plan and
+// day or week, the failure Paretos by step and by defect code, and the HTML summary of all of
+// it: TResultsYieldView); one filter bar serves Runs and Yield. Queries that
 // fail say so in the status line; only what the operator asked for (opening a store, saving a
 // summary) answers with a box, the window's own. Non-modal, made on first use and only hidden
 // when closed.
@@ -71,11 +74,13 @@ public:
     std::function<bool(const QString& path)> openReport;
     void setFileDialogHook(FileDialogHook hook) { fileDialogHook_ = std::move(hook); }
 
+    TResultsSerialView& serialView() const { return *Serial_; }
+    TResultsYieldView& yieldView() const { return *Yield_; }
     QLineEdit* StoreField() const { return StoreField_; }
     QTabWidget* Tabs() const { return Tabs_; }
-    QLineEdit* SerialEdit() const { return SerialEdit_; }
-    QLabel* HistoryNote() const { return HistoryNote_; }
-    QTableWidget* HistoryTable() const { return HistoryTable_; }
+    QLineEdit* SerialEdit() const { return Serial_->SerialEdit(); }
+    QLabel* HistoryNote() const { return Serial_->HistoryNote(); }
+    QTableWidget* HistoryTable() const { return Serial_->HistoryTable(); }
     QDateEdit* FromDate() const { return FromDate_; }
     QDateEdit* UntilDate() const { return UntilDate_; }
     QComboBox* PlanBox() const { return PlanBox_; }
@@ -85,23 +90,22 @@ public:
     QLabel* RunCount() const { return RunCount_; }
     QTableView* RunsTable() const { return RunsTable_; }
     RunsTableModel& runsModel() const { return *runsModel_; }
-    QRadioButton* ByWeek() const { return ByWeek_; }
-    QLabel* YieldTotals() const { return YieldTotals_; }
-    QTableWidget* YieldTable() const { return YieldTable_; }
-    ChartView* YieldChart() const { return YieldChart_; }
-    ChartView* ParetoChart() const { return ParetoChart_; }
-    ChartView* DefectChart() const { return DefectChart_; }
-    QPushButton* SaveSummaryButton() const { return SaveSummaryButton_; }
+    QRadioButton* ByWeek() const { return Yield_->ByWeek(); }
+    QLabel* YieldTotals() const { return Yield_->YieldTotals(); }
+    QTableWidget* YieldTable() const { return Yield_->YieldTable(); }
+    ChartView* YieldChart() const { return Yield_->YieldChart(); }
+    ChartView* ParetoChart() const { return Yield_->ParetoChart(); }
+    ChartView* DefectChart() const { return Yield_->DefectChart(); }
+    QPushButton* SaveSummaryButton() const { return Yield_->SaveSummaryButton(); }
     ElidedLabel* StatusLine() const { return StatusLine_; }
 
 protected:
     void showEvent(QShowEvent* event) override;
+    // Enter on a run opens its report, as a double-click does.
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    QWidget* makeSerialTab();
     QWidget* makeRunsTab();
-    QWidget* makeYieldTab();
     QWidget* makeFilterBar();
     QString chooseFile(bool save, const QString& title, const QString& filter);
     void status(const QString& text, bool problem = false);
@@ -120,22 +124,15 @@ private:
     TMainForm& main_;
     std::unique_ptr<ResultsStore> store_;
     std::unique_ptr<ResultsQuery> query_;
-    QList<ResultRow> history_;
-    QList<YieldRow> yield_;
-    QList<ParetoRow> pareto_;
-    QList<DefectParetoRow> defects_;
     ResultsFilter applied_;
     QString choicesSince_, choicesUntil_;  // the days the filter choices were read for
-    bool yieldStale_ = true;
     FileDialogHook fileDialogHook_;
 
     QLineEdit* StoreField_;
     QTabWidget* Tabs_;
-    QLineEdit* SerialEdit_;
-    QLabel* HistoryNote_;
-    QTableWidget* HistoryTable_;
+    TResultsSerialView* Serial_;
+    TResultsYieldView* Yield_;
     QVBoxLayout* runsLayout_;
-    QVBoxLayout* yieldLayout_;
     QWidget* FilterBar_;
     QDateEdit* FromDate_;
     QDateEdit* UntilDate_;
@@ -148,13 +145,5 @@ private:
     QLabel* RunCount_;
     QTableView* RunsTable_;
     RunsTableModel* runsModel_;
-    QRadioButton* ByDay_;
-    QRadioButton* ByWeek_;
-    QLabel* YieldTotals_;
-    QTableWidget* YieldTable_;
-    ChartView* YieldChart_;
-    ChartView* ParetoChart_;
-    ChartView* DefectChart_;
-    QPushButton* SaveSummaryButton_;
     ElidedLabel* StatusLine_;
 };
