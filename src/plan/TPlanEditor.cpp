@@ -291,7 +291,7 @@ void TPlanEditor::showPlan() {
     StepGrid_->setRowCountTotal(plan_.steps.size() + 1);
     for (int k = 0; k < plan_.steps.size(); ++k) showStepRow(k);
     showing_ = false;
-    selectStep(qBound(0, current_, int(plan_.steps.size()) - 1));
+    selectStep(plan_.steps.isEmpty() ? 0 : qBound(0, current_, int(plan_.steps.size()) - 1));
     planEdited();
     modified_ = false;
 }
