@@ -97,7 +97,7 @@ private slots:
         w_ = rig_->windows->Results.get();
         QVERIFY(w_ && w_->isVisible());
         w_->openReport = [this](const QString& path) {
-            opened_ << path;
+            opened_ << QDir::fromNativeSeparators(path);  // Windows gives its own separators
             return true;
         };
         QTest::keyClicks(w_->StoreField(), f);
