@@ -25,7 +25,7 @@ add_library(orve1core STATIC
     programme/ProgramPacker.h programme/ProgramPacker.cpp
     programme/ProgramTable.h
     programme/ProgramFile.h programme/ProgramFile.cpp
-    files/SafeFile.h
+    files/SafeFile.h files/SafeFileChecks.cpp
     ${ORVE1_SAFEFILE_SOURCE}
     edid/EdidImage.h
     edid/EdidCodec.h edid/EdidCodec.cpp

@@ -1,7 +1,6 @@
 #include "ctl/CtlArguments.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QRegularExpression>
 
 #include "ctl/EdidCommands.h"
@@ -436,10 +435,7 @@ bool CtlArguments::parse(const QStringList& argsIn, CtlRequest& out, QString& er
         }
         case CtlRequest::Kind::EdidRead: {
             // Refuse a file that cannot be written now rather than after a 5-second read.
-            const QFileInfo info(arg);
-            const QFileInfo dir(info.absolutePath());
-            if (info.isDir() || (info.exists() && !info.isWritable()) ||
-                (!info.exists() && !(dir.isDir() && dir.isWritable()))) {
+            if (!SafeFile::writeProblem(arg).isEmpty()) {
                 error = QStringLiteral("cannot write %1").arg(arg);
                 return false;
             }

@@ -142,7 +142,7 @@ bool IdentityCommands::check(const QStringList& operands, CtlRequest& out, QStri
                     .arg(out.serialText, out.serialFormat);
         return false;
     }
-    const QString logProblem = ProductionLog::writeProblem(out.logFile);
+    const QString logProblem = SafeFile::writeProblem(out.logFile);
     if (!logProblem.isEmpty()) {
         error = QStringLiteral("cannot write the log: ") + logProblem;
         return false;

@@ -1,9 +1,9 @@
 #include "ctl/ResultsArguments.h"
 
 #include <QDate>
-#include <QFileInfo>
 
 #include "ctl/CtlArguments.h"
+#include "files/SafeFile.h"
 #include "results/ResultsLocation.h"
 
 namespace {
@@ -29,13 +29,6 @@ const QStringList Verdicts = {"PASS", "FAIL", "STOPPED", "ERROR", "INTERRUPTED"}
 
 bool validDay(const QString& text) {
     return text.size() == 10 && QDate::fromString(text, Qt::ISODate).isValid();
-}
-
-// The folder of a file to be written exists and may be written.
-bool canWrite(const QString& path) {
-    const QFileInfo info(path);
-    const QFileInfo dir(info.absolutePath());
-    return !info.isDir() && (info.exists() ? info.isWritable() : dir.isDir() && dir.isWritable());
 }
 
 }  // namespace
@@ -134,7 +127,7 @@ bool ResultsArguments::parse(const QStringList& words, CtlRequest& out, QString&
             out.csvFile = out.resultsOperands.takeFirst();
         if (out.csvFile.isEmpty() || !out.resultsOperands.isEmpty())
             return refuse(QStringLiteral("results export needs --csv FILE and no operand"));
-        if (!canWrite(out.csvFile))
+        if (!SafeFile::writeProblem(out.csvFile).isEmpty())
             return refuse(QStringLiteral("cannot write %1").arg(out.csvFile));
     } else if (sub == QLatin1String("import")) {
         if (operands == 0)
@@ -168,7 +161,7 @@ bool ResultsArguments::parse(const QStringList& words, CtlRequest& out, QString&
     }
     if (sub != QLatin1String("yield") && (given("--by") || given("--html")))
         return refuse(QStringLiteral("--by and --html go with results yield"));
-    if (!out.htmlFile.isEmpty() && !canWrite(out.htmlFile))
+    if (!out.htmlFile.isEmpty() && !SafeFile::writeProblem(out.htmlFile).isEmpty())
         return refuse(QStringLiteral("cannot write %1").arg(out.htmlFile));
     if (!out.csvFile.isEmpty() && sub != QLatin1String("export"))
         return refuse(QStringLiteral("--csv=FILE goes with results export"));

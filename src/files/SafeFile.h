@@ -33,4 +33,8 @@ public:
     // is taken back, so the log never ends in half a line.
     static bool appendRecord(const QString& path, const QByteArray& header,
                              const QByteArray& record, QString& error);
+
+    // Why a file could not be written at path (a folder, a file or folder that may not be
+    // written); empty when it looks writable. Asked before work whose result would be lost.
+    static QString writeProblem(const QString& path);
 };

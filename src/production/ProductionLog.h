@@ -57,9 +57,6 @@ public:
                         Earlier& found, QString& error);
     // The highest serial number in the log at path; none when no record has one.
     static bool highestNumber(const QString& path, std::optional<quint32>& highest, QString& error);
-    // Why a log at path could not be appended to (a folder, a file or folder that may not be
-    // written); empty when it looks writable.
-    static QString writeProblem(const QString& path);
     // Now, in ISO 8601 with the offset from UTC: "2025-03-01T14:05:09+01:00".
     static QString now();
 

@@ -21,6 +21,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "files/SafeFile.h"
 #include "link/LinkEngine.h"
 #include "production/ProductionLog.h"
 #include "production/SerialFormat.h"
@@ -400,7 +401,7 @@ bool TEDID_Production::openGolden(const QString& path) {
 }
 
 bool TEDID_Production::chooseLog(const QString& path) {
-    const QString problem = ProductionLog::writeProblem(path);
+    const QString problem = SafeFile::writeProblem(path);
     std::optional<quint32> highest;
     QString error;
     if (!problem.isEmpty()) {
@@ -473,10 +474,10 @@ bool TEDID_Production::readyFor(const QString& serial) {
         problem = QStringLiteral(
             "Production has stopped: the last log line could not be written. Choose a log that "
             "can be written to go on.");
-    else if (!ProductionLog::writeProblem(logPath_).isEmpty())
+    else if (!SafeFile::writeProblem(logPath_).isEmpty())
         // Gone since it was chosen (a share unmounted, a folder removed): no unit goes unrecorded.
-        problem = QStringLiteral("The log cannot be written: %1.")
-                      .arg(ProductionLog::writeProblem(logPath_));
+        problem =
+            QStringLiteral("The log cannot be written: %1.").arg(SafeFile::writeProblem(logPath_));
     else if (NumberCount_->isChecked() && NextNumber_->text().toULongLong() > 0xFFFFFFFFull)
         problem = QStringLiteral("The next serial number is not 0 to 4294967295.");
     else
