@@ -13,8 +13,8 @@
 #include <QUuid>
 
 #include "GuiRig.h"
+#include "ResultsSamples.h"
 #include "TestFiles.h"
-#include "plan/PlanFile.h"
 #include "results/ResultsStore.h"
 #include "resultsui/ChartView.h"
 #include "resultsui/RunsTableModel.h"
@@ -24,32 +24,17 @@
 
 namespace {
 
-const QByteArray PlanText = "name: Incoming\n10 1 judge White field\nsame 8 judge Black field\n";
 const QDate Day1 = QDate::currentDate().addDays(-2);
 const QDate Day2 = QDate::currentDate().addDays(-1);
 
-// A run of PlanText that ended: verdicts p or f (noted "note N"), its report in folder.
+// A run that ended: verdicts p or f for its first two steps (the third passed), its report in
+// folder.
 RunRecord makeRun(const QString& serial, const QDateTime& start, const char* verdicts,
                   const QString& station, const QString& folder, const QString& report) {
-    RunRecord r;
-    r.id = QUuid::createUuid().toString(QUuid::WithoutBraces);
-    QString error;
-    PlanFile::parse(PlanText, r.plan, error);
-    r.planText = PlanText;
-    r.planDigest = PlanFile::digest(PlanText);
-    r.serial = serial;
-    r.operatorName = "Ann";
-    r.station = station;
-    r.started = start;
-    r.ended = start.addSecs(60);
+    RunRecord r = samples::makeRun(serial, start, QString(verdicts) + 'p',
+                                   RunRecord::End::Completed, station);
     r.reportFolder = folder;
     r.reportFile = report;
-    r.steps.resize(2);
-    for (int k = 0; k < 2; ++k) {
-        const bool fail = verdicts[k] == 'f';
-        r.steps[k].verdict = fail ? RunRecord::StepVerdict::Fail : RunRecord::StepVerdict::Pass;
-        r.steps[k].note = fail ? QStringLiteral("note %1").arg(k + 1) : QString();
-    }
     return r;
 }
 
