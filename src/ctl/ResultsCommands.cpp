@@ -88,22 +88,6 @@ QStringList exportFields(const ResultRow& r) {
             QFileInfo(r.report).fileName()};
 }
 
-QString scopeText(const CtlRequest& q) {
-    const ResultsFilter& f = q.resultsFilter;
-    QStringList parts;
-    if (!f.since.isEmpty() || !f.until.isEmpty())
-        parts << QStringLiteral("%1 to %2")
-                     .arg(f.since.isEmpty() ? QStringLiteral("the start") : f.since,
-                          f.until.isEmpty() ? QStringLiteral("today") : f.until);
-    if (!f.plan.isEmpty())
-        parts << QStringLiteral("plan %1").arg(f.plan);
-    if (!f.station.isEmpty())
-        parts << QStringLiteral("station %1").arg(f.station);
-    if (!f.operatorName.isEmpty())
-        parts << QStringLiteral("operator %1").arg(f.operatorName);
-    return parts.isEmpty() ? QStringLiteral("all runs") : parts.join(QLatin1String(", "));
-}
-
 int history(ResultsQuery& q, const CtlRequest& r, QString& out, QString& err) {
     const QString serial = r.resultsOperands.value(0);
     QList<ResultRow> rows;
@@ -177,7 +161,7 @@ int runs(ResultsQuery& q, const CtlRequest& r, QString& out, QString& err) {
 int yield(ResultsQuery& q, const CtlRequest& r, QString& out, QString& err) {
     ResultsSummary::Content c;
     c.by = r.resultsByWeek ? ResultsQuery::Period::Week : ResultsQuery::Period::Day;
-    c.scope = scopeText(r);
+    c.scope = r.resultsFilter.scope();
     if (!q.yield(r.resultsFilter, c.by, c.yield, err) ||
         !q.pareto(r.resultsFilter, c.pareto, err) ||
         !q.paretoDefects(r.resultsFilter, c.defects, err))

@@ -170,6 +170,21 @@ QString ResultsQuery::failuresWhere(const ResultsFilter& filter, QVariantList& b
            (where.isEmpty() ? QString() : QStringLiteral(" AND ") + where);
 }
 
+QString ResultsFilter::scope() const {
+    QStringList parts;
+    if (!since.isEmpty() || !until.isEmpty())
+        parts << QStringLiteral("%1 to %2")
+                     .arg(since.isEmpty() ? QStringLiteral("the start") : since,
+                          until.isEmpty() ? QStringLiteral("today") : until);
+    if (!plan.isEmpty())
+        parts << QStringLiteral("plan %1").arg(plan);
+    if (!station.isEmpty())
+        parts << QStringLiteral("station %1").arg(station);
+    if (!operatorName.isEmpty())
+        parts << QStringLiteral("operator %1").arg(operatorName);
+    return parts.isEmpty() ? QStringLiteral("all runs") : parts.join(QLatin1String(", "));
+}
+
 bool ResultsQuery::fail(const QString& why, QString& error) const {
     error = QStringLiteral("%1: %2").arg(store_.name(), why);
     return false;

@@ -17,6 +17,9 @@ struct ResultsFilter {
     QString station;
     QString operatorName;
     QString verdict;  // PASS, FAIL, STOPPED, ERROR, or INTERRUPTED (those end kinds)
+
+    // What a summary is about, in words: "2026-11-01 to today, plan Incoming, station line3".
+    QString scope() const;
 };
 
 // One plan run or EDID unit as the questions answer it.

@@ -486,18 +486,6 @@ void TResultsForm::openReportAt(const QString& path, bool unit) {
     status(QStringLiteral("Opened %1.").arg(HomePath::shown(path)));
 }
 
-QString TResultsForm::scopeText() const {
-    QStringList parts;
-    parts << QStringLiteral("%1 to %2").arg(applied_.since, applied_.until);
-    if (!applied_.plan.isEmpty())
-        parts << QStringLiteral("plan %1").arg(applied_.plan);
-    if (!applied_.station.isEmpty())
-        parts << QStringLiteral("station %1").arg(applied_.station);
-    if (!applied_.operatorName.isEmpty())
-        parts << QStringLiteral("operator %1").arg(applied_.operatorName);
-    return parts.join(QLatin1String(", "));
-}
-
 void TResultsForm::SaveSummaryClick() {
     if (!haveStore())
         return;
@@ -518,7 +506,7 @@ bool TResultsForm::saveSummary(const QString& path) {
         return false;
     }
     ResultsSummary::Content c = Yield_->summary();
-    c.scope = scopeText();
+    c.scope = applied_.scope();
     c.written = QStringLiteral("Written by orve1 %1 on %2, %3, from %4")
                     .arg(QStringLiteral(ORVE1_VERSION), QSysInfo::machineHostName(),
                          QDateTime::currentDateTime().toString(Qt::ISODate), store_->name());

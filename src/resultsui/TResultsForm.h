@@ -119,7 +119,6 @@ private:
     // The filters asked again only when they say something else than those applied.
     void filtersChanged();
     void openReportAt(const QString& path, bool unit);
-    QString scopeText() const;
 
     TMainForm& main_;
     std::unique_ptr<ResultsStore> store_;
